@@ -1,0 +1,31 @@
+# The Debian packages Lorvex needs to build, test and run. The one list both
+# scripts/run.sh and scripts/test.sh install from; add new dependencies here.
+LORVEX_PACKAGES=(
+    cmake g++ make pkg-config
+    libgtest-dev libbenchmark-dev
+    nlohmann-json3-dev
+    qt6-base-dev libgl-dev qt6-svg-dev
+    unixodbc unixodbc-dev odbcinst libsqliteodbc sqlite3
+    fonts-noto-cjk poppler-utils
+)
+
+# Installs whichever of LORVEX_PACKAGES are missing. Works as root or with sudo.
+lorvex_install_packages() {
+    local missing=()
+    local pkg
+    for pkg in "${LORVEX_PACKAGES[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$pkg")
+        fi
+    done
+    if [ "${#missing[@]}" -eq 0 ]; then
+        return 0
+    fi
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        sudo=(sudo)
+    fi
+    echo "Installing: ${missing[*]}"
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "levelling/grade.h"
+#include "levelling/strings.h"
+
+namespace lorvex {
+
+// The text a data-list row shows for a record: up to, not including, its
+// last space (the method code is cut off). A text without a space is kept.
+std::string CutAtLastSpace(std::string_view record);
+
+// What a click on a line does to the window's state.
+struct LineSelection {
+    enum class Outcome {
+        Empty,        // the line has no records: only the data list is emptied
+        Unsupported,  // pattern not recognised: message shown, all grade radios stay disabled
+        Detected,     // grade and end points as below; apply the grade if it is 0-2
+    };
+    Outcome outcome = Outcome::Empty;
+    std::vector<std::string> rows;    // data-list rows, cut at their last space
+    std::vector<std::string> points;  // field 1 of each record (PtID rows skipped)
+    std::vector<std::string> codes;   // field 7 of each record
+    LevellingGrade grade = GradeNone;
+    std::string stationStGo;
+    std::string stationEnGo;
+    std::optional<UserMessage> message;  // "数据格式不支持！"
+};
+
+// Shows a line: its records, and the grade and end points the window had
+// before the click. Detects the grade from the point pattern (or from the
+// first method code when there are fewer than four points).
+LineSelection ShowLine(std::span<const std::string_view> records, LevellingGrade grade,
+                       std::string stationStGo, std::string stationEnGo);
+
+}  // namespace lorvex

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lorvex {
+
+// A levelling line as the other modules see it.
+struct LevellingLine {
+    std::string name;  // may be empty; a dual-run half ends in "(R)" or "(L)"
+    std::vector<std::string> records;
+
+    friend bool operator==(const LevellingLine&, const LevellingLine&) = default;
+};
+
+// The lines of the last imported file: at most 100, each a name and an
+// ordered list of record texts. Record texts live in one shared text pool,
+// so a million records cost no million allocations; lines hold spans of it.
+class LineStore {
+public:
+    static constexpr std::size_t kMaxLines = 100;
+
+    void Clear();
+    std::size_t LineCount() const { return lines_.size(); }
+    bool Full() const { return lines_.size() >= kMaxLines; }
+
+    // Appends a line; returns its index. The store must not be Full().
+    std::size_t AppendLine(std::string name);
+    const std::string& Name(std::size_t line) const;
+    void SetName(std::size_t line, std::string name);
+
+    std::size_t RecordCount(std::size_t line) const;
+    // Valid until the store is next changed.
+    std::string_view Record(std::size_t line, std::size_t index) const;
+    std::vector<std::string_view> RecordViews(std::size_t line) const;
+    std::vector<std::string> Records(std::size_t line) const;
+    LevellingLine Line(std::size_t line) const;
+
+    void AppendRecord(std::size_t line, std::string_view text);
+    void ReplaceRecords(std::size_t line, const std::vector<std::string>& records);
+    void RemoveRecord(std::size_t line, std::size_t index);
+
+    // For the reader: the pool takes the decoded file text, and records are
+    // appended as spans of it without copying.
+    void AdoptText(std::string text);
+    std::string_view PoolText() const { return pool_; }
+    void AppendRecordSpan(std::size_t line, std::size_t offset, std::size_t length);
+
+    // Low-level access for passes that move records between lines.
+    struct Span {
+        std::uint64_t offset;
+        std::uint64_t length;
+    };
+    std::vector<Span>& Spans(std::size_t line);
+    const std::vector<Span>& Spans(std::size_t line) const;
+    std::string_view Text(Span span) const { return std::string_view(pool_).substr(span.offset, span.length); }
+
+private:
+    struct Slot {
+        std::string name;
+        std::vector<Span> records;
+    };
+    std::string pool_;
+    std::vector<Slot> lines_;
+};
+
+}  // namespace lorvex
