@@ -1,0 +1,305 @@
+#include "cli.h"
+
+#include <algorithm>
+#include <ctime>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "cli_session.h"
+#include "import/line_selection.h"
+#include "import/measurement_reader.h"
+#include "levelling/number_text.h"
+
+namespace lorvex::cli {
+namespace {
+
+constexpr const char* kUsage =
+    "usage: lorvex-cli lines FILE.mdt\n"
+    "       lorvex-cli show FILE.mdt --line N\n"
+    "       lorvex-cli compute FILE.mdt --line N [--header HEADER.json]\n"
+    "       lorvex-cli report FILE.mdt --line N [--header HEADER.json] [--pdf OUT.pdf]\n"
+    "       lorvex-cli dump\n"
+    "       lorvex-cli install-data [--force]\n";
+
+// Dumps with invalid UTF-8 replaced: record texts are decoded at import, but
+// a JSON writer must never throw on what a file happened to contain.
+std::string Dump(const Json& document) {
+    return document.dump(2, ' ', false, Json::error_handler_t::replace);
+}
+
+std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string& error) {
+    Options options;
+    if (args.empty()) {
+        error = "no command given";
+        return std::nullopt;
+    }
+    options.command = args[0];
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        auto value = [&](const char* name) -> std::optional<std::string> {
+            if (i + 1 >= args.size()) {
+                error = std::string(name) + " needs a value";
+                return std::nullopt;
+            }
+            return args[++i];
+        };
+        if (arg == "--line") {
+            const auto v = value("--line");
+            if (!v) return std::nullopt;
+            char* end = nullptr;
+            const long long n = std::strtoll(v->c_str(), &end, 10);
+            if (v->empty() || *end != '\0') {
+                error = "--line takes a whole number";
+                return std::nullopt;
+            }
+            options.line = n;
+        } else if (arg == "--header") {
+            options.headerFile = value("--header");
+            if (!options.headerFile) return std::nullopt;
+        } else if (arg == "--pdf") {
+            options.pdf = value("--pdf");
+            if (!options.pdf) return std::nullopt;
+        } else if (arg == "--force") {
+            options.force = true;
+        } else if (arg.starts_with("--")) {
+            error = "unknown option " + arg;
+            return std::nullopt;
+        } else if (options.file.empty()) {
+            options.file = arg;
+        } else {
+            error = "unexpected argument " + arg;
+            return std::nullopt;
+        }
+    }
+    return options;
+}
+
+// The usage rules of each command: which take a file and a line.
+std::string CheckUsage(const Options& o) {
+    const bool needsFile = o.command == "lines" || o.command == "show" ||
+                           o.command == "compute" || o.command == "report";
+    const bool needsLine = needsFile && o.command != "lines";
+    if (!needsFile && o.command != "dump" && o.command != "install-data") {
+        return "unknown command " + o.command;
+    }
+    if (needsFile && o.file.empty()) return o.command + " needs a measurement file";
+    if (!needsFile && !o.file.empty()) return o.command + " takes no file";
+    if (needsLine && !o.line) return o.command + " needs --line N";
+    if (!needsLine && o.line) return o.command + " takes no --line";
+    if (o.headerFile && o.command != "compute" && o.command != "report") {
+        return "--header goes with compute or report";
+    }
+    if (o.pdf && o.command != "report") return "--pdf goes with report";
+    if (o.force && o.command != "install-data") return "--force goes with install-data";
+    if (o.line && *o.line < 1) return "--line counts from 1";
+    return {};
+}
+
+Json LinesJson(const LineStore& store) {
+    Json lines = Json::array();
+    for (std::size_t i = 0; i < store.LineCount(); ++i) {
+        Json records = Json::array();
+        for (std::size_t j = 0; j < store.RecordCount(i); ++j) {
+            records.push_back(std::string(store.Record(i, j)));
+        }
+        lines.push_back(Json{{"name", store.Name(i)}, {"records", std::move(records)}});
+    }
+    return lines;
+}
+
+int RunLines(Session& s) {
+    if (auto code = s.Import()) return *code;
+    return s.Print(Json{{"lines", LinesJson(s.store())}, {"messages", s.messages()}}, kExitOk);
+}
+
+int RunShow(Session& s) {
+    if (auto code = s.Import()) return *code;
+    if (auto code = s.ClickLine()) return *code;
+    return s.Print(Json{{"rows", s.dataRows()},
+                        {"grade", s.grade()},
+                        {"sStationStGo", s.header().sStationStGo},
+                        {"sStationEnGo", s.header().sStationEnGo},
+                        {"messages", s.messages()}},
+                   kExitOk);
+}
+
+int RunCompute(Session& s) {
+    if (auto code = s.Import()) return *code;
+    if (auto code = s.ClickLine()) return *code;
+    if (auto code = s.ApplyHeaderFile()) return *code;
+    const auto rows = s.Prepare();
+    if (!rows) {
+        return s.Print(Json{{"grade", s.grade()}, {"messages", s.messages()}}, kExitStopped);
+    }
+    Json document = ComputeJson(*rows);
+    document["messages"] = s.messages();
+    return s.Print(std::move(document), kExitOk);
+}
+
+}  // namespace
+
+Session::Session(const Options& options, std::ostream& out, std::ostream& err)
+    : options_(options), out_(out), err_(err) {
+    // A new window writes today's local date into the header.
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    if (localtime_r(&now, &local) != nullptr) {
+        SetHeaderDate(header_, local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+    } else {
+        SetHeaderDate(header_, 0, 0, 0);
+    }
+}
+
+void Session::Show(const UserMessage& message) {
+    messages_.push_back(message.text);
+    err_ << message.text << '\n';
+}
+
+int Session::Print(Json document, int code) {
+    out_ << Dump(document) << '\n';
+    return code;
+}
+
+int Session::UsageError(const std::string& text) {
+    err_ << "lorvex-cli: " << text << '\n' << kUsage;
+    return Print(Json{{"error", text}, {"messages", messages_}}, kExitUsage);
+}
+
+std::optional<int> Session::Import() {
+    const ImportResult result = ImportMeasurementFile(options_.file, store_);
+    if (!result.opened) {
+        const std::string text = "cannot open " + options_.file;
+        err_ << "lorvex-cli: " << text << '\n';
+        return Print(Json{{"error", text}, {"messages", messages_}}, kExitNoAccess);
+    }
+    if (result.message) {
+        Show(*result.message);
+        // A read error stops the import (shown with the stop icon); the
+        // 100-line limit only warns.
+        if (result.message->icon == MessageIcon::Stop) {
+            return Print(Json{{"lines", LinesJson(store_)}, {"messages", messages_}},
+                         kExitNoAccess);
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<int> Session::ClickLine() {
+    if (store_.LineCount() == 0) {
+        return std::nullopt;  // nothing to click; the report command says so
+    }
+    if (*options_.line > static_cast<long long>(store_.LineCount())) {
+        return UsageError("line " + std::to_string(*options_.line) + " is beyond the last line (" +
+                          std::to_string(store_.LineCount()) + ")");
+    }
+    const auto row = static_cast<std::size_t>(*options_.line - 1);
+    const auto records = store_.RecordViews(row);
+    LineSelection selection =
+        ShowLine(records, grade_, header_.sStationStGo, header_.sStationEnGo);
+    dataRows_ = std::move(selection.rows);
+    if (selection.message) Show(*selection.message);
+    if (selection.outcome == LineSelection::Outcome::Detected) {
+        grade_ = selection.grade;
+        header_.sStationStGo = selection.stationStGo;
+        header_.sStationEnGo = selection.stationEnGo;
+    }
+    return std::nullopt;
+}
+
+std::optional<int> Session::ApplyHeaderFile() {
+    if (!options_.headerFile) return std::nullopt;
+    std::ifstream in(*options_.headerFile, std::ios::binary);
+    if (!in) {
+        const std::string text = "cannot open " + *options_.headerFile;
+        err_ << "lorvex-cli: " << text << '\n';
+        return Print(Json{{"error", text}, {"messages", messages_}}, kExitNoAccess);
+    }
+    Json given;
+    try {
+        given = Json::parse(in);
+    } catch (const Json::exception& e) {
+        return UsageError(*options_.headerFile + ": " + e.what());
+    }
+    if (!given.is_object()) return UsageError(*options_.headerFile + ": not a JSON object");
+    for (const auto& [key, value] : given.items()) {
+        const auto field = std::find_if(kReportHeaderFields.begin(), kReportHeaderFields.end(),
+                                        [&key](const auto& f) { return key == f.name; });
+        if (field == kReportHeaderFields.end()) {
+            return UsageError(*options_.headerFile + ": unknown header field " + key);
+        }
+        if (!value.is_string()) {
+            return UsageError(*options_.headerFile + ": " + key + " must be a string");
+        }
+        header_.*(field->member) = value.get<std::string>();
+    }
+    // Typed hours and minutes go through the range rule of the time edits.
+    for (const TimeField f : {TimeField::HourStart, TimeField::MinuteStart, TimeField::HourEnd,
+                              TimeField::MinuteEnd}) {
+        std::string& text = header_.*TimeFieldMember(f);
+        text = CheckTimeField(f, text);
+    }
+    return std::nullopt;
+}
+
+std::optional<ReportRows> Session::Prepare() {
+    PreparedReport prepared = PrepareReport(store_.LineCount(), dataRows_, grade_, header_);
+    if (prepared.stop) {
+        Show(*prepared.stop);
+        return std::nullopt;
+    }
+    return std::move(prepared.rows);
+}
+
+Json HeaderJson(const ReportHeader& header) {
+    Json info = Json::object();
+    for (const auto& field : kReportHeaderFields) info[field.name] = header.*(field.member);
+    return info;
+}
+
+Json ResultJson(const ResultRow& row) {
+    auto optional = [](const std::optional<double>& v) { return v ? Json(*v) : Json(nullptr); };
+    return Json{{"sStationSt", row.sStationSt},
+                {"sStationEn", row.sStationEn},
+                {"dDis_Go", row.dDis_Go},
+                {"dDis_Back", row.dDis_Back},
+                {"HeightAvg_Go", optional(row.HeightAvg_Go)},
+                {"HeightAvg_Back", optional(row.HeightAvg_Back)},
+                {"HeightAvg", row.HeightAvg}};
+}
+
+Json ObservationsJson(const std::vector<ObservationRow>& rows) {
+    Json list = Json::array();
+    for (const ObservationRow& row : rows) {
+        Json item = Json::object();
+        for (const auto& field : kObservationRowFields) item[field.name] = row.*(field.member);
+        list.push_back(std::move(item));
+    }
+    return list;
+}
+
+Json ComputeJson(const ReportRows& rows) {
+    return Json{{"grade", rows.grade},
+                {"info", HeaderJson(rows.info)},
+                {"result", ResultJson(rows.result)},
+                {"observations", ObservationsJson(rows.observations)}};
+}
+
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    std::string error;
+    const auto options = ParseOptions(args, error);
+    if (!options || !(error = CheckUsage(*options)).empty()) {
+        Session session(options.value_or(Options{}), out, err);
+        return session.UsageError(error);
+    }
+    Session session(*options, out, err);
+    const std::string& command = options->command;
+    if (command == "lines") return RunLines(session);
+    if (command == "show") return RunShow(session);
+    if (command == "compute") return RunCompute(session);
+    if (command == "report") return RunReport(session);
+    if (command == "dump") return RunDump(session);
+    return RunInstallData(session);
+}
+
+}  // namespace lorvex::cli
