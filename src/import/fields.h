@@ -18,7 +18,13 @@ void SplitFields(std::string_view text, std::vector<std::string>& fields,
                  std::string_view separator = " ");
 
 // The same fields, as views into text (no allocation beyond the vector).
+// Unlike SplitFields, an empty text clears `fields` too, so no view into an
+// earlier text survives.
 void SplitFieldViews(std::string_view text, std::vector<std::string_view>& fields);
+
+// Field `index` (from 0) as SplitFields would give it; empty when the text
+// has fewer fields.
+std::string_view FieldView(std::string_view text, std::size_t index);
 
 // The number of fields SplitFields would give, counting no further than limit.
 std::size_t CountFields(std::string_view text, std::size_t limit);

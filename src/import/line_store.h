@@ -19,8 +19,10 @@ struct LevellingLine {
 // The lines of the last imported file: at most 100, each a name and an
 // ordered list of record texts. Record texts live in one shared text pool,
 // so a million records cost no million allocations; lines hold spans of it.
+// Slots at or beyond LineCount() read as empty lines (no name, no records);
+// changing them throws std::out_of_range.
 class LineStore {
-public:
+  public:
     static constexpr std::size_t kMaxLines = 100;
 
     void Clear();
@@ -43,9 +45,10 @@ public:
     void ReplaceRecords(std::size_t line, const std::vector<std::string>& records);
     void RemoveRecord(std::size_t line, std::size_t index);
 
-    // For the reader: the pool takes the decoded file text, and records are
-    // appended as spans of it without copying.
-    void AdoptText(std::string text);
+    // For the reader: the pool takes the decoded file text (moved in when the
+    // pool is empty), and records are appended as spans of it without
+    // copying. Returns the pool offset at which the text begins.
+    std::size_t AdoptText(std::string text);
     std::string_view PoolText() const { return pool_; }
     void AppendRecordSpan(std::size_t line, std::size_t offset, std::size_t length);
 
@@ -56,9 +59,11 @@ public:
     };
     std::vector<Span>& Spans(std::size_t line);
     const std::vector<Span>& Spans(std::size_t line) const;
-    std::string_view Text(Span span) const { return std::string_view(pool_).substr(span.offset, span.length); }
+    std::string_view Text(Span span) const {
+        return std::string_view(pool_).substr(span.offset, span.length);
+    }
 
-private:
+  private:
     struct Slot {
         std::string name;
         std::vector<Span> records;

@@ -14,9 +14,12 @@ namespace lorvex {
 // Where the reader gets its bytes: Read fills up to size bytes and returns
 // how many (0 at the end), or nullopt on a read error.
 class ByteSource {
-public:
+  public:
     virtual ~ByteSource() = default;
     virtual std::optional<std::size_t> Read(char* buffer, std::size_t size) = 0;
+    // The number of bytes expected, if known, so the reader can size its
+    // buffer once instead of growing it.
+    virtual std::optional<std::size_t> SizeHint() const { return std::nullopt; }
 };
 
 struct ImportResult {
@@ -24,11 +27,24 @@ struct ImportResult {
     std::optional<UserMessage> message;  // read error, or the 100-line limit
 };
 
+// The reader's choices where the file leaves them open:
+// - records ahead of the first line-start record form a first line with an
+//   empty name;
+// - a file that needs more than 100 lines (the "(L)" halves counted) is read
+//   up to there; a dual-run line with no slot left for its "(L)" half stays
+//   whole under its own name; the lines kept are regrouped, and the message
+//   IDS_TOO_MANY_LINES comes back;
+// - a record whose method code starts no earlier line stays where it is;
+// - on a read error the complete lines before it are kept, the line being
+//   read is not closed, nothing is regrouped, and IDS_READ_ERROR comes back
+//   with the stop icon.
+//
 // Rebuilds the store from a measurement file's bytes: lines opened by "@"
 // records, seven-field measurement records, dual-run lines split into "(R)"
 // and "(L)", records regrouped by method code. displayPath names the file in
 // the read-error message.
-ImportResult ReadMeasurementFile(ByteSource& source, std::string_view displayPath, LineStore& store);
+ImportResult ReadMeasurementFile(ByteSource& source, std::string_view displayPath,
+                                 LineStore& store);
 
 // The same from memory.
 ImportResult ReadMeasurementBytes(std::string_view bytes, LineStore& store);

@@ -1,0 +1,91 @@
+#include "import/line_selection.h"
+
+#include "import/fields.h"
+
+namespace lorvex {
+namespace {
+
+// Method codes the level writes for the order of levelling observed.
+constexpr std::string_view kCodeSecond = "107";
+constexpr std::string_view kCodeThird = "105";
+constexpr std::string_view kCodeFourth = "106";
+
+constexpr std::size_t kPointField = 0;
+constexpr std::size_t kCodeField = 6;
+
+std::string_view FieldOrEmpty(const std::vector<std::string_view>& fields, std::size_t i) {
+    return i < fields.size() ? fields[i] : std::string_view();
+}
+
+}  // namespace
+
+std::string CutAtLastSpace(std::string_view record) {
+    const std::size_t space = record.rfind(' ');
+    return std::string(space == std::string_view::npos ? record : record.substr(0, space));
+}
+
+LineSelection ShowLine(std::span<const std::string_view> records, LevellingGrade grade,
+                       std::string stationStGo, std::string stationEnGo) {
+    LineSelection s;
+    s.grade = grade;
+    s.stationStGo = std::move(stationStGo);
+    s.stationEnGo = std::move(stationEnGo);
+    if (records.empty()) return s;
+
+    std::vector<std::string_view> fields;
+    s.rows.reserve(records.size());
+    for (const std::string_view record : records) {
+        SplitFieldViews(TrimBlanks(record), fields);
+        const std::string_view point = FieldOrEmpty(fields, kPointField);
+        if (point.find("PtID") == std::string_view::npos) {
+            s.points.emplace_back(point);
+            s.codes.emplace_back(FieldOrEmpty(fields, kCodeField));
+        }
+        s.rows.push_back(CutAtLastSpace(record));
+    }
+
+    const std::vector<std::string>& p = s.points;
+    const std::vector<std::string>& c = s.codes;
+    const std::size_t n = p.size();
+    s.outcome = LineSelection::Outcome::Detected;
+
+    if (n < 4) {
+        // Too few sights for a station pattern: the level's method code
+        // says which order was observed. The end points are left alone.
+        const std::string_view code = n > 0 ? std::string_view(c[0]) : std::string_view();
+        if (code == kCodeSecond)
+            s.grade = GradeSecond;
+        else if (code == kCodeThird)
+            s.grade = GradeThird;
+        else if (code == kCodeFourth)
+            s.grade = GradeFourth;
+        return s;
+    }
+
+    LevellingGrade detected;
+    if (p[0] == p[1] && p[2] == p[3]) {
+        // Fourth order sights back, back, fore, fore: the points pair up.
+        detected = GradeFourth;
+    } else if (p[0] == p[3] && p[1] == p[2]) {
+        // Back, fore, fore, back. Second order alternates it with fore,
+        // back, back, fore, so the second station's second sight is a back
+        // sight on the first station's fore point; third order repeats it.
+        if (n >= 6 && p[2] == p[5])
+            detected = GradeSecond;
+        else
+            detected = c[3] == kCodeSecond ? GradeSecond : GradeThird;
+    } else {
+        s.outcome = LineSelection::Outcome::Unsupported;
+        s.message = MessageFromId(IDS_FORMAT_UNSUPPORTED, MessageIcon::Warning);
+        return s;
+    }
+
+    s.grade = detected;
+    s.stationStGo = p[0];
+    // A third-order line ends every station on a back sight, so its end
+    // point is the fore point of the record before the last.
+    s.stationEnGo = detected == GradeThird ? p[n - 2] : p[n - 1];
+    return s;
+}
+
+}  // namespace lorvex

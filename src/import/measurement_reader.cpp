@@ -1,0 +1,279 @@
+#include "import/measurement_reader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "import/fields.h"
+#include "import/text_decode.h"
+
+namespace lorvex {
+namespace {
+
+// A level's record has exactly seven space-separated fields: point, sight
+// code, reading, distance, two unused, method code.
+constexpr std::size_t kRecordFields = 7;
+
+// A dual-run line interleaves two runs a station (four sights) at a time.
+// The reader only trusts the pattern on enough records: two whole stations
+// when the next line-start ends the line, a station and one sight at the end
+// of the file.
+constexpr std::size_t kDualRunMinClosedByLineStart = 8;
+constexpr std::size_t kDualRunMinAtEndOfFile = 5;
+constexpr std::size_t kStationSights = 4;
+
+enum class LineKind { Ignored, LineStart, Record };
+
+struct Classified {
+    LineKind kind = LineKind::Ignored;
+    std::string_view trimmed;
+};
+
+// Field count of a trimmed, non-empty line: the runs of non-space characters,
+// or none at all when there is no space. Written as one flat loop so that the
+// compiler can vectorise it; this is the reader's hot path.
+std::size_t CountTrimmedFields(std::string_view t) {
+    const auto* p = reinterpret_cast<const unsigned char*>(t.data());
+    std::size_t runs = 1;  // a trimmed line starts with a non-space
+    for (std::size_t i = 1; i < t.size(); ++i)
+        runs += static_cast<std::size_t>((p[i] != ' ') & (p[i - 1] == ' '));
+    return runs == 1 ? 0 : runs;  // one run means no space at all: no fields
+}
+
+Classified Classify(std::string_view line) {
+    Classified c;
+    c.trimmed = TrimBlanks(line);
+    if (c.trimmed.empty()) return c;
+    if (CountTrimmedFields(c.trimmed) != kRecordFields) return c;
+    if (c.trimmed.find("PtID") != std::string_view::npos) return c;  // column headers
+    c.kind = c.trimmed.find('@') != std::string_view::npos ? LineKind::LineStart : LineKind::Record;
+    return c;
+}
+
+// The name a line-start record gives its line: what follows the first "@"
+// up to the first space of the line; empty when that space comes first.
+std::string LineStartName(std::string_view trimmed) {
+    const std::size_t at = trimmed.find('@');
+    const std::size_t space = trimmed.find(' ');
+    if (at == std::string_view::npos || space < at) return {};
+    return std::string(trimmed.substr(at + 1, space - at - 1));
+}
+
+std::string_view FirstField(std::string_view record) { return record.substr(0, record.find(' ')); }
+
+// Field 7 of a stored record (trimmed, seven fields): the text after its last
+// space.
+std::string_view MethodCode(std::string_view record) {
+    const std::size_t space = record.rfind(' ');
+    return space == std::string_view::npos ? std::string_view() : record.substr(space + 1);
+}
+
+bool IsDualRun(const LineStore& store, const std::vector<LineStore::Span>& spans,
+               std::size_t threshold) {
+    if (spans.size() < threshold || spans.size() < 5) return false;
+    const std::string_view first = FirstField(store.Text(spans[0]));
+    return FirstField(store.Text(spans[3])) == first && FirstField(store.Text(spans[4])) == first;
+}
+
+// Ends the current line. A dual-run line keeps its slot as "N(R)" with the
+// stations of the first run (blocks 0, 2, 4, ...) and hands the others to a
+// new "N(L)" line right after it. Returns false, leaving the line whole under
+// its own name, when no slot is left for the "(L)" half.
+bool CloseLine(LineStore& store, std::size_t line, std::size_t threshold) {
+    std::vector<LineStore::Span>& spans = store.Spans(line);
+    if (!IsDualRun(store, spans, threshold)) return true;
+    if (store.Full()) return false;
+
+    std::vector<LineStore::Span> right;
+    std::vector<LineStore::Span> left;
+    right.reserve(spans.size() / 2 + kStationSights);
+    left.reserve(spans.size() / 2 + kStationSights);
+    for (std::size_t i = 0; i < spans.size(); ++i)
+        ((i / kStationSights) % 2 == 0 ? right : left).push_back(spans[i]);
+
+    const std::string name = store.Name(line);
+    store.SetName(line, name + "(R)");
+    store.Spans(line) = std::move(right);
+    const std::size_t leftLine = store.AppendLine(name + "(L)");
+    store.Spans(leftLine) = std::move(left);
+    return true;
+}
+
+// Gathers records by method code: a record whose code differs from its
+// line's first record goes to the end of the nearest line at or before it
+// that starts with that code. A record always moves to an earlier line, and
+// no line's first record changes during the pass, so the destination of
+// every code is known from the lines already passed: one linear sweep.
+// A record whose code starts no earlier line stays where it is.
+void RegroupByMethodCode(LineStore& store) {
+    std::unordered_map<std::string_view, std::size_t> latestLineWithCode;
+    for (std::size_t i = 0; i < store.LineCount(); ++i) {
+        std::vector<LineStore::Span>& spans = store.Spans(i);
+        if (spans.empty()) continue;
+        const std::string_view key = MethodCode(store.Text(spans[0]));
+        latestLineWithCode[key] = i;
+
+        // Compacts the records that stay towards the front in the same pass.
+        std::size_t kept = 1;
+        for (std::size_t j = 1; j < spans.size(); ++j) {
+            const std::string_view code = MethodCode(store.Text(spans[j]));
+            const auto it = code == key ? latestLineWithCode.end() : latestLineWithCode.find(code);
+            if (it == latestLineWithCode.end())
+                spans[kept++] = spans[j];
+            else
+                store.Spans(it->second).push_back(spans[j]);
+        }
+        spans.resize(kept);
+    }
+}
+
+UserMessage TooManyLinesMessage() {
+    return MessageFromId(IDS_TOO_MANY_LINES, MessageIcon::Warning);
+}
+
+// Builds the store from the bytes read. When the read failed, bytes holds
+// what came before the failure: its complete lines are taken, the line
+// being read stays open and the regrouping pass is left out.
+ImportResult BuildStore(std::string bytes, bool readFailed, std::string_view displayPath,
+                        LineStore& store) {
+    if (readFailed) {
+        const std::size_t lastBreak = bytes.rfind('\n');
+        bytes.resize(lastBreak == std::string::npos ? 0 : lastBreak + 1);
+    }
+    store.Clear();
+    const std::size_t base = store.AdoptText(DecodeMeasurementText(std::move(bytes)));
+    const std::string_view text = store.PoolText();
+
+    ImportResult result;
+    bool stopped = false;
+    bool haveCurrent = false;
+    std::size_t current = 0;
+    std::size_t pos = base;
+    while (pos < text.size()) {
+        const void* nl = std::memchr(text.data() + pos, '\n', text.size() - pos);
+        const std::size_t end =
+            nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - text.data()) : text.size();
+        const Classified c = Classify(text.substr(pos, end - pos));
+        pos = end + 1;
+
+        if (c.kind == LineKind::Record) {
+            if (!haveCurrent) {
+                // Records ahead of the first line-start record form a line of
+                // their own, without a name, rather than being lost.
+                current = store.AppendLine(std::string());
+                haveCurrent = true;
+            }
+            store.AppendRecordSpan(current,
+                                   static_cast<std::size_t>(c.trimmed.data() - text.data()),
+                                   c.trimmed.size());
+        } else if (c.kind == LineKind::LineStart) {
+            if (haveCurrent && !CloseLine(store, current, kDualRunMinClosedByLineStart)) {
+                stopped = true;
+                break;
+            }
+            if (store.Full()) {
+                stopped = true;
+                break;
+            }
+            current = store.AppendLine(LineStartName(c.trimmed));
+            haveCurrent = true;
+        }
+    }
+
+    if (!stopped && readFailed) {
+        result.message =
+            UserMessage{FormatMessage1(LoadString(IDS_READ_ERROR), displayPath), MessageIcon::Stop};
+        return result;
+    }
+    if (!stopped && haveCurrent && !CloseLine(store, current, kDualRunMinAtEndOfFile))
+        stopped = true;
+    if (stopped) result.message = TooManyLinesMessage();
+    RegroupByMethodCode(store);
+    return result;
+}
+
+class MemorySource final : public ByteSource {
+  public:
+    explicit MemorySource(std::string_view bytes) : bytes_(bytes) {}
+    std::optional<std::size_t> Read(char* buffer, std::size_t size) override {
+        const std::size_t n = std::min(size, bytes_.size());
+        std::memcpy(buffer, bytes_.data(), n);
+        bytes_.remove_prefix(n);
+        return n;
+    }
+    std::optional<std::size_t> SizeHint() const override { return bytes_.size(); }
+
+  private:
+    std::string_view bytes_;
+};
+
+class FileSource final : public ByteSource {
+  public:
+    explicit FileSource(const std::filesystem::path& path)
+        : stream_(path, std::ios::in | std::ios::binary) {
+        std::error_code ec;
+        const auto size = std::filesystem::file_size(path, ec);
+        if (!ec) size_ = static_cast<std::size_t>(size);
+    }
+    bool IsOpen() const { return stream_.is_open(); }
+    std::optional<std::size_t> Read(char* buffer, std::size_t size) override {
+        stream_.read(buffer, static_cast<std::streamsize>(size));
+        if (stream_.bad()) return std::nullopt;
+        return static_cast<std::size_t>(stream_.gcount());
+    }
+    std::optional<std::size_t> SizeHint() const override { return size_; }
+
+  private:
+    std::ifstream stream_;
+    std::optional<std::size_t> size_;
+};
+
+std::string DisplayPath(const std::filesystem::path& path) {
+    const std::u8string u8 = path.u8string();
+    return std::string(u8.begin(), u8.end());
+}
+
+}  // namespace
+
+ImportResult ReadMeasurementFile(ByteSource& source, std::string_view displayPath,
+                                 LineStore& store) {
+    // Chunks of 1 MiB: large enough for few calls, small enough that the
+    // zero-fill before each read stays in cache.
+    constexpr std::size_t kChunk = std::size_t{1} << 20;
+    std::string bytes;
+    if (const auto hint = source.SizeHint()) bytes.reserve(*hint + 1);
+    bool failed = false;
+    for (;;) {
+        const std::size_t used = bytes.size();
+        const std::size_t room = bytes.capacity() - used;
+        const std::size_t want = room > 0 ? std::min(room, kChunk) : kChunk;
+        bytes.resize(used + want);
+        const std::optional<std::size_t> got = source.Read(bytes.data() + used, want);
+        if (!got) {
+            bytes.resize(used);
+            failed = true;
+            break;
+        }
+        bytes.resize(used + std::min(*got, want));
+        if (*got == 0) break;
+    }
+    return BuildStore(std::move(bytes), failed, displayPath, store);
+}
+
+ImportResult ReadMeasurementBytes(std::string_view bytes, LineStore& store) {
+    MemorySource source(bytes);
+    return ReadMeasurementFile(source, std::string_view(), store);
+}
+
+ImportResult ImportMeasurementFile(const std::filesystem::path& path, LineStore& store) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) return ImportResult{false, std::nullopt};
+    FileSource source(path);
+    if (!source.IsOpen()) return ImportResult{false, std::nullopt};
+    return ReadMeasurementFile(source, DisplayPath(path), store);
+}
+
+}  // namespace lorvex

@@ -1,0 +1,201 @@
+#include "import/text_decode.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+namespace lorvex {
+namespace {
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+
+constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+
+bool IsAscii(std::string_view text) {
+    const char* p = text.data();
+    std::size_t n = text.size();
+    std::uint64_t high = 0;
+    for (; n >= 8; p += 8, n -= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        high |= word;
+    }
+    for (; n > 0; ++p, --n) high |= static_cast<unsigned char>(*p);
+    return (high & kHighBits) == 0;
+}
+
+// The position of the first byte at or after `from` that is not ASCII, or
+// the size of the text; eight bytes at a time.
+std::size_t SkipAscii(std::string_view text, std::size_t from) {
+    std::size_t i = from;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, 8);
+        if (word & kHighBits) break;
+    }
+    while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) ++i;
+    return i;
+}
+
+// Length of the well-formed UTF-8 sequence at text[i], or 0 when the bytes
+// there are not one (overlong forms, surrogates and code points above
+// U+10FFFF included).
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t i) {
+    auto at = [&](std::size_t k) -> unsigned {
+        return i + k < text.size() ? static_cast<unsigned char>(text[i + k]) : 0x100u;
+    };
+    auto cont = [](unsigned b, unsigned lo = 0x80, unsigned hi = 0xBF) {
+        return b >= lo && b <= hi;
+    };
+    const unsigned b0 = at(0);
+    if (b0 < 0x80) return 1;
+    if (b0 >= 0xC2 && b0 <= 0xDF) return cont(at(1)) ? 2 : 0;
+    if (b0 == 0xE0) return cont(at(1), 0xA0, 0xBF) && cont(at(2)) ? 3 : 0;
+    if ((b0 >= 0xE1 && b0 <= 0xEC) || b0 == 0xEE || b0 == 0xEF)
+        return cont(at(1)) && cont(at(2)) ? 3 : 0;
+    if (b0 == 0xED) return cont(at(1), 0x80, 0x9F) && cont(at(2)) ? 3 : 0;
+    if (b0 == 0xF0) return cont(at(1), 0x90, 0xBF) && cont(at(2)) && cont(at(3)) ? 4 : 0;
+    if (b0 >= 0xF1 && b0 <= 0xF3) return cont(at(1)) && cont(at(2)) && cont(at(3)) ? 4 : 0;
+    if (b0 == 0xF4) return cont(at(1), 0x80, 0x8F) && cont(at(2)) && cont(at(3)) ? 4 : 0;
+    return 0;
+}
+
+bool IsValidUtf8(std::string_view text) {
+    std::size_t i = 0;
+    while ((i = SkipAscii(text, i)) < text.size()) {
+        const std::size_t len = Utf8SequenceLength(text, i);
+        if (len == 0) return false;
+        i += len;
+    }
+    return true;
+}
+
+// UTF-8 with each byte that starts no well-formed sequence replaced.
+std::string RepairUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 8);
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const std::size_t len = Utf8SequenceLength(text, i);
+        if (len == 0) {
+            out.append(kReplacement);
+            ++i;
+        } else {
+            out.append(text.substr(i, len));
+            i += len;
+        }
+    }
+    return out;
+}
+
+class IconvHandle {
+  public:
+    IconvHandle(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+    ~IconvHandle() {
+        if (ok()) iconv_close(cd_);
+    }
+    IconvHandle(const IconvHandle&) = delete;
+    IconvHandle& operator=(const IconvHandle&) = delete;
+    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+    iconv_t get() const { return cd_; }
+
+  private:
+    iconv_t cd_;
+};
+
+// Appends the UTF-8 form of GBK text to out through an open converter. A
+// byte that starts no valid character becomes U+FFFD and decoding goes on
+// with the next byte, so an invalid lead byte cannot swallow the "@" or space
+// after it.
+void AppendGbkSegment(iconv_t cd, std::string_view bytes, std::string& out) {
+    std::size_t used = out.size();
+    // Two bytes become at most three, one byte (0x80, or a replaced byte)
+    // at most three as well.
+    out.resize(used + 3 * bytes.size() + 16);
+    char* in = const_cast<char*>(bytes.data());  // iconv's prototype is not const-correct
+    std::size_t inLeft = bytes.size();
+    while (inLeft > 0) {
+        char* outPtr = out.data() + used;
+        std::size_t outLeft = out.size() - used;
+        const std::size_t r = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+        used = static_cast<std::size_t>(outPtr - out.data());
+        if (r != static_cast<std::size_t>(-1)) break;
+        if (errno == E2BIG) {  // cannot happen with the room above; grow anyway
+            out.resize(out.size() + bytes.size() + 16);
+            continue;
+        }
+        // EILSEQ (invalid byte) or EINVAL (a lead byte cut off by the end).
+        if (out.size() - used < kReplacement.size()) out.resize(used + kReplacement.size());
+        std::memcpy(out.data() + used, kReplacement.data(), kReplacement.size());
+        used += kReplacement.size();
+        ++in;
+        --inLeft;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    out.resize(used);
+}
+
+// GBK (code page 936) to UTF-8. Measurement files are mostly ASCII with the
+// odd Chinese line name, so runs of ASCII are copied as they are and only
+// the stretches of double-byte characters go through the converter. A
+// stretch ends at the first ASCII byte that is not a trail byte (GBK trail
+// bytes include 0x40-0x7E, "@" among them).
+std::string DecodeGbk(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 8 + 16);
+    IconvHandle cd("UTF-8", "CP936");
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        std::size_t j = SkipAscii(bytes, i);
+        out.append(bytes.substr(i, j - i));
+        if (j == bytes.size()) break;
+        i = j;
+        while (j < bytes.size() && static_cast<unsigned char>(bytes[j]) >= 0x80) {
+            const unsigned char lead = static_cast<unsigned char>(bytes[j]);
+            // 0x80 (the euro sign) and 0xFF stand alone; any other lead byte
+            // takes the next byte with it.
+            j += (lead == 0x80 || lead == 0xFF) ? 1 : 2;
+        }
+        j = std::min(j, bytes.size());
+        const std::string_view segment = bytes.substr(i, j - i);
+        if (cd.ok()) {
+            AppendGbkSegment(cd.get(), segment, out);
+        } else {
+            // No converter installed: each character of the stretch, trail
+            // byte included, is marked as unreadable.
+            for (std::size_t k = 0; k < segment.size();) {
+                const unsigned char lead = static_cast<unsigned char>(segment[k]);
+                k += (lead == 0x80 || lead == 0xFF) ? 1 : 2;
+                out.append(kReplacement);
+            }
+        }
+        i = j;
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string DecodeMeasurementText(std::string bytes) {
+    if (IsAscii(bytes)) return bytes;
+    const std::string_view view(bytes);
+    if (view.starts_with(kBom)) {
+        // A byte-order mark says UTF-8 outright; damaged sequences after it
+        // are replaced rather than the whole file being read as GBK.
+        const std::string_view body = view.substr(kBom.size());
+        if (IsValidUtf8(body)) {
+            bytes.erase(0, kBom.size());
+            return bytes;
+        }
+        return RepairUtf8(body);
+    }
+    if (IsValidUtf8(view)) return bytes;
+    return DecodeGbk(view);
+}
+
+}  // namespace lorvex

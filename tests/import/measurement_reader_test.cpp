@@ -1,0 +1,484 @@
+#include "import/measurement_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "levelling/strings.h"
+
+namespace lorvex {
+namespace {
+
+// A measurement record of point `point` with method code `code`.
+std::string Rec(const std::string& point, const std::string& code = "105") {
+    return point + " B 1.23456 25.310 0 0 " + code;
+}
+
+// A line-start record opening the line `name`.
+std::string Start(const std::string& name) { return "@" + name + " 2024 5 6 0 0 0"; }
+
+std::string Join(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& l : lines) text += l + "\n";
+    return text;
+}
+
+std::vector<LevellingLine> Lines(const LineStore& store) {
+    std::vector<LevellingLine> lines;
+    for (std::size_t i = 0; i < store.LineCount(); ++i) lines.push_back(store.Line(i));
+    return lines;
+}
+
+std::vector<std::string> Recs(const std::vector<std::string>& points,
+                              const std::string& code = "105") {
+    std::vector<std::string> records;
+    for (const std::string& p : points) records.push_back(Rec(p, code));
+    return records;
+}
+
+std::vector<LevellingLine> Import(const std::string& bytes, ImportResult* result = nullptr) {
+    LineStore store;
+    const ImportResult r = ReadMeasurementBytes(bytes, store);
+    if (result) *result = r;
+    return Lines(store);
+}
+
+// --- Which lines of a file are records -----------------------------------
+
+struct ClassifyCase {
+    const char* name;
+    std::string line;
+    std::vector<std::string> kept;  // records of line "L" after import
+};
+
+void PrintTo(const ClassifyCase& c, std::ostream* os) { *os << c.name; }
+
+class ClassifyTest : public ::testing::TestWithParam<ClassifyCase> {};
+
+TEST_P(ClassifyTest, KeepsOnlySevenFieldRecords) {
+    const ClassifyCase& c = GetParam();
+    ImportResult result;
+    const auto lines = Import(Start("L") + "\n" + c.line + "\n", &result);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].records, c.kept);
+    EXPECT_FALSE(result.message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ClassifyTest,
+    ::testing::Values(
+        ClassifyCase{"Record", "A1 B 1.2 3.4 0 0 105", {"A1 B 1.2 3.4 0 0 105"}},
+        ClassifyCase{"TrimmedButInnerSpacesKept",
+                     " \t A1  B 1.2 3.4 0 0 105 \r\f",
+                     {"A1  B 1.2 3.4 0 0 105"}},
+        ClassifyCase{"CrLf", "A1 B 1.2 3.4 0 0 105\r", {"A1 B 1.2 3.4 0 0 105"}},
+        ClassifyCase{"TabInsideField", "A1\tx B 1.2 3.4 0 0 105", {"A1\tx B 1.2 3.4 0 0 105"}},
+        ClassifyCase{"SixFields", "A1 B 1.2 3.4 0 105", {}},
+        ClassifyCase{"EightFields", "A1 B 1.2 3.4 0 0 0 105", {}},
+        ClassifyCase{"TabSeparated", "A1\tB\t1.2\t3.4\t0\t0\t105", {}},
+        ClassifyCase{"ColumnHeader", "PtID Code Rd Dist a b Mode", {}},
+        ClassifyCase{"PtIDInsideField", "xPtIDx B 1.2 3.4 0 0 105", {}},
+        ClassifyCase{"PtIDIsCaseSensitive", "ptid B 1.2 3.4 0 0 105", {"ptid B 1.2 3.4 0 0 105"}},
+        ClassifyCase{"BlankLine", " \t\r", {}},
+        ClassifyCase{"NulBytesBelongToFields",
+                     std::string("A\0 B 1 2 0 0 105", 16),
+                     {std::string("A\0 B 1 2 0 0 105", 16)}}),
+    [](const auto& info) { return info.param.name; });
+
+// --- Line names ------------------------------------------------------------
+
+struct NameCase {
+    const char* name;
+    std::string line;
+    std::string expected;
+};
+
+void PrintTo(const NameCase& c, std::ostream* os) { *os << c.name; }
+
+class NameTest : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(NameTest, NameFollowsFirstAtUpToFirstSpace) {
+    const auto lines = Import(GetParam().line + "\n");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].name, GetParam().expected);
+    EXPECT_TRUE(lines[0].records.empty());
+}
+
+// GBK: 0xD6D0 is "中", 0x8140 is "丂" (its trail byte is '@').
+INSTANTIATE_TEST_SUITE_P(
+    Cases, NameTest,
+    ::testing::Values(NameCase{"Plain", "@L1 a b c d e f", "L1"},
+                      NameCase{"TextBeforeAt", "X@L1 a b c d e f", "L1"},
+                      NameCase{"AtAlone", "@ a b c d e f", ""},
+                      NameCase{"SpaceBeforeAt", "X @L1 b c d e f", ""},
+                      NameCase{"SecondAtKept", "@A@B a b c d e f", "A@B"},
+                      NameCase{"Trimmed", "  @L2 a b c d e f \r", "L2"},
+                      NameCase{"GbkName", "@\xD6\xD0\x81\x40 a b c d e f", "中丂"},
+                      NameCase{"GbkAtTrailBeforeRealAt", "\x81\x40@N a b c d e f", "N"},
+                      NameCase{"Utf8Name", "@中线 a b c d e f", "中线"}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(Reader, GbkTrailByteAtIsNoLineStart) {
+    // "丂" is 0x81 0x40: byte by byte it would look like a line-start record.
+    const auto lines = Import(Join({Start("L"), "\x81\x40 B 1 2 0 0 105", "\x80 B 1 2 0 0 105"}));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].records, (std::vector<std::string>{"丂 B 1 2 0 0 105", "€ B 1 2 0 0 105"}));
+}
+
+TEST(Reader, InvalidBytesAreReplacedAndReadingGoesOn) {
+    const auto lines = Import(Join({Start("\xD6\xD0"), "\xFF\xFF B 1 2 0 0 105", Rec("A")}));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].name, "中");
+    EXPECT_EQ(lines[0].records,
+              (std::vector<std::string>{"\xEF\xBF\xBD\xEF\xBF\xBD B 1 2 0 0 105", Rec("A")}));
+}
+
+TEST(Reader, Utf8WithBom) {
+    const auto lines = Import("\xEF\xBB\xBF" + Join({"@线路 a b c d e f", Rec("甲")}));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].name, "线路");
+    EXPECT_EQ(lines[0].records, Recs({"甲"}));
+}
+
+TEST(Reader, EmptyFileAndNoRecordLinesGiveNoLines) {
+    EXPECT_TRUE(Import("").empty());
+    EXPECT_TRUE(Import("PtID a b c d e f\nshort line\n\n").empty());
+}
+
+TEST(Reader, ImportReplacesEverything) {
+    LineStore store;
+    ReadMeasurementBytes(Join({Start("Old"), Rec("A")}), store);
+    store.RemoveRecord(0, 0);
+    ReadMeasurementBytes(Join({Start("New"), Rec("B")}), store);
+    EXPECT_EQ(Lines(store), (std::vector<LevellingLine>{{"New", Recs({"B"})}}));
+    ReadMeasurementBytes("", store);
+    EXPECT_EQ(store.LineCount(), 0u);
+}
+
+TEST(Reader, LineStartRightAfterLineStartGivesEmptyLine) {
+    const auto lines = Import(Join({Start("A"), Start("B"), Rec("P")}));
+    EXPECT_EQ(lines, (std::vector<LevellingLine>{{"A", {}}, {"B", Recs({"P"})}}));
+}
+
+TEST(Reader, RecordsBeforeFirstLineStartFormAnUnnamedFirstLine) {
+    const auto lines = Import(Join({Rec("X"), Rec("Y"), Start("L"), Rec("Z")}));
+    EXPECT_EQ(lines, (std::vector<LevellingLine>{{"", Recs({"X", "Y"})}, {"L", Recs({"Z"})}}));
+}
+
+TEST(Reader, LastLineWithoutNewline) {
+    const auto lines = Import(Start("L") + "\n" + Rec("A"));
+    EXPECT_EQ(lines, (std::vector<LevellingLine>{{"L", Recs({"A"})}}));
+}
+
+// --- Dual-run lines --------------------------------------------------------
+
+struct DualRunCase {
+    const char* name;
+    std::vector<std::string> points;
+    bool closedByLineStart;
+    bool split;
+};
+
+void PrintTo(const DualRunCase& c, std::ostream* os) { *os << c.name; }
+
+class DualRunTest : public ::testing::TestWithParam<DualRunCase> {};
+
+TEST_P(DualRunTest, SplitsOnlyWithEnoughRecordsAndMatchingPoints) {
+    const DualRunCase& c = GetParam();
+    std::vector<std::string> file{Start("N")};
+    for (const auto& r : Recs(c.points)) file.push_back(r);
+    if (c.closedByLineStart) file.push_back(Start("Next"));
+    const auto lines = Import(Join(file));
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0].name, c.split ? "N(R)" : "N");
+    const std::size_t expectedLines = (c.split ? 2u : 1u) + (c.closedByLineStart ? 1u : 0u);
+    ASSERT_EQ(lines.size(), expectedLines);
+    if (c.split) {
+        EXPECT_EQ(lines[1].name, "N(L)");
+    }
+    if (c.closedByLineStart) {
+        EXPECT_EQ(lines.back(), (LevellingLine{"Next", {}}));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DualRunTest,
+    ::testing::Values(
+        DualRunCase{"EightClosedByLineStart", {"A", "B", "B", "A", "A", "C", "C", "A"}, true, true},
+        DualRunCase{"SevenClosedByLineStart", {"A", "B", "B", "A", "A", "C", "C"}, true, false},
+        DualRunCase{"FiveAtEndOfFile", {"A", "B", "B", "A", "A"}, false, true},
+        DualRunCase{"FourAtEndOfFile", {"A", "B", "B", "A"}, false, false},
+        DualRunCase{"FifthPointDiffers", {"A", "B", "B", "A", "C", "C", "B", "B"}, true, false},
+        DualRunCase{"FourthPointDiffers", {"A", "B", "B", "C", "A", "C", "C", "A"}, true, false}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(DualRun, EightRecordsSplitIntoRightAndLeftRuns) {
+    const auto lines = Import(Join({Start("N"), Rec("A"), Rec("B"), Rec("B"), Rec("A"), Rec("A"),
+                                    Rec("C"), Rec("C"), Rec("A"), Start("M"), Rec("Z")}));
+    EXPECT_EQ(lines, (std::vector<LevellingLine>{{"N(R)", Recs({"A", "B", "B", "A"})},
+                                                 {"N(L)", Recs({"A", "C", "C", "A"})},
+                                                 {"M", Recs({"Z"})}}));
+}
+
+TEST(DualRun, TenRecordsAlternateByStation) {
+    const std::vector<std::string> p{"A", "1", "2", "A", "A", "3", "4", "5", "6", "7"};
+    const auto lines =
+        Import(Join({Start("N"), Rec(p[0]), Rec(p[1]), Rec(p[2]), Rec(p[3]), Rec(p[4]), Rec(p[5]),
+                     Rec(p[6]), Rec(p[7]), Rec(p[8]), Rec(p[9])}));
+    EXPECT_EQ(lines, (std::vector<LevellingLine>{{"N(R)", Recs({"A", "1", "2", "A", "6", "7"})},
+                                                 {"N(L)", Recs({"A", "3", "4", "5"})}}));
+}
+
+TEST(DualRun, UnnamedLeadingLineIsClosedLikeAnyOther) {
+    const auto lines = Import(Join({Rec("A"), Rec("B"), Rec("B"), Rec("A"), Rec("A")}));
+    EXPECT_EQ(lines, (std::vector<LevellingLine>{{"(R)", Recs({"A", "B", "B", "A"})},
+                                                 {"(L)", Recs({"A"})}}));
+}
+
+// --- Regrouping by method code ----------------------------------------------
+
+TEST(Regroup, RecordMovesToEndOfLineStartingWithItsCode) {
+    const auto lines = Import(Join({Start("L1"), Rec("A", "105"), Rec("B", "105"), Start("L2"),
+                                    Rec("C", "106"), Rec("D", "105"), Rec("E", "106")}));
+    EXPECT_EQ(lines, (std::vector<LevellingLine>{
+                         {"L1", {Rec("A", "105"), Rec("B", "105"), Rec("D", "105")}},
+                         {"L2", {Rec("C", "106"), Rec("E", "106")}}}));
+}
+
+TEST(Regroup, NearestEarlierLineWinsAndEmptyLinesArePassedOver) {
+    // L1 and L3 both start with 105; L4's 105 record goes to L3, the nearest.
+    // L2 has no records; L4's 107 record has no destination and stays.
+    const auto lines = Import(
+        Join({Start("L1"), Rec("A", "105"), Start("L2"), Start("L3"), Rec("B", "105"), Start("L4"),
+              Rec("C", "106"), Rec("D", "107"), Rec("E", "105"), Rec("F", "106")}));
+    EXPECT_EQ(lines, (std::vector<LevellingLine>{
+                         {"L1", {Rec("A", "105")}},
+                         {"L2", {}},
+                         {"L3", {Rec("B", "105"), Rec("E", "105")}},
+                         {"L4", {Rec("C", "106"), Rec("D", "107"), Rec("F", "106")}}}));
+}
+
+TEST(Regroup, RecordWithoutDestinationStaysInFirstLine) {
+    const auto lines =
+        Import(Join({Start("L1"), Rec("A", "105"), Rec("B", "999"), Rec("C", "105")}));
+    EXPECT_EQ(
+        lines,
+        (std::vector<LevellingLine>{{"L1", {Rec("A", "105"), Rec("B", "999"), Rec("C", "105")}}}));
+}
+
+TEST(Regroup, RunsAfterDualRunSplit) {
+    // The "(L)" half starts with a 106 record; its 105 records go back to "(R)".
+    const auto lines =
+        Import(Join({Start("N"), Rec("A", "105"), Rec("B", "105"), Rec("B", "105"), Rec("A", "105"),
+                     Rec("A", "106"), Rec("C", "105"), Rec("C", "106"), Rec("A", "106")}));
+    EXPECT_EQ(
+        lines,
+        (std::vector<LevellingLine>{
+            {"N(R)",
+             {Rec("A", "105"), Rec("B", "105"), Rec("B", "105"), Rec("A", "105"), Rec("C", "105")}},
+            {"N(L)", {Rec("A", "106"), Rec("C", "106"), Rec("A", "106")}}}));
+}
+
+// --- The 100-line limit ----------------------------------------------------
+
+std::string ManyLines(int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i) text += Start("L" + std::to_string(i)) + "\n" + Rec("P") + "\n";
+    return text;
+}
+
+TEST(LineLimit, HundredLinesFit) {
+    ImportResult result;
+    const auto lines = Import(ManyLines(100), &result);
+    EXPECT_EQ(lines.size(), 100u);
+    EXPECT_FALSE(result.message);
+}
+
+TEST(LineLimit, HundredAndFirstLineStopsWithMessageAndStillRegroups) {
+    ImportResult result;
+    std::string text = Start("First") + "\n" + Rec("A", "105") + "\n";
+    for (int i = 1; i < 100; ++i)
+        text += Start("L" + std::to_string(i)) + "\n" + Rec("P", "106") + "\n";
+    text += Rec("Q", "105") + "\n" + Start("Extra") + "\n" + Rec("Lost") + "\n";
+    const auto lines = Import(text, &result);
+    ASSERT_EQ(lines.size(), 100u);
+    EXPECT_EQ(lines[99].name, "L99");
+    EXPECT_EQ(lines[0].records, (std::vector<std::string>{Rec("A", "105"), Rec("Q", "105")}));
+    ASSERT_TRUE(result.message);
+    EXPECT_EQ(*result.message, MessageFromId(IDS_TOO_MANY_LINES, MessageIcon::Warning));
+    EXPECT_FALSE(result.message->text.empty());
+}
+
+struct LastSlotCase {
+    const char* name;
+    bool closedByLineStart;
+};
+
+void PrintTo(const LastSlotCase& c, std::ostream* os) { *os << c.name; }
+
+class LastSlotDualRunTest : public ::testing::TestWithParam<LastSlotCase> {};
+
+TEST_P(LastSlotDualRunTest, KeptWholeWhenNoSlotForLeftHalf) {
+    std::string text = ManyLines(99);
+    text += Join({Start("Last"), Rec("A"), Rec("B"), Rec("B"), Rec("A"), Rec("A"), Rec("C"),
+                  Rec("C"), Rec("A")});
+    if (GetParam().closedByLineStart) text += Start("Extra") + "\n";
+    ImportResult result;
+    const auto lines = Import(text, &result);
+    ASSERT_EQ(lines.size(), 100u);
+    EXPECT_EQ(lines[99], (LevellingLine{"Last", Recs({"A", "B", "B", "A", "A", "C", "C", "A"})}));
+    ASSERT_TRUE(result.message);
+    EXPECT_EQ(result.message->icon, MessageIcon::Warning);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, LastSlotDualRunTest,
+                         ::testing::Values(LastSlotCase{"ClosedByLineStart", true},
+                                           LastSlotCase{"ClosedByEndOfFile", false}),
+                         [](const auto& info) { return info.param.name; });
+
+// --- Robustness --------------------------------------------------------------
+
+TEST(Robustness, BinaryJunkNeverCrashes) {
+    std::mt19937 rng(12345);
+    for (int round = 0; round < 20; ++round) {
+        std::string junk(64 * 1024, '\0');
+        for (char& c : junk) {
+            // Plenty of spaces, '@' and line breaks, so junk lines reach every branch.
+            const unsigned r = rng() % 16;
+            c = r == 0 ? ' ' : r == 1 ? '\n' : r == 2 ? '@' : static_cast<char>(rng());
+        }
+        LineStore store;
+        ReadMeasurementBytes(junk, store);
+        EXPECT_LE(store.LineCount(), LineStore::kMaxLines);
+    }
+}
+
+TEST(Robustness, TenMegabyteLines) {
+    const std::string big(10 * 1024 * 1024, 'x');
+    const auto lines = Import(Join({Start("L"), big, big + " B 1 2 0 0 105", Rec("A")}));
+    ASSERT_EQ(lines.size(), 1u);
+    ASSERT_EQ(lines[0].records.size(), 2u);
+    EXPECT_EQ(lines[0].records[0].size(), big.size() + 14);
+    EXPECT_EQ(lines[0].records[1], Rec("A"));
+}
+
+// --- Read errors and opening -------------------------------------------------
+
+// Delivers the first `failAfter` bytes of a text in small pieces, then fails.
+class FailingSource final : public ByteSource {
+  public:
+    FailingSource(std::string text, std::size_t failAfter)
+        : text_(std::move(text)), failAfter_(failAfter) {}
+    std::optional<std::size_t> Read(char* buffer, std::size_t size) override {
+        if (pos_ >= failAfter_) return std::nullopt;
+        const std::size_t n = std::min({size, failAfter_ - pos_, std::size_t{7}});
+        text_.copy(buffer, n, pos_);
+        pos_ += n;
+        return n;
+    }
+
+  private:
+    std::string text_;
+    std::size_t failAfter_;
+    std::size_t pos_ = 0;
+};
+
+TEST(ReadError, KeepsCompleteLinesLeavesLineOpenAndSkipsRegrouping) {
+    const std::string head =
+        Join({Start("L1"), Rec("A", "105"), Start("L2"), Rec("A", "106"), Rec("B", "106"),
+              Rec("B", "106"), Rec("A", "106"), Rec("A", "106"), Rec("C", "106"), Rec("C", "106"),
+              Rec("A", "106"), Rec("D", "105")});
+    const std::string text = head + Rec("Partial") + "\n" + Rec("After") + "\n";
+    FailingSource source(text, head.size() + 5);
+    LineStore store;
+    store.AppendLine("stale");
+    const ImportResult result = ReadMeasurementFile(source, "/data/run 1.mdt", store);
+    ASSERT_TRUE(result.message);
+    EXPECT_EQ(result.message->text, "访问 /data/run 1.mdt 时发生未知错误。");
+    EXPECT_EQ(result.message->icon, MessageIcon::Stop);
+    // L2 would be split as a dual-run line and D would move to L1 if the
+    // import had run to its end.
+    const auto lines = Lines(store);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], (LevellingLine{"L1", {Rec("A", "105")}}));
+    EXPECT_EQ(lines[1].name, "L2");
+    ASSERT_EQ(lines[1].records.size(), 9u);
+    EXPECT_EQ(lines[1].records.back(), Rec("D", "105"));
+}
+
+TEST(ReadError, BeforeAnyCompleteLineGivesEmptyStore) {
+    FailingSource source(Start("L"), 3);
+    LineStore store;
+    store.AppendLine("stale");
+    const ImportResult result = ReadMeasurementFile(source, "f.mdt", store);
+    EXPECT_TRUE(result.opened);
+    ASSERT_TRUE(result.message);
+    EXPECT_EQ(store.LineCount(), 0u);
+}
+
+class TempDir {
+  public:
+    TempDir()
+        : path_(std::filesystem::temp_directory_path() /
+                ("lorvex_import_" + std::to_string(std::random_device{}()))) {
+        std::filesystem::create_directories(path_);
+    }
+    ~TempDir() { std::filesystem::remove_all(path_); }
+    const std::filesystem::path& path() const { return path_; }
+
+  private:
+    std::filesystem::path path_;
+};
+
+TEST(ImportFile, ReadsFileFromDisk) {
+    TempDir dir;
+    const auto file = dir.path() / "线路.mdt";
+    std::ofstream(file, std::ios::binary) << Join({Start("\xD6\xD0"), Rec("A")}) << "\r\n";
+    LineStore store;
+    const ImportResult result = ImportMeasurementFile(file, store);
+    EXPECT_TRUE(result.opened);
+    EXPECT_FALSE(result.message);
+    EXPECT_EQ(Lines(store), (std::vector<LevellingLine>{{"中", Recs({"A"})}}));
+}
+
+TEST(ImportFile, UnopenableFileLeavesStoreUntouched) {
+    TempDir dir;
+    LineStore store;
+    ReadMeasurementBytes(Join({Start("Keep"), Rec("A")}), store);
+    for (const auto& path : {dir.path() / "missing.mdt", dir.path()}) {
+        const ImportResult result = ImportMeasurementFile(path, store);
+        EXPECT_FALSE(result.opened) << path;
+        EXPECT_FALSE(result.message);
+        EXPECT_EQ(Lines(store), (std::vector<LevellingLine>{{"Keep", Recs({"A"})}}));
+    }
+}
+
+// --- The store itself ----------------------------------------------------------
+
+TEST(LineStore, EditsAndSlotsBeyondTheLinesInUse) {
+    LineStore store;
+    const std::size_t a = store.AppendLine("A");
+    store.AppendRecord(a, "r1");
+    store.AppendRecord(a, "r2");
+    store.AppendRecord(a, store.Record(a, 0));  // a view into the store's own text
+    store.RemoveRecord(a, 1);
+    EXPECT_EQ(store.Records(a), (std::vector<std::string>{"r1", "r1"}));
+    store.ReplaceRecords(a, {"x", "y", "z"});
+    EXPECT_EQ(store.Line(a), (LevellingLine{"A", {"x", "y", "z"}}));
+    EXPECT_EQ(store.RecordCount(5), 0u);
+    EXPECT_EQ(store.Name(5), "");
+    EXPECT_TRUE(store.RecordViews(99).empty());
+    EXPECT_THROW(store.RemoveRecord(a, 3), std::out_of_range);
+    EXPECT_THROW(store.AppendRecord(1, "r"), std::out_of_range);
+    for (int i = 1; i < 100; ++i) store.AppendLine("");
+    EXPECT_TRUE(store.Full());
+    EXPECT_THROW(store.AppendLine("101"), std::length_error);
+}
+
+}  // namespace
+}  // namespace lorvex

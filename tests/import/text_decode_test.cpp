@@ -1,0 +1,66 @@
+#include "import/text_decode.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace lorvex {
+namespace {
+
+struct DecodeCase {
+    const char* name;
+    std::string bytes;
+    std::string utf8;
+};
+
+void PrintTo(const DecodeCase& c, std::ostream* os) { *os << c.name; }
+
+class DecodeTest : public ::testing::TestWithParam<DecodeCase> {};
+
+TEST_P(DecodeTest, DecodesToUtf8) {
+    EXPECT_EQ(DecodeMeasurementText(GetParam().bytes), GetParam().utf8);
+}
+
+// GBK 0xD6D0 0xCEC4 is "中文"; 0x8140 is "丂", whose trail byte is '@'.
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DecodeTest,
+    ::testing::Values(DecodeCase{"Ascii", "A1 B 1.2 3 0 0 105\r\n", "A1 B 1.2 3 0 0 105\r\n"},
+                      DecodeCase{"AsciiWithNul", std::string("a\0b", 3), std::string("a\0b", 3)},
+                      DecodeCase{"Gbk", "\xD6\xD0\xCE\xC4 x", "中文 x"},
+                      DecodeCase{"GbkTrailByteIsAt", "\x81\x40@L", "丂@L"},
+                      DecodeCase{"EuroAt0x80", "\x80 5", "€ 5"},
+                      DecodeCase{"Utf8", "中文 x", "中文 x"},
+                      DecodeCase{"Utf8BomDropped",
+                                 "\xEF\xBB\xBF"
+                                 "中 x",
+                                 "中 x"},
+                      DecodeCase{"Utf8BomOnAscii",
+                                 "\xEF\xBB\xBF"
+                                 "a b",
+                                 "a b"},
+                      DecodeCase{"Utf8BomWithDamage",
+                                 "\xEF\xBB\xBF"
+                                 "中\xFF x",
+                                 "中\xEF\xBF\xBD x"},
+                      // 0xFF is no GBK byte: replaced, and the bytes after it survive.
+                      DecodeCase{"InvalidByteReplaced", "\xD6\xD0\xFF@a", "中\xEF\xBF\xBD@a"},
+                      // A lead byte followed by a line break must not swallow the break.
+                      DecodeCase{"LeadByteBeforeNewline", "\xD6\xD0\x81\n@b", "中\xEF\xBF\xBD\n@b"},
+                      DecodeCase{"LeadByteCutOffAtEnd", "\xD6\xD0\x81", "中\xEF\xBF\xBD"},
+                      // Not UTF-8 (an overlong form), so read as GBK: 0xC0 0x80 is "纮".
+                      DecodeCase{"OverlongIsNotUtf8", "\xC0\x80", "\xE7\xBA\xAE"},
+                      DecodeCase{"Empty", "", ""}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(Decode, LargeGbkTextKeepsEveryCharacter) {
+    std::string bytes;
+    std::string expected;
+    for (int i = 0; i < 100000; ++i) {
+        bytes += "\xD6\xD0@";
+        expected += "中@";
+    }
+    EXPECT_EQ(DecodeMeasurementText(bytes), expected);
+}
+
+}  // namespace
+}  // namespace lorvex
