@@ -65,15 +65,23 @@ std::size_t Utf8SequenceLength(std::string_view text, std::size_t i) {
     return 0;
 }
 
-bool IsValidUtf8(std::string_view text) {
+enum class Utf8Shape { Invalid, TwoByteOnly, Wide };
+
+// Whether text is well-formed UTF-8, and whether it holds any character of
+// three or four bytes (every CJK character is one).
+Utf8Shape Utf8ShapeOf(std::string_view text) {
+    bool wide = false;
     std::size_t i = 0;
     while ((i = SkipAscii(text, i)) < text.size()) {
         const std::size_t len = Utf8SequenceLength(text, i);
-        if (len == 0) return false;
+        if (len == 0) return Utf8Shape::Invalid;
+        wide = wide || len > 2;
         i += len;
     }
-    return true;
+    return wide ? Utf8Shape::Wide : Utf8Shape::TwoByteOnly;
 }
+
+bool IsValidUtf8(std::string_view text) { return Utf8ShapeOf(text) != Utf8Shape::Invalid; }
 
 // UTF-8 with each byte that starts no well-formed sequence replaced.
 std::string RepairUtf8(std::string_view text) {
@@ -194,7 +202,22 @@ std::string DecodeMeasurementText(std::string bytes) {
         }
         return RepairUtf8(body);
     }
-    if (IsValidUtf8(view)) return bytes;
+    switch (Utf8ShapeOf(view)) {
+        case Utf8Shape::Wide:
+            return bytes;
+        case Utf8Shape::TwoByteOnly: {
+            // Many GBK pairs are also well-formed two-byte UTF-8 (水准 is
+            // CB AE D7 BC), so a short Chinese name alone proves nothing.
+            // Chinese typed on Linux takes three bytes a character in UTF-8;
+            // a file with only two-byte sequences is GBK when it decodes
+            // cleanly as GBK.
+            std::string gbk = DecodeGbk(view);
+            if (gbk.find(kReplacement) == std::string::npos) return gbk;
+            return bytes;
+        }
+        case Utf8Shape::Invalid:
+            break;
+    }
     return DecodeGbk(view);
 }
 

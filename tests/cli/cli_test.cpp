@@ -1,0 +1,221 @@
+// End-to-end tests of lorvex-cli's output contract, run in-process on files
+// written to a temporary folder.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "cli.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::json;
+using namespace std::string_literals;
+
+const std::string kSample = std::string(LORVEX_SOURCE_DIR) + "/samples/sample.mdt";
+
+struct Outcome {
+    int code;
+    Json json;
+    std::string err;
+};
+
+Outcome RunCli(std::vector<std::string> args) {
+    std::ostringstream out, err;
+    const int code = lorvex::cli::Run(args, out, err);
+    Outcome o{code, Json(), err.str()};
+    o.json = Json::parse(out.str());  // every outcome must be valid JSON
+    return o;
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("lorvex-cli-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string Write(const std::string& name, const std::string& bytes) {
+        const fs::path path = dir_ / name;
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path.string();
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(CliTest, LinesOfTheSampleDecodeGbkAndSplitTheDualRun) {
+    const Outcome o = RunCli({"lines", kSample});
+    ASSERT_EQ(o.code, 0) << o.err;
+    const Json& lines = o.json["lines"];
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0]["name"], "BM1-BM2");
+    EXPECT_EQ(lines[1]["name"], "L2(R)");
+    EXPECT_EQ(lines[2]["name"], "L2(L)");
+    EXPECT_EQ(lines[3]["name"], "水准3");
+    EXPECT_EQ(lines[0]["records"].size(), 16u);
+    EXPECT_EQ(lines[1]["records"].size(), 8u);
+    EXPECT_EQ(lines[2]["records"].size(), 8u);
+    EXPECT_EQ(lines[1]["records"][4], "R1 B 1.20500 45.00 10:09:30 9 105");
+    EXPECT_EQ(lines[2]["records"][0], "A B 1.40110 41.00 10:05:30 5 105");
+    EXPECT_TRUE(o.json["messages"].empty());
+}
+
+TEST_F(CliTest, ShowDetectsGradeAndEndPointsOfEachSampleLine) {
+    struct Case {
+        int line;
+        int grade;
+        const char* start;
+        const char* end;
+    };
+    for (const Case& c : {Case{1, 0, "BM1", "BM2"}, Case{2, 1, "A", "B"}, Case{3, 1, "A", "B"},
+                          Case{4, 2, "BM2", "BM3"}}) {
+        SCOPED_TRACE(c.line);
+        const Outcome o = RunCli({"show", kSample, "--line", std::to_string(c.line)});
+        ASSERT_EQ(o.code, 0) << o.err;
+        EXPECT_EQ(o.json["grade"], c.grade);
+        EXPECT_EQ(o.json["sStationStGo"], c.start);
+        EXPECT_EQ(o.json["sStationEnGo"], c.end);
+    }
+    const Outcome o = RunCli({"show", kSample, "--line", "1"});
+    EXPECT_EQ(o.json["rows"][0], "BM1 B 1.52341 25.31 08:11:00 1");
+}
+
+// Stations 1 and 2 of the second-order sample line, worked by hand: station 1
+// is back-fore-fore-back, station 2 fore-back-back-fore.
+TEST_F(CliTest, ComputeMatchesTheHandWorkedSecondOrderLine) {
+    const std::string header =
+        Write("header.json", R"({"sWeather": "晴", "sHourSt": "24", "sMinSt": "7x",
+                                 "sYear": "2026", "sMonth": "3", "sDay": "7"})");
+    const Outcome o = RunCli({"compute", kSample, "--line", "1", "--header", header});
+    ASSERT_EQ(o.code, 0) << o.err;
+    EXPECT_EQ(o.json["grade"], 0);
+    const Json& info = o.json["info"];
+    EXPECT_EQ(info["sWeather"], "晴");
+    EXPECT_EQ(info["sHourSt"], "0");
+    EXPECT_EQ(info["sMinSt"], "7x");
+    EXPECT_EQ(info["sStationStGo"], "BM1");
+    EXPECT_EQ(info["sStationEnGo"], "BM2");
+    EXPECT_EQ(info["sDay"], "7");
+
+    const Json& obs = o.json["observations"];
+    ASSERT_EQ(obs.size(), 4u);
+    const Json expected1 = {
+        {"sStation", "1"},          {"sDis_Back", "253"},      {"sDis_Fore", "249"},
+        {"sDistance_Error", "0.4"}, {"sSigma_d", "0.4"},       {"sBack_I", "1523 41"},
+        {"sFore_I", "1201 12"},     {"sBack_II", "1523 49"},   {"sFore_II", "1201 08"},
+        {"sFore_Back_I", "-8"},     {"sFore_Back_II", "+4"},   {"sFore_Back", "-12"},
+        {"sFBI_Height", "322 29"},  {"sFBII_Height", "322 41"}, {"sH", "0322 35"},
+        {"sTarget_Back", "BM1"},    {"sTarget_Fore", "T1"}};
+    EXPECT_EQ(obs[0], expected1);
+    const Json expected2 = {
+        {"sStation", "2"},           {"sDis_Back", "284"},       {"sDis_Fore", "289"},
+        {"sDistance_Error", "-0.5"}, {"sSigma_d", "-0.1"},       {"sBack_I", "1488 20"},
+        {"sFore_I", "1612 04"},      {"sBack_II", "1488 26"},    {"sFore_II", "1611 99"},
+        {"sFore_Back_I", "-6"},      {"sFore_Back_II", "+5"},    {"sFore_Back", "-11"},
+        {"sFBI_Height", "-123 84"},  {"sFBII_Height", "-123 73"}, {"sH", "-0123 79"},
+        {"sTarget_Back", "T1"},      {"sTarget_Fore", "T2"}};
+    EXPECT_EQ(obs[1], expected2);
+
+    // Lengths 253+249, 284+289, 221+216, 301+305 dm; sH 32235, -12379,
+    // 18726, 14697 in 10^-5 m.
+    const Json& result = o.json["result"];
+    EXPECT_DOUBLE_EQ(result["dDis_Go"].get<double>(), 0.2118);
+    EXPECT_DOUBLE_EQ(result["dDis_Back"].get<double>(), 0.2118);
+    EXPECT_DOUBLE_EQ(result["HeightAvg"].get<double>(), 0.53279);
+    EXPECT_TRUE(result["HeightAvg_Go"].is_null());
+    EXPECT_TRUE(result["HeightAvg_Back"].is_null());
+    EXPECT_EQ(result["sStationSt"], "BM1");
+}
+
+TEST_F(CliTest, ExitStatusesFollowTheContract) {
+    const std::string empty = Write("empty.mdt", "");
+    const std::string noRecords = Write("bare.mdt", "@L1 a b c d e f\n");
+    const std::string oddCount = Write("odd.mdt",
+                                       "@L1 a b c d e f\n"
+                                       "A B 1.0 10.0 0 0 106\nA B 1.0 10.0 0 0 106\n"
+                                       "C F 1.0 10.0 0 0 106\nC F 1.0 10.0 0 0 106\n"
+                                       "C B 1.0 10.0 0 0 106\nC B 1.0 10.0 0 0 106\n");
+    const std::string header = Write("bad.json", "{\"sNope\": \"x\"}");
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+        std::vector<std::string> messages;
+    };
+    const std::vector<Case> cases = {
+        {{"compute", empty, "--line", "7"}, 1, {"没有线路数据，请导入！"}},
+        {{"show", empty, "--line", "1"}, 0, {}},
+        {{"compute", noRecords, "--line", "1"}, 1, {"没有测量数据，请选择线路名称！"}},
+        {{"compute", oddCount, "--line", "1"},
+         1,
+         {"数据中有非线路测量的数据或测站数据不完整，请检查！"}},
+        {{"show", kSample, "--line", "5"}, 2, {}},
+        {{"show", kSample, "--line", "0"}, 2, {}},
+        {{"show", kSample}, 2, {}},
+        {{"frobnicate"}, 2, {}},
+        {{}, 2, {}},
+        {{"compute", kSample, "--line", "1", "--header", header}, 2, {}},
+        {{"lines", (dir_ / "missing.mdt").string()}, 3, {}},
+        {{"compute", kSample, "--line", "1", "--header", (dir_ / "none.json").string()}, 3, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        const Outcome o = RunCli(c.args);
+        EXPECT_EQ(o.code, c.code) << o.err;
+        EXPECT_EQ(o.json["messages"], Json(c.messages));
+        if (c.code == 1) {
+            EXPECT_FALSE(o.json.contains("observations"));
+        }
+    }
+}
+
+TEST_F(CliTest, HostileFilesNeverCrashTheCommands) {
+    std::mt19937 random(42);
+    std::string junk(1 << 16, '\0');
+    for (char& c : junk) c = static_cast<char>(random());
+    const std::vector<std::string> files = {
+        Write("empty.mdt", ""),
+        Write("binary.mdt", junk),
+        Write("nul.mdt", "@L1 a b c d e f\nA B 1\0 2 3 4 106\n"s),
+        Write("long.mdt", std::string(10 << 20, 'x')),
+        Write("longfields.mdt", "@L1 a b c d e f\n" + std::string(5 << 20, 'y') +
+                                    " B 1.0 2.0 0 0 106\n"),
+        Write("tabs.mdt", "@L1\ta b c d e f g\nA\tB 1.0 2.0 0 0 106 x\n"),
+        Write("crlf.mdt", "@L1 a b c d e f\r\nA B 1.0 2.0 0 0 106\r\n"),
+        Write("gbk.mdt", "\x81\x40@L1 a b c d e f\nA\x81\x40 B 1.0 2.0 0 0 106\n"),
+    };
+    for (const std::string& file : files) {
+        SCOPED_TRACE(file);
+        for (const char* command : {"lines", "show", "compute"}) {
+            std::vector<std::string> args = {command, file};
+            if (std::string(command) != "lines") args.insert(args.end(), {"--line", "1"});
+            const Outcome o = RunCli(args);
+            EXPECT_TRUE(o.code == 0 || o.code == 1) << command << " exited " << o.code;
+        }
+    }
+}
+
+TEST_F(CliTest, GbkTrailBytesNeverActAsLineStartOrSeparator) {
+    // 0x81 0x40 is one GBK character whose trail byte is '@'.
+    const std::string file = Write("gbk.mdt",
+                                   "\x81\x40@L1 a b c d e f\n"
+                                   "A\x81\x40 B 1.0 2.0 0 0 106\n");
+    const Outcome o = RunCli({"lines", file});
+    ASSERT_EQ(o.code, 0);
+    ASSERT_EQ(o.json["lines"].size(), 1u);
+    EXPECT_EQ(o.json["lines"][0]["name"], "L1");
+    EXPECT_EQ(o.json["lines"][0]["records"][0], "A丂 B 1.0 2.0 0 0 106");
+}
+
+}  // namespace
