@@ -1,7 +1,7 @@
 # The Debian packages Lorvex needs to build, test and run. The one list both
 # scripts/run.sh and scripts/test.sh install from; add new dependencies here.
 LORVEX_PACKAGES=(
-    cmake g++ make pkg-config
+    cmake g++ make pkg-config locales
     libgtest-dev libbenchmark-dev
     nlohmann-json3-dev
     qt6-base-dev libgl-dev qt6-svg-dev

@@ -4,6 +4,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "levelling/grade.h"
 #include "levelling/report_header.h"
@@ -19,6 +20,19 @@ struct LineTotals {
 
 // Sums the stations as computed (before FormatStationColumns).
 LineTotals ComputeLineTotals(std::span<const StationResult> stations, LevellingGrade grade);
+
+// The same sums taken one station at a time, so a long line can be formatted
+// and turned into rows as it is computed instead of being held twice.
+// Adding the stations in line order gives exactly ComputeLineTotals' result.
+class LineTotalsSum {
+  public:
+    void Add(const StationResult& station);
+    LineTotals Totals(LevellingGrade grade) const;
+
+  private:
+    double m_lengthDm = 0.0;  // mean back and fore distances, decimetres
+    double m_height = 0.0;    // mean height differences, in the grade's reading unit
+};
 
 // One Observation_tbl row, in the table's column order after Record_ID.
 struct ObservationRow {
@@ -70,5 +84,10 @@ ResultRow MakeResultRow(const ReportHeader& header, const LineTotals& totals);
 
 // The row of a station after FormatStationColumns; stationNumber counts from 1.
 ObservationRow MakeObservationRow(const StationResult& formatted, int stationNumber);
+// The same, taking the station's texts over instead of copying them.
+ObservationRow MakeObservationRow(StationResult&& formatted, int stationNumber);
+// The same, built in place at the end of rows (a long line's rows are many).
+void AppendObservationRow(std::vector<ObservationRow>& rows, StationResult&& formatted,
+                          int stationNumber);
 
 }  // namespace lorvex

@@ -1,0 +1,113 @@
+#include "levelling/report_command.h"
+
+#include <string_view>
+#include <utility>
+
+#include "import/fields.h"
+#include "levelling/number_text.h"
+
+namespace lorvex {
+namespace {
+
+constexpr std::size_t kRecordsPerStation = 4;
+
+bool StationPasses(std::span<const SightRecord, 4> s, LevellingGrade grade) {
+    switch (grade) {
+        case GradeSecond:
+        case GradeThird:
+            // Back-fore-fore-back (or its mirror): the outer sights share a
+            // staff position, and so do the inner ones.
+            return s[0].PointId == s[3].PointId && s[1].PointId == s[2].PointId;
+        case GradeFourth:
+            // Back-back-fore-fore.
+            return s[0].PointId == s[1].PointId && s[2].PointId == s[3].PointId;
+        default:
+            return true;
+    }
+}
+
+std::span<const SightRecord, 4> StationAt(std::span<const SightRecord> records,
+                                          std::size_t station) {
+    return records.subspan(station * kRecordsPerStation).first<kRecordsPerStation>();
+}
+
+PreparedReport Stop(UserMessage message) {
+    PreparedReport out;
+    out.stop = std::move(message);
+    return out;
+}
+
+}  // namespace
+
+std::optional<std::vector<SightRecord>> CollectSightRecords(std::span<const std::string> rows) {
+    std::vector<SightRecord> records;
+    records.reserve(rows.size());
+    std::vector<std::string_view> fields;
+    for (const std::string& row : rows) {
+        const std::string_view text = TrimBlanks(row);
+        if (text.empty()) continue;
+        SplitFieldViews(text, fields);
+        if (fields.empty()) return std::nullopt;
+        // Column-header lines of the level's file ("PtID Code ...") are not
+        // records. The test comes after the split, so a lone "PtID" with no
+        // space in it is a malformed row, not a header.
+        if (fields[0].find("PtID") != std::string_view::npos) continue;
+        if (fields.size() < 4) return std::nullopt;
+
+        SightRecord& record = records.emplace_back();
+        record.PointId.assign(fields[0]);
+        record.SightCode.assign(fields[1]);
+        // Metres to 10^-5 m (reading) and to millimetres (distance).
+        record.Reading = RoundToInt(ParseDouble(fields[2]) * 100000.0);
+        record.Distance = RoundToInt(ParseDouble(fields[3]) * 1000.0);
+    }
+    return records;
+}
+
+bool CheckStationPattern(std::span<const SightRecord> records, LevellingGrade grade) {
+    if (!IsKnownGrade(grade)) return true;
+    // Only every second station is tested, starting with the first.
+    const std::size_t stations = records.size() / kRecordsPerStation;
+    for (std::size_t i = 0; i < stations; i += 2) {
+        if (!StationPasses(StationAt(records, i), grade)) return false;
+    }
+    return true;
+}
+
+PreparedReport PrepareReport(std::size_t lineCount, std::span<const std::string> dataRows,
+                             LevellingGrade grade, const ReportHeader& header) {
+    if (lineCount == 0) return Stop(MessageFromId(IDS_NO_LINES));
+    if (dataRows.empty()) return Stop(MessageFromId(IDS_NO_RECORDS));
+
+    std::optional<std::vector<SightRecord>> collected = CollectSightRecords(dataRows);
+    if (!collected) return Stop(MessageFromId(IDS_INVALID_ARGUMENT, MessageIcon::Stop));
+    const std::vector<SightRecord>& records = *collected;
+
+    if (records.size() % kRecordsPerStation != 0 || !CheckStationPattern(records, grade)) {
+        return Stop(MessageFromId(IDS_BAD_STATIONS));
+    }
+
+    PreparedReport out;
+    ReportRows& rows = out.rows;
+    rows.grade = grade;
+    rows.info = header;
+
+    // Each station is computed, counted into the totals while its texts are
+    // still plain numbers (the display form of sH holds a space and would no
+    // longer parse to the height difference), then formatted into its row.
+    const std::size_t stationCount = records.size() / kRecordsPerStation;
+    rows.observations.reserve(stationCount);
+    LineTotalsSum sum;
+    double sigma = 0.0;
+    for (std::size_t i = 0; i < stationCount; ++i) {
+        StationResult station = ComputeStation(StationAt(records, i), grade, sigma);
+        sum.Add(station);
+        FormatStationColumns(station, grade);
+        AppendObservationRow(rows.observations, std::move(station), static_cast<int>(i + 1));
+    }
+    rows.totals = sum.Totals(grade);
+    rows.result = MakeResultRow(header, rows.totals);
+    return out;
+}
+
+}  // namespace lorvex

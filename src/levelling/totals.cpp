@@ -1,0 +1,112 @@
+#include "levelling/totals.h"
+
+#include <utility>
+
+#include "levelling/number_text.h"
+
+namespace lorvex {
+
+const std::array<ObservationRowField, 17> kObservationRowFields{{
+    {"sStation", &ObservationRow::sStation},
+    {"sDis_Back", &ObservationRow::sDis_Back},
+    {"sDis_Fore", &ObservationRow::sDis_Fore},
+    {"sDistance_Error", &ObservationRow::sDistance_Error},
+    {"sSigma_d", &ObservationRow::sSigma_d},
+    {"sBack_I", &ObservationRow::sBack_I},
+    {"sFore_I", &ObservationRow::sFore_I},
+    {"sBack_II", &ObservationRow::sBack_II},
+    {"sFore_II", &ObservationRow::sFore_II},
+    {"sFore_Back_I", &ObservationRow::sFore_Back_I},
+    {"sFore_Back_II", &ObservationRow::sFore_Back_II},
+    {"sFore_Back", &ObservationRow::sFore_Back},
+    {"sFBI_Height", &ObservationRow::sFBI_Height},
+    {"sFBII_Height", &ObservationRow::sFBII_Height},
+    {"sH", &ObservationRow::sH},
+    {"sTarget_Back", &ObservationRow::sTarget_Back},
+    {"sTarget_Fore", &ObservationRow::sTarget_Fore},
+}};
+
+void LineTotalsSum::Add(const StationResult& station) {
+    // The sums run over the texts as stored in the book (whole decimetres,
+    // rounded mean height differences), so the totals agree with the rows.
+    m_lengthDm += ParseDouble(station.sDis_Back);
+    m_lengthDm += ParseDouble(station.sDis_Fore);
+    m_height += ParseDouble(station.sH);
+}
+
+LineTotals LineTotalsSum::Totals(LevellingGrade grade) const {
+    LineTotals totals;
+    totals.length = m_lengthDm / 10000.0;  // dm -> km
+    // Heights are in 10^-5 m for second order and in 10^-4 m below.
+    totals.heightDifference = m_height / (grade == GradeSecond ? 100000.0 : 10000.0);
+    return totals;
+}
+
+LineTotals ComputeLineTotals(std::span<const StationResult> stations, LevellingGrade grade) {
+    LineTotalsSum sum;
+    for (const StationResult& s : stations) sum.Add(s);
+    return sum.Totals(grade);
+}
+
+ResultRow MakeResultRow(const ReportHeader& header, const LineTotals& totals) {
+    ResultRow row;
+    // The line is one section labelled by its forward run; both distance
+    // columns get the same length.
+    row.sStationSt = header.sStationStGo;
+    row.sStationEn = header.sStationEnGo;
+    row.dDis_Go = totals.length;
+    row.dDis_Back = totals.length;
+    row.HeightAvg = totals.heightDifference;
+    return row;
+}
+
+namespace {
+
+template <typename Station>
+ObservationRow MakeRow(Station&& s, int stationNumber) {
+    // Each member is taken (copied or moved) exactly once.
+    return ObservationRow{
+        .sStation = FormatInt(stationNumber),
+        .sDis_Back = std::forward<Station>(s).sDis_Back,
+        .sDis_Fore = std::forward<Station>(s).sDis_Fore,
+        .sDistance_Error = std::forward<Station>(s).sDistance_Error,
+        .sSigma_d = std::forward<Station>(s).sSigma_d,
+        .sBack_I = std::forward<Station>(s).sBack_I,
+        .sFore_I = std::forward<Station>(s).sFore_I,
+        .sBack_II = std::forward<Station>(s).sBack_II,
+        .sFore_II = std::forward<Station>(s).sFore_II,
+        .sFore_Back_I = std::forward<Station>(s).sFore_Back_I,
+        .sFore_Back_II = std::forward<Station>(s).sFore_Back_II,
+        .sFore_Back = std::forward<Station>(s).sFore_Back,
+        .sFBI_Height = std::forward<Station>(s).sFBI_Height,
+        .sFBII_Height = std::forward<Station>(s).sFBII_Height,
+        .sH = std::forward<Station>(s).sH,
+        .sTarget_Back = std::forward<Station>(s).sTarget_Back,
+        .sTarget_Fore = std::forward<Station>(s).sTarget_Fore,
+    };
+}
+
+}  // namespace
+
+ObservationRow MakeObservationRow(const StationResult& formatted, int stationNumber) {
+    return MakeRow(formatted, stationNumber);
+}
+
+ObservationRow MakeObservationRow(StationResult&& formatted, int stationNumber) {
+    return MakeRow(std::move(formatted), stationNumber);
+}
+
+void AppendObservationRow(std::vector<ObservationRow>& rows, StationResult&& formatted,
+                          int stationNumber) {
+    // The row's columns in table order, each moved once, straight into the
+    // vector's storage.
+    StationResult& s = formatted;
+    rows.emplace_back(FormatInt(stationNumber), std::move(s.sDis_Back), std::move(s.sDis_Fore),
+                      std::move(s.sDistance_Error), std::move(s.sSigma_d), std::move(s.sBack_I),
+                      std::move(s.sFore_I), std::move(s.sBack_II), std::move(s.sFore_II),
+                      std::move(s.sFore_Back_I), std::move(s.sFore_Back_II),
+                      std::move(s.sFore_Back), std::move(s.sFBI_Height), std::move(s.sFBII_Height),
+                      std::move(s.sH), std::move(s.sTarget_Back), std::move(s.sTarget_Fore));
+}
+
+}  // namespace lorvex
