@@ -87,4 +87,8 @@ int RunReport(Session& session);
 int RunDump(Session& session);
 int RunInstallData(Session& session);
 
+// Fills the grade's template from the tables just written and writes the
+// record book as a PDF; the exit code (kExitStopped when no report was made).
+int WriteReportPdf(Session& session, LevellingGrade grade, const std::string& path);
+
 }  // namespace lorvex::cli

@@ -219,3 +219,74 @@ TEST_F(CliTest, GbkTrailBytesNeverActAsLineStartOrSeparator) {
 }
 
 }  // namespace
+
+namespace {
+
+// The database commands against a private data folder and ODBC user
+// configuration; ctest runs each test in its own process, so the driver
+// manager reads this ODBCINI afresh.
+class CliDatabaseTest : public CliTest {
+protected:
+    void SetUp() override {
+        CliTest::SetUp();
+        setenv("ODBCINI", (dir_ / "odbc.ini").c_str(), 1);
+        setenv("XDG_DATA_HOME", (dir_ / "data").c_str(), 1);
+    }
+};
+
+TEST_F(CliDatabaseTest, ReportWritesWhatComputePrintsAndDumpReadsItBack) {
+    const Outcome install = RunCli({"install-data"});
+    ASSERT_EQ(install.code, 0) << install.err;
+    EXPECT_TRUE(fs::exists(dir_ / "data" / "Lorvex" / "Qel.db"));
+
+    const std::string header = Write("header.json", R"({"sWeather": "晴 \"多云\" \\ '", "sRoad": "土路"})");
+    const Outcome computed = RunCli({"compute", kSample, "--line", "4", "--header", header});
+    ASSERT_EQ(computed.code, 0) << computed.err;
+    for (int run = 0; run < 2; ++run) {  // a second report replaces the first
+        const Outcome report = RunCli({"report", kSample, "--line", "4", "--header", header});
+        ASSERT_EQ(report.code, 0) << report.err;
+        EXPECT_EQ(report.json["observations"], computed.json["observations"]);
+    }
+
+    const Outcome dump = RunCli({"dump"});
+    ASSERT_EQ(dump.code, 0) << dump.err;
+    ASSERT_EQ(dump.json["Info_tbl"].size(), 1u);
+    ASSERT_EQ(dump.json["Result_tbl"].size(), 1u);
+    Json info = dump.json["Info_tbl"][0];
+    info.erase("Record_ID");
+    EXPECT_EQ(info, computed.json["info"]);
+
+    const Json& stored = dump.json["Result_tbl"][0];
+    const Json& result = computed.json["result"];
+    EXPECT_EQ(stored["sStationSt"], result["sStationSt"]);
+    for (const char* column : {"dDis_Go", "dDis_Back", "HeightAvg"}) {
+        EXPECT_DOUBLE_EQ(std::stod(stored[column].get<std::string>()), result[column].get<double>())
+            << column;
+    }
+    EXPECT_TRUE(stored["HeightAvg_Go"].is_null());
+
+    Json observations = dump.json["Observation_tbl"];
+    ASSERT_EQ(observations.size(), computed.json["observations"].size());
+    for (Json& row : observations) row.erase("Record_ID");
+    EXPECT_EQ(observations, computed.json["observations"]);
+}
+
+TEST_F(CliDatabaseTest, ReportWithoutADatabaseExitsWithTheDriversText) {
+    // No install-data: "Qel" is registered at the report, but its file is missing.
+    const Outcome report = RunCli({"report", kSample, "--line", "1"});
+    EXPECT_EQ(report.code, 3);
+    ASSERT_FALSE(report.json["messages"].empty());
+    EXPECT_FALSE(report.json["messages"][0].get<std::string>().empty());
+    const Outcome dump = RunCli({"dump"});
+    EXPECT_EQ(dump.code, 3);
+}
+
+TEST_F(CliDatabaseTest, InstallDataIsIdempotent) {
+    ASSERT_EQ(RunCli({"install-data"}).code, 0);
+    const Outcome again = RunCli({"install-data"});
+    ASSERT_EQ(again.code, 0);
+    EXPECT_FALSE(again.json["done"].empty());
+    EXPECT_EQ(RunCli({"install-data", "--force"}).code, 0);
+}
+
+}  // namespace

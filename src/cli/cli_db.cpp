@@ -1,0 +1,104 @@
+// The commands that reach the database through the data source "Qel".
+
+#include <cstdlib>
+#include <exception>
+#include <iostream>
+
+#include "cli_session.h"
+#include "db/data_source.h"
+#include "db/install.h"
+#include "db/odbc.h"
+#include "db/report_store.h"
+#include "db/table_reader.h"
+
+namespace lorvex::cli {
+namespace {
+
+// Routes the database layer's messages into the session, in order.
+class SessionSink final : public db::MessageSink {
+public:
+    explicit SessionSink(Session& session) : session_(session) {}
+    void Show(const UserMessage& message) override { session_.Show(message); }
+
+private:
+    Session& session_;
+};
+
+// Where install-data finds the schema and templates: LORVEX_RESOURCES, else
+// the resources folder of the source tree this binary was built from.
+std::filesystem::path ResourcesDir() {
+    if (const char* dir = std::getenv("LORVEX_RESOURCES"); dir != nullptr && *dir != '\0') {
+        return dir;
+    }
+    return LORVEX_RESOURCES_DIR;
+}
+
+Json TableJson(const db::TableRows& table) {
+    Json rows = Json::array();
+    for (const auto& row : table.rows) {
+        Json item = Json::object();
+        for (std::size_t i = 0; i < table.columns.size() && i < row.size(); ++i) {
+            item[table.columns[i]] = row[i] ? Json(*row[i]) : Json(nullptr);
+        }
+        rows.push_back(std::move(item));
+    }
+    return rows;
+}
+
+}  // namespace
+
+int RunReport(Session& s) {
+    if (auto code = s.Import()) return *code;
+    if (auto code = s.ClickLine()) return *code;
+    if (auto code = s.ApplyHeaderFile()) return *code;
+    const auto rows = s.Prepare();
+    if (!rows) {
+        return s.Print(Json{{"grade", s.grade()}, {"messages", s.messages()}}, kExitStopped);
+    }
+    // What start-up does before the window opens: register "Qel".
+    if (!db::RegisterDataSource()) {
+        s.Show(MessageFromId(IDS_DSN_FAILED, MessageIcon::Error));
+    }
+    SessionSink sink(s);
+    const db::WriteOutcome outcome = db::WriteReportTables(*rows, sink);
+    Json document = ComputeJson(*rows);
+    if (outcome != db::WriteOutcome::Written) {
+        document["messages"] = s.messages();
+        return s.Print(std::move(document), kExitNoAccess);
+    }
+    int code = kExitOk;
+    if (s.options().pdf) {
+        code = WriteReportPdf(s, rows->grade, *s.options().pdf);
+    }
+    document["messages"] = s.messages();
+    return s.Print(std::move(document), code);
+}
+
+int RunDump(Session& s) {
+    Json document = Json::object();
+    for (const char* table : {"Info_tbl", "Result_tbl", "Observation_tbl"}) {
+        try {
+            document[table] = TableJson(db::ReadTable(db::kDataSourceName, table));
+        } catch (const db::DbError& e) {
+            s.Show(UserMessage{e.what(), MessageIcon::Warning});
+            return s.Print(Json{{"error", e.what()}, {"messages", s.messages()}}, kExitNoAccess);
+        }
+    }
+    document["messages"] = s.messages();
+    return s.Print(std::move(document), kExitOk);
+}
+
+int RunInstallData(Session& s) {
+    try {
+        const std::vector<std::string> done = db::InstallData(ResourcesDir(), s.options().force);
+        return s.Print(Json{{"installed", db::GetDataFolder().string()},
+                            {"done", done},
+                            {"messages", s.messages()}},
+                       kExitOk);
+    } catch (const std::exception& e) {
+        std::cerr << "lorvex-cli: " << e.what() << '\n';
+        return s.Print(Json{{"error", e.what()}, {"messages", s.messages()}}, kExitNoAccess);
+    }
+}
+
+}  // namespace lorvex::cli

@@ -1,0 +1,11 @@
+// Builds without the Qt parts have no report engine to write a PDF with.
+#include "cli_session.h"
+
+namespace lorvex::cli {
+
+int WriteReportPdf(Session& session, LevellingGrade, const std::string&) {
+    session.Show(MessageFromId(IDS_NO_REPORT));
+    return kExitStopped;
+}
+
+}  // namespace lorvex::cli

@@ -1,0 +1,175 @@
+#include "db/install.h"
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <stdexcept>
+
+#include "db/data_source.h"
+#include "db/odbc.h"
+
+namespace lorvex::db {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::array<const char*, 2> kTemplates{"Second.rpt", "ThirdandFour.rpt"};
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path.string());
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) throw std::runtime_error("cannot read " + path.string());
+    return bytes;
+}
+
+// Writes beside the target and renames over it, so that a failure never
+// leaves a half-written file under the real name.
+void WriteFileAtomically(const fs::path& path, const std::string& bytes) {
+    fs::path temporary = path;
+    temporary += ".new";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        if (!out) {
+            std::error_code ignored;
+            fs::remove(temporary, ignored);
+            throw std::runtime_error("cannot write " + path.string());
+        }
+    }
+    fs::rename(temporary, path);
+}
+
+// FNV-1a: a stable fingerprint of an installed template, to tell later
+// whether the user has changed it.
+std::string Fingerprint(const std::string& bytes) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const unsigned char c : bytes) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return text;
+}
+
+// The statements of the schema file: "--" comments dropped, split at ';'.
+std::vector<std::string> SchemaStatements(const std::string& schema) {
+    std::string code;
+    std::istringstream lines(schema);
+    for (std::string line; std::getline(lines, line);) {
+        const auto comment = line.find("--");
+        if (comment != std::string::npos) line.erase(comment);
+        code += line;
+        code += '\n';
+    }
+    std::vector<std::string> statements;
+    std::size_t start = 0;
+    while (start < code.size()) {
+        std::size_t end = code.find(';', start);
+        if (end == std::string::npos) end = code.size();
+        std::string statement = code.substr(start, end - start);
+        if (statement.find_first_not_of(" \t\r\n") != std::string::npos) {
+            statements.push_back(std::move(statement));
+        }
+        start = end + 1;
+    }
+    return statements;
+}
+
+std::string InstallDatabase(const fs::path& folder, const fs::path& resourcesDir, bool force) {
+    const fs::path database = folder / DatabaseFileName();
+    const bool exists = fs::exists(database);
+    if (exists && !force) return "kept database " + database.string() + " (exists)";
+
+    const std::vector<std::string> statements =
+        SchemaStatements(ReadFile(resourcesDir / "schema.sql"));
+    // Built under a temporary name and renamed into place: an interrupted
+    // installation leaves no half-made database behind.
+    fs::path temporary = database;
+    temporary += ".new";
+    std::error_code ignored;
+    fs::remove(temporary, ignored);
+    try {
+        CDatabase db;
+        db.Open(FileConnectString(temporary));
+        Transaction transaction(db);
+        for (const std::string& statement : statements) db.ExecuteSQL(statement);
+        transaction.Commit();
+        db.Close();
+        fs::rename(temporary, database);
+    } catch (const std::exception& e) {
+        fs::remove(temporary, ignored);
+        throw std::runtime_error("cannot create the database " + database.string() + ": " +
+                                 e.what());
+    }
+    return (exists ? "recreated database " : "created database ") + database.string();
+}
+
+std::string InstallTemplate(const fs::path& folder, const fs::path& resourcesDir, const char* name,
+                            bool force) {
+    const fs::path source = resourcesDir / "templates" / name;
+    if (!fs::exists(source)) {
+        return std::string("skipped template ") + name + " (not in " +
+               (resourcesDir / "templates").string() + ")";
+    }
+    const fs::path target = folder / name;
+    fs::path record = target;
+    record += ".installed";
+
+    const std::string bytes = ReadFile(source);
+    const std::string fingerprint = Fingerprint(bytes);
+    auto install = [&](const std::string& what) {
+        WriteFileAtomically(target, bytes);
+        WriteFileAtomically(record, fingerprint + "\n");
+        return what + target.string();
+    };
+
+    if (!fs::exists(target)) return install("installed template ");
+    if (force) return install("replaced template ");
+
+    const std::string installed = ReadFile(target);
+    if (installed == bytes) {
+        WriteFileAtomically(record, fingerprint + "\n");
+        return "kept template " + target.string() + " (up to date)";
+    }
+    // Unchanged since we installed it: a newer template may replace it.
+    std::string recorded;
+    if (fs::exists(record)) {
+        recorded = ReadFile(record);
+        while (!recorded.empty() && (recorded.back() == '\n' || recorded.back() == '\r')) {
+            recorded.pop_back();
+        }
+    }
+    if (!recorded.empty() && recorded == Fingerprint(installed))
+        return install("updated template ");
+    return "kept template " + target.string() + " (changed by the user)";
+}
+
+}  // namespace
+
+std::vector<std::string> InstallData(const fs::path& resourcesDir, bool force) {
+    std::vector<std::string> done;
+    const fs::path folder = GetDataFolder();
+    if (fs::is_directory(folder)) {
+        done.push_back("kept folder " + folder.string() + " (exists)");
+    } else {
+        if (fs::exists(folder)) {
+            throw std::runtime_error("the data folder " + folder.string() + " is not a folder");
+        }
+        fs::create_directories(folder);
+        done.push_back("created folder " + folder.string());
+    }
+    done.push_back(InstallDatabase(folder, resourcesDir, force));
+    for (const char* name : kTemplates) {
+        done.push_back(InstallTemplate(folder, resourcesDir, name, force));
+    }
+    return done;
+}
+
+}  // namespace lorvex::db

@@ -1,0 +1,21 @@
+#pragma once
+
+// Installing the data folder: the program itself never creates the folder,
+// the database or its tables; lorvex-cli install-data does.
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace lorvex::db {
+
+// Creates the data folder, the database file with the report tables from
+// resourcesDir/schema.sql, and copies the report templates from
+// resourcesDir/templates when they are there. Idempotent: an existing
+// database is kept, and so is a template the user changed since it was
+// installed; force recreates both. Returns one line per thing done or kept,
+// e.g. "created folder …", "kept database … (exists)". Throws
+// std::runtime_error with the reason when something cannot be made.
+std::vector<std::string> InstallData(const std::filesystem::path& resourcesDir, bool force);
+
+}  // namespace lorvex::db

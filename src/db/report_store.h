@@ -1,0 +1,44 @@
+#pragma once
+
+// Writing a report's rows into the three tables: the header row, the totals
+// row and one row per station, replacing the previous report.
+
+#include "levelling/report_command.h"
+#include "levelling/report_header.h"
+#include "levelling/strings.h"
+#include "levelling/totals.h"
+
+namespace lorvex::db {
+
+// Where the database messages go; the window shows boxes, the CLI prints.
+class MessageSink {
+  public:
+    virtual ~MessageSink() = default;
+    virtual void Show(const lorvex::UserMessage& m) = 0;
+};
+
+enum class WriteOutcome {
+    Written,
+    Incomplete,  // some table could not be opened: messages shown, the command goes on
+    Failed,      // ended with the database error (stop icon): no report
+};
+
+// Empties the three tables and writes the report's rows over one connection
+// in one transaction. A table that cannot be opened shows the driver's text
+// (warning icon) once for the emptying and once per row meant for it; every
+// other table is still emptied and written, and that is committed. Any
+// failure after a table opened rolls everything back, so the previous report
+// stays whole, and shows the driver's text with the stop icon.
+WriteOutcome WriteReportTables(const lorvex::ReportRows& rows, MessageSink& sink);
+
+// The same steps one at a time, each opening and closing its own connection
+// with no transaction: slower by orders of magnitude, kept for comparison.
+// A table that cannot be opened shows the driver's text (warning icon) and
+// gives false; EmptyTables then leaves the tables after it untouched.
+// Failures after a table opened propagate as DbError.
+bool EmptyTables(MessageSink& sink);
+bool AppendInfoRow(const lorvex::ReportHeader& header, MessageSink& sink);
+bool AppendResultRow(const lorvex::ResultRow& row, MessageSink& sink);
+bool AppendObservationRow(const lorvex::ObservationRow& row, MessageSink& sink);
+
+}  // namespace lorvex::db
