@@ -9,4 +9,6 @@ lorvex_install_packages
 build="${LORVEX_RUN_BUILD:-$root/build-release}"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release
 cmake --build "$build" --parallel "$(nproc)"
-"$build/src/cli/lorvex-cli" show "$root/samples/sample.mdt" --line 1
+# The data folder, database and report templates (kept when they exist).
+"$build/src/cli/lorvex-cli" install-data
+"$build/src/cli/lorvex-cli" report "$root/samples/sample.mdt" --line 1
