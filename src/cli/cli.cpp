@@ -125,14 +125,9 @@ int RunShow(Session& s) {
 }
 
 int RunCompute(Session& s) {
-    if (auto code = s.Import()) return *code;
-    if (auto code = s.ClickLine()) return *code;
-    if (auto code = s.ApplyHeaderFile()) return *code;
-    const auto rows = s.Prepare();
-    if (!rows) {
-        return s.Print(Json{{"grade", s.grade()}, {"messages", s.messages()}}, kExitStopped);
-    }
-    Json document = ComputeJson(*rows);
+    auto computed = s.ComputeReport();
+    if (const int* code = std::get_if<int>(&computed)) return *code;
+    Json document = ComputeJson(std::get<ReportRows>(computed));
     document["messages"] = s.messages();
     return s.Print(std::move(document), kExitOk);
 }
@@ -242,11 +237,14 @@ std::optional<int> Session::ApplyHeaderFile() {
     return std::nullopt;
 }
 
-std::optional<ReportRows> Session::Prepare() {
+std::variant<int, ReportRows> Session::ComputeReport() {
+    if (auto code = Import()) return *code;
+    if (auto code = ClickLine()) return *code;
+    if (auto code = ApplyHeaderFile()) return *code;
     PreparedReport prepared = PrepareReport(store_.LineCount(), dataRows_, grade_, header_);
     if (prepared.stop) {
         Show(*prepared.stop);
-        return std::nullopt;
+        return Print(Json{{"grade", grade_}, {"messages", messages_}}, kExitStopped);
     }
     return std::move(prepared.rows);
 }

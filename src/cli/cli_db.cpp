@@ -48,13 +48,9 @@ Json TableJson(const db::TableRows& table) {
 }  // namespace
 
 int RunReport(Session& s) {
-    if (auto code = s.Import()) return *code;
-    if (auto code = s.ClickLine()) return *code;
-    if (auto code = s.ApplyHeaderFile()) return *code;
-    const auto rows = s.Prepare();
-    if (!rows) {
-        return s.Print(Json{{"grade", s.grade()}, {"messages", s.messages()}}, kExitStopped);
-    }
+    auto computed = s.ComputeReport();
+    if (const int* code = std::get_if<int>(&computed)) return *code;
+    const ReportRows* rows = &std::get<ReportRows>(computed);
     // What start-up does before the window opens: register "Qel".
     if (!db::RegisterDataSource()) {
         s.Show(MessageFromId(IDS_DSN_FAILED, MessageIcon::Error));

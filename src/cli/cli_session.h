@@ -6,6 +6,7 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -56,9 +57,10 @@ public:
     // Overlays --header on the header as the user would type it.
     std::optional<int> ApplyHeaderFile();
 
-    // Checks and computation of the report command; on a stop the message
-    // has been shown and nullopt is returned.
-    std::optional<ReportRows> Prepare();
+    // Import, the click, the header, then the report command's checks and
+    // computation: the rows, or the exit code the command ends with (its
+    // JSON already printed).
+    std::variant<int, ReportRows> ComputeReport();
 
     // Prints a JSON document followed by a newline; returns code.
     int Print(Json document, int code);
