@@ -1,0 +1,36 @@
+#include "app/tarvel_format_app.h"
+
+#include "app/single_instance.h"
+#include "db/data_source.h"
+#include "levelling/strings.h"
+
+namespace lorvex {
+
+CTarvelFormatApp::CTarvelFormatApp()
+    : registerDataSource([](std::string* error) { return db::RegisterDataSource(error); }),
+      runWindow([](CTarvelFormatDlg& window) { window.exec(); }) {}
+
+std::filesystem::path CTarvelFormatApp::GetDataFolder() { return db::GetDataFolder(); }
+
+bool CTarvelFormatApp::InitInstance() {
+    const QString title = QString::fromStdString(LoadString(IDS_WINDOW_TITLE));
+    SingleInstance instance(instanceName.isEmpty() ? SingleInstance::ServerNameFor(title)
+                                                   : instanceName);
+    if (instance.HandOverToRunningInstance()) return false;
+    instance.Listen();  // without it the program still runs, only not alone
+
+    std::string error;
+    if (!registerDataSource(&error)) {
+        ui->ShowMessage(nullptr, MessageFromId(IDS_DSN_FAILED, MessageIcon::Error),
+                        MessageButtons::Ok);
+    }
+
+    CTarvelFormatDlg window(*ui);
+    QObject::connect(&instance, &SingleInstance::activationRequested, &window,
+                     [&window] { BringToFront(&window); });
+    if (prepareWindow) prepareWindow(window);
+    runWindow(window);
+    return false;
+}
+
+}  // namespace lorvex

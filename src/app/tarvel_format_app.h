@@ -1,0 +1,36 @@
+#pragma once
+
+// Start-up: one instance per user, the data source registered, the main
+// window run until it is closed. Nothing is saved at exit.
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include <QString>
+
+#include "window/tarvel_format_dlg.h"
+#include "window/ui_services.h"
+
+namespace lorvex {
+
+class CTarvelFormatApp {
+  public:
+    CTarvelFormatApp();
+
+    // Always false: the program ends when this returns, whether it handed
+    // over to a running instance or ran its own window.
+    bool InitInstance();
+
+    // The folder of the database file and the report templates.
+    static std::filesystem::path GetDataFolder();
+
+    // Seams for tests; the defaults are the real thing.
+    UiServices* ui = &StandardUiServices();
+    QString instanceName;  // empty: named from the window title and the user
+    std::function<bool(std::string* error)> registerDataSource;
+    std::function<void(CTarvelFormatDlg& window)> runWindow;      // default: exec()
+    std::function<void(CTarvelFormatDlg& window)> prepareWindow;  // e.g. the report step
+};
+
+}  // namespace lorvex

@@ -1,0 +1,81 @@
+#pragma once
+
+// The two list views of the main window: one text column in report view.
+// Rows live in a plain vector of UTF-8 texts and are turned into QStrings only
+// when a row is painted, so a line of a hundred thousand records shows at once.
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <QAbstractListModel>
+#include <QTreeView>
+
+namespace lorvex {
+
+class TextRowsModel final : public QAbstractListModel {
+    Q_OBJECT
+
+  public:
+    explicit TextRowsModel(QObject* parent = nullptr);
+
+    // Called when an in-place edit ends with the row and the typed text; the
+    // handler decides whether the row changes (through SetRowText).
+    using EditEndHandler = std::function<void(int row, const std::optional<std::string>& text)>;
+    void SetEditEndHandler(EditEndHandler handler) { onEditEnd_ = std::move(handler); }
+
+    void SetHeaderTitle(const QString& title);
+
+    int RowCount() const { return static_cast<int>(rows_.size()); }
+    const std::vector<std::string>& Rows() const { return rows_; }
+    const std::string& RowText(int row) const { return rows_.at(static_cast<std::size_t>(row)); }
+    void SetRowText(int row, std::string text);
+    void AppendRow(std::string text);
+    void DeleteAllRows();
+    void ReplaceRows(std::vector<std::string> rows);
+    // Removes the given rows (ascending, distinct) in one pass.
+    void DeleteRows(const std::vector<int>& ascendingRows);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+  private:
+    std::vector<std::string> rows_;
+    QString title_;
+    EditEndHandler onEditEnd_;
+};
+
+// A list view in report view: full-row selection, one left-aligned column of
+// a fixed initial width. Emits mouseClicked after a left click anywhere in
+// the list has been handled, so the current row is already the clicked one.
+class ListViewControl final : public QTreeView {
+    Q_OBJECT
+
+  public:
+    explicit ListViewControl(QWidget* parent = nullptr);
+
+    TextRowsModel* rows() const { return model_; }
+    void InsertColumn(const QString& title, int widthPixels);
+
+    // The row the user last selected, or -1 when none has been selected since
+    // the list was last filled.
+    int CurrentRow() const;
+    // Selected rows, ascending.
+    std::vector<int> SelectedRows() const;
+    int SelectedCount() const;
+
+  Q_SIGNALS:
+    void mouseClicked();
+
+  protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+  private:
+    TextRowsModel* model_;
+};
+
+}  // namespace lorvex

@@ -1,0 +1,133 @@
+#pragma once
+
+// The main window: import a measurement file, pick a levelling line, correct
+// or delete its records, type the report header and generate the report.
+// The window holds the state and forwards events; reading, line selection,
+// checks and computation are the core's, writing the tables the database's.
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include <QDialog>
+
+#include "import/line_store.h"
+#include "levelling/grade.h"
+#include "levelling/report_header.h"
+#include "window/dialog_template.h"
+#include "window/ui_services.h"
+
+namespace lorvex {
+
+class DataExchange;
+class ListViewControl;
+
+// Control ids of dialog template 102.
+enum MainWindowControl : int {
+    IDC_DATA_LIST = 1000,
+    IDC_FILE_PATH = 1001,
+    IDC_OPEN_DATA = 1002,
+    IDC_GENERATE_REPORT = 1003,
+    IDC_GRADE_SECOND = 1005,
+    IDC_GRADE_THIRD = 1006,
+    IDC_DELETE_RECORDS = 1007,
+    IDC_STATION_ST_GO = 1008,
+    IDC_STATION_EN_GO = 1009,
+    IDC_YEAR = 1010,
+    IDC_MONTH = 1011,
+    IDC_DAY = 1012,
+    IDC_STATION_ST_BACK = 1013,
+    IDC_STATION_EN_BACK = 1014,
+    IDC_WEATHER = 1015,
+    IDC_GRADE_FOURTH = 1016,
+    IDC_HOUR_ST = 1017,
+    IDC_MIN_ST = 1018,
+    IDC_HOUR_EN = 1019,
+    IDC_IMAGING = 1020,
+    IDC_MIN_EN = 1021,
+    IDC_TEMPERATURE = 1022,
+    IDC_CLOUD = 1024,
+    IDC_ROAD = 1025,
+    IDC_WIND = 1026,
+    IDC_SUN_LOCATION = 1027,
+    IDC_LINE_LIST = 1028,
+};
+
+// The system-menu command of the about item.
+inline constexpr unsigned IDM_ABOUTBOX = 0x0010;
+
+// The header edits recorded for second-order lines only.
+inline constexpr int kSecondOrderEdits[] = {IDC_TEMPERATURE, IDC_CLOUD, IDC_WIND, IDC_ROAD,
+                                            IDC_SUN_LOCATION};
+
+class CTarvelFormatDlg final : public QDialog {
+    Q_OBJECT
+
+  public:
+    explicit CTarvelFormatDlg(UiServices& ui = StandardUiServices(), QWidget* parent = nullptr);
+    ~CTarvelFormatDlg() override;
+
+    // The report step of "生成报表(&R)...", run after the tables have been
+    // written: it opens the report dialog for the grade (selecting the
+    // template of a known grade, message 103 for any other). Until it is set
+    // the command ends once the tables are written.
+    using ReportStep = std::function<void(LevellingGrade grade)>;
+    void SetReportStep(ReportStep step) { m_reportStep = std::move(step); }
+
+    // Pull (true: controls to members) or push (false: members to controls).
+    bool UpdateData(bool saveAndValidate = true);
+
+    // The handlers of the event table; public so that tools and tests can
+    // drive the window as the events would.
+    void OnOpenData();
+    void ImportMeasurementFile(const QString& path);
+    void OnLineListClick();
+    void OnRecordEditEnd(int row, const std::optional<std::string>& text);
+    void OnDeleteRecords();
+    void OnGenerateReport();
+    void ApplyGrade(LevellingGrade grade);
+    void CheckTimeField(TimeField field);
+    void OnSysCommand(unsigned id);
+
+    // State, for tests and tools.
+    QWidget* GetDlgItem(int id) const { return m_controls.Item(id); }
+    ListViewControl* LineList() const { return m_lineList; }
+    ListViewControl* DataList() const { return m_dataList; }
+    const LineStore& Store() const { return m_store; }
+    int ShownLine() const { return m_shownLine; }
+    int FormatIndex() const { return m_formatIndex; }
+    const std::string& FilePath() const { return m_path; }
+    LevellingGrade Grade() const { return m_grade; }
+    const ReportHeader& Header() const { return m_header; }
+
+  protected:
+    void DoDataExchange(DataExchange& dx);
+    bool OnInitDialog();
+    void accept() override;  // OnOK: Enter never closes the window
+    void reject() override;  // OnCancel: nor does Esc
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
+
+  private:
+    MessageAnswer Show(const UserMessage& message, MessageButtons buttons = MessageButtons::Ok);
+    void ShowImportedLines();
+
+    UiServices& m_ui;
+    DialogControls m_controls;
+
+    // Members, in the order the window's state lists them.
+    int m_formatIndex = 0;
+    LineStore m_store;
+    ListViewControl* m_lineList = nullptr;
+    ListViewControl* m_dataList = nullptr;
+    std::string m_path;
+    LevellingGrade m_grade = GradeNone;
+    ReportHeader m_header;
+    QIcon m_icon;
+
+    int m_shownLine = -1;  // the slot the data list was last filled from
+    ReportStep m_reportStep;
+};
+
+}  // namespace lorvex

@@ -1,0 +1,79 @@
+#include "window/ui_services.h"
+
+#include <QAbstractButton>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace lorvex {
+namespace {
+
+QMessageBox::Icon IconFor(MessageIcon icon) {
+    switch (icon) {
+        case MessageIcon::Warning:
+            return QMessageBox::Warning;
+        case MessageIcon::Question:
+            return QMessageBox::Question;
+        case MessageIcon::Stop:
+        case MessageIcon::Error:
+            return QMessageBox::Critical;
+    }
+    return QMessageBox::Warning;
+}
+
+class StandardServices final : public UiServices {
+  public:
+    MessageAnswer ShowMessage(QWidget* owner, const UserMessage& message,
+                              MessageButtons buttons) override {
+        const bool yesNo = buttons == MessageButtons::YesNo;
+        QMessageBox box(IconFor(message.icon), QString::fromUtf8(kMessageCaption),
+                        QString::fromStdString(message.text),
+                        yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, owner);
+        box.setTextFormat(Qt::PlainText);
+        box.setWindowModality(Qt::ApplicationModal);
+        const std::pair<QMessageBox::StandardButton, const char*> captions[] = {
+            {QMessageBox::Ok, "确定"}, {QMessageBox::Yes, "是(&Y)"}, {QMessageBox::No, "否(&N)"}};
+        for (const auto& [which, caption] : captions) {
+            if (QAbstractButton* button = box.button(which))
+                button->setText(QString::fromUtf8(caption));
+        }
+        const int answer = box.exec();
+        if (!yesNo) return MessageAnswer::Ok;
+        return answer == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
+    }
+
+    std::optional<OpenFileChoice> ChooseFileToOpen(QWidget* owner,
+                                                   std::string_view filter) override {
+        const QStringList filters = FileFilterToQt(filter);
+        QString selectedFilter;
+        const QString path = QFileDialog::getOpenFileName(
+            owner, QString(), QString(), filters.join(QStringLiteral(";;")), &selectedFilter);
+        if (path.isEmpty()) return std::nullopt;
+        const qsizetype index = filters.indexOf(selectedFilter);
+        return OpenFileChoice{path, index < 0 ? 1 : static_cast<int>(index) + 1};
+    }
+};
+
+}  // namespace
+
+UiServices& StandardUiServices() {
+    static StandardServices services;
+    return services;
+}
+
+QStringList FileFilterToQt(std::string_view filter) {
+    const QStringList parts =
+        QString::fromUtf8(filter.data(), static_cast<qsizetype>(filter.size()))
+            .split(QLatin1Char('|'));
+    QStringList result;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString& label = parts[i];
+        QString pattern = parts[i + 1];
+        pattern.replace(QLatin1Char(';'), QLatin1Char(' '));  // Qt separates patterns by spaces
+        if (label.isEmpty()) break;                           // "||" ends the list
+        const QString bracketed = QLatin1Char('(') + pattern + QLatin1Char(')');
+        result << (label.endsWith(bracketed) ? label : label + QLatin1Char(' ') + bracketed);
+    }
+    return result;
+}
+
+}  // namespace lorvex

@@ -1,0 +1,51 @@
+#pragma once
+
+// The window's modal conversations with the user, message boxes and the file
+// chooser, behind one small interface, so that tests can read what was shown,
+// answer questions and choose files.
+
+#include <optional>
+#include <string_view>
+
+#include <QString>
+
+#include "levelling/strings.h"
+
+class QWidget;
+
+namespace lorvex {
+
+enum class MessageButtons { Ok, YesNo };
+enum class MessageAnswer { Ok, Yes, No };
+
+struct OpenFileChoice {
+    QString path;
+    int filterIndex = 1;  // 1-based, as the file chooser reports it
+};
+
+class UiServices {
+  public:
+    virtual ~UiServices() = default;
+
+    // A modal box captioned with the program's name, showing message.text
+    // with message.icon; waits for the answer.
+    virtual MessageAnswer ShowMessage(QWidget* owner, const UserMessage& message,
+                                      MessageButtons buttons) = 0;
+
+    // A file chooser in open mode; nullopt when the user cancels. filter is
+    // in the string-table form "label|pattern|label|pattern||".
+    virtual std::optional<OpenFileChoice> ChooseFileToOpen(QWidget* owner,
+                                                           std::string_view filter) = 0;
+};
+
+// The real dialogs: QMessageBox and QFileDialog.
+UiServices& StandardUiServices();
+
+// "label|pattern|...||" as Qt name filters: one entry per pair, "label
+// (pattern)" unless the label already ends with its pattern in brackets.
+QStringList FileFilterToQt(std::string_view filter);
+
+// The caption of every message box.
+inline constexpr const char* kMessageCaption = "Lorvex";
+
+}  // namespace lorvex

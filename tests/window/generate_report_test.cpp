@@ -1,0 +1,132 @@
+// "生成报表(&R)..." past its checks: the window writes the same rows as the
+// core computes for lorvex-cli, into a real database through the SQLite ODBC
+// driver, registered in a private ODBC configuration.
+
+#include <cstdlib>
+
+#include <QLineEdit>
+#include <QTest>
+
+#include "db/data_source.h"
+#include "db/install.h"
+#include "db/table_reader.h"
+#include "levelling/report_command.h"
+#include "window_test_support.h"
+
+using namespace lorvex;
+using namespace lorvex::test;
+
+namespace {
+
+// The value of column name in row of a table read back.
+std::string Cell(const db::TableRows& table, std::size_t row, const std::string& name) {
+    for (std::size_t c = 0; c < table.columns.size(); ++c) {
+        if (table.columns[c] == name) return table.rows.at(row).at(c).value_or("<NULL>");
+    }
+    return "<no column " + name + ">";
+}
+
+}  // namespace
+
+class GenerateReportTest : public QObject {
+    Q_OBJECT
+
+  private:
+    QTemporaryDir root_;
+    QTemporaryDir files_;
+    RecordingUi ui_;
+    std::unique_ptr<CTarvelFormatDlg> w_;
+    std::vector<LevellingGrade> reported_;
+
+    void ShowLine(const QString& path, int line) {
+        ui_.Choose(path);
+        w_->OnOpenData();
+        ClickRow(w_->LineList(), line);
+    }
+
+  private Q_SLOTS:
+    void initTestCase() {
+        QVERIFY(root_.isValid());
+        qputenv("ODBCINI", root_.filePath(QStringLiteral("odbc.ini")).toLocal8Bit());
+        qputenv("XDG_DATA_HOME", root_.filePath(QStringLiteral("data")).toLocal8Bit());
+        db::InstallData(std::filesystem::path(LORVEX_SOURCE_DIR) / "resources", false);
+        std::string error;
+        QVERIFY2(db::RegisterDataSource(&error), error.c_str());
+    }
+
+    void init() {
+        ui_ = RecordingUi();
+        reported_.clear();
+        w_ = std::make_unique<CTarvelFormatDlg>(ui_);
+        w_->SetReportStep([this](LevellingGrade grade) { reported_.push_back(grade); });
+        w_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w_.get()));
+    }
+    void cleanup() { w_.reset(); }
+
+    void writesTheCoreRowsThenReachesTheReportStep() {
+        ShowLine(QStringLiteral(LORVEX_SOURCE_DIR "/samples/sample.mdt"), 0);
+        QCOMPARE(w_->Grade(), GradeSecond);
+        auto* weather = qobject_cast<QLineEdit*>(w_->GetDlgItem(IDC_WEATHER));
+        weather->setText(QStringLiteral("晴"));
+
+        for (int run = 0; run < 2; ++run) {  // a second run replaces the first
+            w_->OnGenerateReport();
+            QCOMPARE(ui_.Texts(), std::vector<std::string>{});
+            QCOMPARE(reported_.size(), std::size_t(run + 1));
+            QCOMPARE(reported_.back(), GradeSecond);
+        }
+
+        const PreparedReport expected =
+            PrepareReport(w_->LineList()->rows()->RowCount(), w_->DataList()->rows()->Rows(),
+                          GradeSecond, w_->Header());
+        QVERIFY(!expected.stop);
+        QVERIFY(!expected.rows.observations.empty());
+
+        const db::TableRows info = db::ReadTable("Qel", "Info_tbl");
+        QCOMPARE(info.rows.size(), std::size_t{1});
+        QCOMPARE(Cell(info, 0, "sWeather"), std::string("晴"));
+        QCOMPARE(Cell(info, 0, "sStationStGo"), std::string("BM1"));
+        QCOMPARE(Cell(info, 0, "sStationEnGo"), std::string("BM2"));
+
+        const db::TableRows stations = db::ReadTable("Qel", "Observation_tbl");
+        QCOMPARE(stations.rows.size(), expected.rows.observations.size());
+        for (std::size_t r = 0; r < stations.rows.size(); ++r) {
+            for (const auto& field : kObservationRowFields) {
+                QCOMPARE(Cell(stations, r, field.name),
+                         expected.rows.observations[r].*field.member);
+            }
+        }
+        QCOMPARE(db::ReadTable("Qel", "Result_tbl").rows.size(), std::size_t{1});
+    }
+
+    void editedRowsAreComputedAsEdited() {
+        ShowLine(QStringLiteral(LORVEX_SOURCE_DIR "/samples/sample.mdt"), 0);
+        const std::string before = w_->DataList()->rows()->RowText(0);
+        w_->OnRecordEditEnd(0, std::string("BM1 B 1.62341 25.31 08:11:00 1"));
+        w_->OnGenerateReport();
+        QVERIFY(ui_.shown.empty());
+        const db::TableRows stations = db::ReadTable("Qel", "Observation_tbl");
+        const std::string edited = Cell(stations, 0, "sBack_I");
+        w_->OnRecordEditEnd(0, before);
+        w_->OnGenerateReport();
+        QVERIFY(Cell(db::ReadTable("Qel", "Observation_tbl"), 0, "sBack_I") != edited);
+    }
+
+    void noGradeComputesAndStillReachesTheReportStep() {
+        // Four records in no recognised pattern: the click leaves no grade.
+        const QString path = WriteMdt(files_, QStringLiteral("none.mdt"),
+                                      {Start("N"), Rec("A"), Rec("B"), Rec("C"), Rec("D")});
+        ShowLine(path, 0);
+        QCOMPARE(ui_.Texts(), std::vector<std::string>{"数据格式不支持！"});
+        QCOMPARE(w_->Grade(), GradeNone);
+        ui_.shown.clear();
+        w_->OnGenerateReport();
+        QVERIFY(ui_.shown.empty());
+        QCOMPARE(reported_, std::vector<LevellingGrade>{GradeNone});
+        QCOMPARE(db::ReadTable("Qel", "Observation_tbl").rows.size(), std::size_t{1});
+    }
+};
+
+QTEST_MAIN(GenerateReportTest)
+#include "generate_report_test.moc"

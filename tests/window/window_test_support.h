@@ -1,0 +1,118 @@
+#pragma once
+
+// What the window tests share: a UI service that records the messages shown
+// and answers from a script, measurement files written on the fly, and real
+// mouse clicks on the list views.
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "window/list_view.h"
+#include "window/tarvel_format_dlg.h"
+#include "window/ui_services.h"
+
+// Readable failure messages for the texts the window keeps as UTF-8.
+namespace QTest {
+template <>
+inline char* toString(const std::string& text) {
+    return QTest::toString(QString::fromStdString(text));
+}
+template <>
+inline char* toString(const std::vector<std::string>& texts) {
+    QStringList list;
+    for (const std::string& t : texts) list << QString::fromStdString(t);
+    return QTest::toString(QLatin1Char('[') + list.join(QStringLiteral(" | ")) + QLatin1Char(']'));
+}
+}  // namespace QTest
+
+namespace lorvex::test {
+
+class RecordingUi final : public UiServices {
+  public:
+    struct Shown {
+        UserMessage message;
+        MessageButtons buttons;
+    };
+    std::vector<Shown> shown;
+    std::deque<MessageAnswer> answers;     // for Yes/No boxes; No when empty
+    std::optional<OpenFileChoice> choice;  // what the file chooser returns
+    int chooserCalls = 0;
+    std::string lastFilter;
+
+    MessageAnswer ShowMessage(QWidget*, const UserMessage& message,
+                              MessageButtons buttons) override {
+        shown.push_back({message, buttons});
+        if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
+        if (answers.empty()) return MessageAnswer::No;
+        const MessageAnswer answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+
+    std::optional<OpenFileChoice> ChooseFileToOpen(QWidget*, std::string_view filter) override {
+        ++chooserCalls;
+        lastFilter = std::string(filter);
+        return choice;
+    }
+
+    void Choose(const QString& path) { choice = OpenFileChoice{path, 1}; }
+
+    std::vector<std::string> Texts() const {
+        std::vector<std::string> texts;
+        for (const Shown& s : shown) texts.push_back(s.message.text);
+        return texts;
+    }
+};
+
+// One measurement record: point, sight code, reading and distance in metres,
+// time and number (unused), method code.
+inline std::string Rec(const std::string& point, const std::string& code = "B",
+                       const std::string& reading = "1.23456",
+                       const std::string& distance = "25.30", const std::string& method = "107") {
+    return point + " " + code + " " + reading + " " + distance + " 08:00:00 1 " + method;
+}
+
+// A line-start record for a line named name.
+inline std::string Start(const std::string& name, const std::string& method = "107") {
+    return "@" + name + " Line 2026-03-07 08:00:00 0 0 " + method;
+}
+
+// Writes lines into a file of dir and returns its path.
+inline QString WriteMdt(const QTemporaryDir& dir, const QString& name,
+                        const std::vector<std::string>& lines) {
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) qFatal("cannot write %s", qPrintable(path));
+    for (const std::string& line : lines) {
+        file.write(line.c_str());
+        file.write("\r\n");
+    }
+    return path;
+}
+
+// A left click on row of a list view, as the user makes it.
+inline void ClickRow(ListViewControl* list, int row) {
+    const QModelIndex index = list->model()->index(row, 0);
+    list->scrollTo(index);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      list->visualRect(index).center());
+}
+
+inline void CtrlClickRow(ListViewControl* list, int row) {
+    const QModelIndex index = list->model()->index(row, 0);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      list->visualRect(index).center());
+}
+
+inline QStringList Rows(const ListViewControl* list) {
+    QStringList rows;
+    for (const std::string& row : list->rows()->Rows()) rows << QString::fromStdString(row);
+    return rows;
+}
+
+}  // namespace lorvex::test
