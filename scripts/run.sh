@@ -11,4 +11,5 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release
 cmake --build "$build" --parallel "$(nproc)"
 # The data folder, database and report templates (kept when they exist).
 "$build/src/cli/lorvex-cli" install-data
-"$build/src/cli/lorvex-cli" report "$root/samples/sample.mdt" --line 1
+echo "Lorvex is starting; a measurement file to try: $root/samples/sample.mdt"
+exec "$build/src/app/lorvex"
