@@ -1,0 +1,162 @@
+#include "report/report_engine.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstdio>
+#include <exception>
+
+#include "report/template_parser.h"
+
+namespace lorvex::report {
+
+std::string EngineError::Describe() const {
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(m_code));
+    return std::string(what()) + " (" + code + ")";
+}
+
+Report::Report(ReportTemplate t, std::shared_ptr<RowSource> rows)
+    : m_template(std::move(t)), m_rows(std::move(rows)) {
+    m_values.resize(m_template.parameters.size());
+    for (const auto& p : m_template.parameters) m_printed.push_back(p.defaultValue);
+    m_pagination = Pagination(m_template, 0);
+}
+
+void Report::SetTableLogon(int tableIndex, TableLogon logon) {
+    if (m_template.tableName.isEmpty() || tableIndex != 1) {
+        throw EngineError(kErrorBadIndex,
+                          "报表模板中没有第 " + std::to_string(tableIndex) + " 个数据表。");
+    }
+    m_logon = std::move(logon);
+    m_prepared = false;  // the rows come from the new source
+}
+
+void Report::SetParameterValue(int index, const QString& value) {
+    if (index < 0 || index >= static_cast<int>(m_values.size())) {
+        throw EngineError(kErrorInvalidArgument, "参数字段序号无效。");
+    }
+    m_values[static_cast<std::size_t>(index)] = value;
+    m_printed[static_cast<std::size_t>(index)] = value;
+}
+
+std::optional<QString> Report::ParameterValue(int index) const {
+    if (index < 0 || index >= static_cast<int>(m_values.size())) return std::nullopt;
+    return m_values[static_cast<std::size_t>(index)];
+}
+
+void Report::Prepare() {
+    if (m_prepared) return;
+    const std::string table = m_template.tableName.toStdString();
+    m_table = TableData{};
+    if (m_template.detail.present) {
+        if (!m_logon) {
+            throw EngineError(kErrorDataSource, "报表数据表 " + table + " 没有登录信息。");
+        }
+        if (!m_rows) throw EngineError(kErrorDataSource, "报表引擎没有数据来源。");
+        try {
+            m_table = m_rows->ReadTable(*m_logon, table);
+        } catch (const EngineError&) {
+            throw;
+        } catch (const std::exception& e) {
+            throw EngineError(kErrorDataSource,
+                              "无法读取数据表 " + table + "：" + std::string(e.what()));
+        }
+        // Resolve the detail band's column names once, not per row.
+        for (auto& item : m_template.detail.items) {
+            for (auto& seg : item.text) {
+                if (seg.kind != TextSegment::Kind::Field) continue;
+                seg.index = -1;
+                for (std::size_t c = 0; c < m_table.columns.size(); ++c) {
+                    if (QString::fromStdString(m_table.columns[c])
+                            .compare(seg.text, Qt::CaseInsensitive) == 0) {
+                        seg.index = static_cast<int>(c);
+                        break;
+                    }
+                }
+                if (seg.index < 0) {
+                    throw EngineError(kErrorUnknownField,
+                                      QStringLiteral("%1 第 %2 行：数据表 %3 中没有字段 %4。")
+                                          .arg(m_template.fileName)
+                                          .arg(item.sourceLine)
+                                          .arg(m_template.tableName, seg.text)
+                                          .toStdString());
+                }
+            }
+        }
+    }
+    m_pagination = Pagination(m_template, static_cast<int>(m_table.rows.size()));
+    m_prepared = true;
+}
+
+void Report::PaintPage(QPainter& painter, int page) const {
+    if (!m_prepared || page < 0 || page >= PageCount()) return;
+    PageContent content{&m_template, &m_printed, &m_table, &m_pagination};
+    report::PaintPage(painter, content, page);
+}
+
+QString ParameterField::Name() const {
+    return m_report->Template().parameters[static_cast<std::size_t>(m_index)].name;
+}
+
+RefPtr<EngineApplication> ReportEngine::CreateEngine() {
+    try {
+        return CreateEngine(MakeOdbcRowSource());
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+RefPtr<EngineApplication> ReportEngine::CreateEngine(std::shared_ptr<RowSource> rows) {
+    return RefPtr<EngineApplication>::Make(std::move(rows));
+}
+
+RefPtr<Report> ReportEngine::OpenTemplate(const RefPtr<EngineApplication>& app,
+                                          const std::string& path) {
+    EngineApplication& engine = app.Checked();
+    const QString file = QString::fromStdString(path);
+    if (file.isEmpty() || !QFileInfo(file).isFile()) {
+        throw EngineError(kErrorTemplateNotFound, "报表模板文件不存在：" + path);
+    }
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly)) {
+        throw EngineError(kErrorTemplateUnreadable,
+                          "无法读取报表模板文件 " + path + "：" + in.errorString().toStdString());
+    }
+    try {
+        return RefPtr<Report>::Make(ParseTemplate(in, file), engine.Rows());
+    } catch (const TemplateError& e) {
+        throw EngineError(kErrorTemplateInvalid,
+                          QStringLiteral("报表模板格式错误：%1 第 %2 行第 %3 列：%4")
+                              .arg(e.FileName())
+                              .arg(e.Line())
+                              .arg(e.Column())
+                              .arg(e.Message())
+                              .toStdString());
+    }
+}
+
+void ReportEngine::SetTableLogon(const RefPtr<Report>& report, int tableIndex,
+                                 const std::string& server, const std::string& database,
+                                 const std::string& user, const std::string& password) {
+    report->SetTableLogon(tableIndex, TableLogon{server, database, user, password});
+}
+
+RefPtr<ParameterField> ReportEngine::FindParameter(const RefPtr<Report>& report,
+                                                   const std::string& name) {
+    const int index = report->ParameterIndex(QString::fromStdString(name));
+    if (index < 0) {
+        throw EngineError(kErrorUnknownParameter, "报表模板 " +
+                                                      report->Template().fileName.toStdString() +
+                                                      " 中没有参数字段 " + name + "。");
+    }
+    return RefPtr<ParameterField>::Make(report, index);
+}
+
+void ReportEngine::SetParameterValue(const RefPtr<ParameterField>& field,
+                                     const std::string& value) {
+    ParameterField& f = field.Checked();
+    f.Owner()->SetParameterValue(f.Index(), QString::fromStdString(value));
+}
+
+}  // namespace lorvex::report

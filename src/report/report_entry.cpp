@@ -1,0 +1,39 @@
+#include "report/report_entry.h"
+
+#include "db/data_source.h"
+#include "db/report_store.h"
+#include "levelling/strings.h"
+#include "report/report_engine.h"
+#include "report/report_export_dlg.h"
+#include "report/report_fill.h"
+#include "report/report_output.h"
+
+namespace lorvex::report {
+
+void RunReportDialog(LevellingGrade grade, db::MessageSink& sink, QWidget* owner) {
+    CReportExportDlg dialog(sink, owner);
+    dialog.SelectTemplate(grade);  // shows "模板不存在！" for a grade it has no template for
+    dialog.exec();
+}
+
+bool WriteReportPdf(LevellingGrade grade, const std::filesystem::path& out, db::MessageSink& sink) {
+    return WriteReportPdf(grade, db::GetDataFolder(), out, sink);
+}
+
+bool WriteReportPdf(LevellingGrade grade, const std::filesystem::path& dataFolder,
+                    const std::filesystem::path& out, db::MessageSink& sink) {
+    const auto kind = TemplateKindForGrade(grade);
+    if (!kind) sink.Show(MessageFromId(IDS_NO_TEMPLATE));
+    EngineReferences held;
+    if (!FillReportGuarded(held, TemplatePath(dataFolder, kind), kind, nullptr, sink)) return false;
+    try {
+        WritePdf(held.report, QString::fromStdString(out.string()));
+    } catch (const EngineError& e) {
+        sink.Show(UserMessage{e.Describe(), MessageIcon::Stop});
+        sink.Show(MessageFromId(IDS_NO_REPORT));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace lorvex::report
