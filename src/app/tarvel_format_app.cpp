@@ -3,6 +3,7 @@
 #include "app/single_instance.h"
 #include "db/data_source.h"
 #include "levelling/strings.h"
+#include "report/report_entry.h"
 
 namespace lorvex {
 
@@ -28,6 +29,11 @@ bool CTarvelFormatApp::InitInstance() {
     CTarvelFormatDlg window(*ui);
     QObject::connect(&instance, &SingleInstance::activationRequested, &window,
                      [&window] { BringToFront(&window); });
+    // The report command ends in the report window, over the main window.
+    window.SetReportStep([this, &window](LevellingGrade grade) {
+        UiMessageSink sink(*ui, &window);
+        report::RunReportDialog(grade, sink, &window);
+    });
     if (prepareWindow) prepareWindow(window);
     runWindow(window);
     return false;

@@ -30,7 +30,7 @@ class CTarvelFormatApp {
     QString instanceName;  // empty: named from the window title and the user
     std::function<bool(std::string* error)> registerDataSource;
     std::function<void(CTarvelFormatDlg& window)> runWindow;      // default: exec()
-    std::function<void(CTarvelFormatDlg& window)> prepareWindow;  // e.g. the report step
+    std::function<void(CTarvelFormatDlg& window)> prepareWindow;  // runs last, may replace the report step
 };
 
 }  // namespace lorvex

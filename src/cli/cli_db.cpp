@@ -14,16 +14,6 @@
 namespace lorvex::cli {
 namespace {
 
-// Routes the database layer's messages into the session, in order.
-class SessionSink final : public db::MessageSink {
-public:
-    explicit SessionSink(Session& session) : session_(session) {}
-    void Show(const UserMessage& message) override { session_.Show(message); }
-
-private:
-    Session& session_;
-};
-
 // Where install-data finds the schema and templates: LORVEX_RESOURCES, else
 // the resources folder of the source tree this binary was built from.
 std::filesystem::path ResourcesDir() {

@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli.h"
+#include "db/report_store.h"
 #include "import/line_store.h"
 #include "levelling/grade.h"
 #include "levelling/report_command.h"
@@ -75,6 +76,16 @@ private:
     ReportHeader header_;
     std::vector<std::string> dataRows_;
     Json messages_ = Json::array();
+};
+
+// The database layer's and the report's messages, into the session in order.
+class SessionSink final : public db::MessageSink {
+public:
+    explicit SessionSink(Session& session) : session_(session) {}
+    void Show(const UserMessage& message) override { session_.Show(message); }
+
+private:
+    Session& session_;
 };
 
 Json HeaderJson(const ReportHeader& header);

@@ -29,18 +29,6 @@ namespace {
 QString Text(int id) { return QString::fromStdString(LoadString(id)); }
 
 // Database messages arrive while the tables are written; each is a modal box.
-class WindowMessageSink final : public db::MessageSink {
-  public:
-    WindowMessageSink(UiServices& ui, QWidget* owner) : ui_(ui), owner_(owner) {}
-    void Show(const UserMessage& message) override {
-        ui_.ShowMessage(owner_, message, MessageButtons::Ok);
-    }
-
-  private:
-    UiServices& ui_;
-    QWidget* owner_;
-};
-
 struct TimeEdit {
     int id;
     TimeField field;
@@ -251,7 +239,7 @@ void CTarvelFormatDlg::OnGenerateReport() {
     }
     UpdateData(false);
 
-    WindowMessageSink sink(m_ui, this);
+    UiMessageSink sink(m_ui, this);
     if (db::WriteReportTables(prepared.rows, sink) == db::WriteOutcome::Failed) return;
 
     // The report dialog's call site.

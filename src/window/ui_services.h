@@ -9,6 +9,7 @@
 
 #include <QString>
 
+#include "db/report_store.h"
 #include "levelling/strings.h"
 
 class QWidget;
@@ -47,5 +48,19 @@ QStringList FileFilterToQt(std::string_view filter);
 
 // The caption of every message box.
 inline constexpr const char* kMessageCaption = "Lorvex";
+
+// The database layer's and the report's messages, shown as OK boxes over
+// owner through the window's message service.
+class UiMessageSink final : public db::MessageSink {
+  public:
+    UiMessageSink(UiServices& ui, QWidget* owner) : ui_(ui), owner_(owner) {}
+    void Show(const UserMessage& message) override {
+        ui_.ShowMessage(owner_, message, MessageButtons::Ok);
+    }
+
+  private:
+    UiServices& ui_;
+    QWidget* owner_;
+};
 
 }  // namespace lorvex

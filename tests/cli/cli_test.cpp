@@ -290,3 +290,46 @@ TEST_F(CliDatabaseTest, InstallDataIsIdempotent) {
 }
 
 }  // namespace
+
+#ifdef LORVEX_HAS_REPORT
+namespace {
+
+std::string PdfText(const fs::path& pdf) {
+    std::string text;
+    const std::string command = "pdftotext -layout '" + pdf.string() + "' -";
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        std::size_t n;
+        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, n);
+        pclose(pipe);
+    }
+    return text;
+}
+
+TEST_F(CliDatabaseTest, ReportWritesTheRecordBookAsPdf) {
+    ASSERT_EQ(RunCli({"install-data"}).code, 0);
+    const std::string header = Write("header.json", R"({"sWeather": "Sunny", "sImaging": "Clear"})");
+    const fs::path pdf = dir_ / "book.pdf";
+    const Outcome report =
+        RunCli({"report", kSample, "--line", "1", "--header", header, "--pdf", pdf.string()});
+    ASSERT_EQ(report.code, 0) << report.err;
+    ASSERT_TRUE(fs::exists(pdf));
+    const std::string text = PdfText(pdf);
+    for (const char* expected : {"Sunny", "Clear", "BM1", "1523 41", "0322 35", "-0123 79",
+                                 "0.21 km", "0.53279"}) {
+        EXPECT_NE(text.find(expected), std::string::npos) << expected;
+    }
+}
+
+TEST_F(CliDatabaseTest, PdfWithoutATemplateStopsWithTheMessages) {
+    ASSERT_EQ(RunCli({"install-data"}).code, 0);
+    fs::remove(dir_ / "data" / "Lorvex" / "Second.rpt");
+    const Outcome report =
+        RunCli({"report", kSample, "--line", "1", "--pdf", (dir_ / "book.pdf").string()});
+    EXPECT_EQ(report.code, 1);
+    ASSERT_FALSE(report.json["messages"].empty());
+    EXPECT_EQ(report.json["messages"].back(), "报表未生成！");
+}
+
+}  // namespace
+#endif
