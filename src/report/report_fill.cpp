@@ -150,10 +150,10 @@ RefPtr<Report> FillReportGuarded(EngineReferences& held, const std::filesystem::
                                  std::optional<ReportTemplateKind> kind, ReportViewer* viewer,
                                  db::MessageSink& sink) {
     try {
-        // Without a kind the path is empty and the template cannot be opened:
-        // the kind itself is never consulted.
-        held.report = FillReport(held, templatePath.string(),
-                                 kind.value_or(TemplateThirdFourthOrder), viewer, sink);
+        // Without a kind there is no template to open; the user has been
+        // told so ("模板不存在！"), and an engine error about an empty path
+        // would only repeat it less clearly.
+        if (kind) held.report = FillReport(held, templatePath.string(), *kind, viewer, sink);
     } catch (const EngineError& e) {
         held.report.Reset();
         if (viewer) viewer->AttachReport({});

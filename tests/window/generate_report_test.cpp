@@ -4,13 +4,19 @@
 
 #include <cstdlib>
 
+#include <QApplication>
 #include <QLineEdit>
+#include <QTimer>
 #include <QTest>
 
 #include "db/data_source.h"
 #include "db/install.h"
 #include "db/table_reader.h"
+#include "app/tarvel_format_app.h"
 #include "levelling/report_command.h"
+#include "report/report_export_dlg.h"
+#include "report/report_page_view.h"
+#include "report/report_viewer.h"
 #include "window_test_support.h"
 
 using namespace lorvex;
@@ -125,6 +131,71 @@ class GenerateReportTest : public QObject {
         QVERIFY(ui_.shown.empty());
         QCOMPARE(reported_, std::vector<LevellingGrade>{GradeNone});
         QCOMPARE(db::ReadTable("Qel", "Observation_tbl").rows.size(), std::size_t{1});
+    }
+
+    // The whole road as start-up wires it: import, click, one press of
+    // "生成报表(&R)..." and the report window shows the record book.
+    void onePressShowsTheRecordBookInTheReportWindow_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("line");
+        QTest::addColumn<int>("pages");
+        QTest::addColumn<QStringList>("messages");
+        const QString sample = QStringLiteral(LORVEX_SOURCE_DIR "/samples/sample.mdt");
+        QTest::newRow("second order") << sample << 0 << 1 << QStringList();
+        QTest::newRow("fourth order") << sample << 3 << 1 << QStringList();
+        // No grade: the tables are written, then the template is missing.
+        const QString none = WriteMdt(files_, QStringLiteral("none2.mdt"),
+                                      {Start("N"), Rec("A"), Rec("B"), Rec("C"), Rec("D")});
+        QTest::newRow("no grade") << none << 0 << 0
+                                  << QStringList{QStringLiteral("数据格式不支持！"),
+                                                 QStringLiteral("模板不存在！"),
+                                                 QStringLiteral("报表未生成！")};
+    }
+    void onePressShowsTheRecordBookInTheReportWindow() {
+        QFETCH(QString, file);
+        QFETCH(int, line);
+        QFETCH(int, pages);
+        QFETCH(QStringList, messages);
+        RecordingUi ui;
+        ui.Choose(file);
+        CTarvelFormatApp app;
+        app.ui = &ui;
+        app.instanceName =
+            QStringLiteral("lorvex-road-test-%1").arg(QCoreApplication::applicationPid());
+        int shownPages = -1;
+        QString title;
+        app.runWindow = [&](CTarvelFormatDlg& window) {
+            window.show();
+            window.OnOpenData();
+            ClickRow(window.LineList(), line);
+            // The report window is modal: look at it once its own loop
+            // runs, then close it.
+            QTimer poll;
+            poll.setInterval(10);
+            QObject::connect(&poll, &QTimer::timeout, &window, [&] {
+                report::CReportExportDlg* dialog = nullptr;
+                for (QWidget* w : QApplication::topLevelWidgets()) {
+                    if (auto* d = qobject_cast<report::CReportExportDlg*>(w); d && d->isVisible()) {
+                        dialog = d;
+                    }
+                }
+                if (dialog == nullptr) return;
+                poll.stop();
+                title = dialog->windowTitle();
+                shownPages = dialog->Viewer()->ShownReport()
+                                 ? dialog->Viewer()->PageView()->pageCount()
+                                 : 0;
+                dialog->close();
+            });
+            poll.start();
+            window.OnGenerateReport();
+        };
+        QVERIFY(!app.InitInstance());
+        QCOMPARE(title, QStringLiteral("生成报表"));
+        QCOMPARE(shownPages, pages);
+        QStringList shown;
+        for (const std::string& text : ui.Texts()) shown << QString::fromStdString(text);
+        QCOMPARE(shown.join(QLatin1Char('|')), messages.join(QLatin1Char('|')));
     }
 };
 
