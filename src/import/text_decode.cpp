@@ -120,7 +120,9 @@ class IconvHandle {
 // byte that starts no valid character becomes U+FFFD and decoding goes on
 // with the next byte, so an invalid lead byte cannot swallow the "@" or space
 // after it.
-void AppendGbkSegment(iconv_t cd, std::string_view bytes, std::string& out) {
+// Returns false when a byte had to be replaced.
+bool AppendGbkSegment(iconv_t cd, std::string_view bytes, std::string& out) {
+    bool clean = true;
     std::size_t used = out.size();
     // Two bytes become at most three, one byte (0x80, or a replaced byte)
     // at most three as well.
@@ -141,11 +143,13 @@ void AppendGbkSegment(iconv_t cd, std::string_view bytes, std::string& out) {
         if (out.size() - used < kReplacement.size()) out.resize(used + kReplacement.size());
         std::memcpy(out.data() + used, kReplacement.data(), kReplacement.size());
         used += kReplacement.size();
+        clean = false;
         ++in;
         --inLeft;
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }
     out.resize(used);
+    return clean;
 }
 
 // GBK (code page 936) to UTF-8. Measurement files are mostly ASCII with the
@@ -153,7 +157,9 @@ void AppendGbkSegment(iconv_t cd, std::string_view bytes, std::string& out) {
 // the stretches of double-byte characters go through the converter. A
 // stretch ends at the first ASCII byte that is not a trail byte (GBK trail
 // bytes include 0x40-0x7E, "@" among them).
-std::string DecodeGbk(std::string_view bytes) {
+// clean, when given, tells whether every byte decoded.
+std::string DecodeGbk(std::string_view bytes, bool* clean = nullptr) {
+    bool allDecoded = true;
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 8 + 16);
     IconvHandle cd("UTF-8", "CP936");
@@ -172,7 +178,7 @@ std::string DecodeGbk(std::string_view bytes) {
         j = std::min(j, bytes.size());
         const std::string_view segment = bytes.substr(i, j - i);
         if (cd.ok()) {
-            AppendGbkSegment(cd.get(), segment, out);
+            allDecoded = AppendGbkSegment(cd.get(), segment, out) && allDecoded;
         } else {
             // No converter installed: each character of the stretch, trail
             // byte included, is marked as unreadable.
@@ -181,9 +187,11 @@ std::string DecodeGbk(std::string_view bytes) {
                 k += (lead == 0x80 || lead == 0xFF) ? 1 : 2;
                 out.append(kReplacement);
             }
+            allDecoded = false;
         }
         i = j;
     }
+    if (clean != nullptr) *clean = allDecoded;
     return out;
 }
 
@@ -211,8 +219,9 @@ std::string DecodeMeasurementText(std::string bytes) {
             // Chinese typed on Linux takes three bytes a character in UTF-8;
             // a file with only two-byte sequences is GBK when it decodes
             // cleanly as GBK.
-            std::string gbk = DecodeGbk(view);
-            if (gbk.find(kReplacement) == std::string::npos) return gbk;
+            bool clean = false;
+            std::string gbk = DecodeGbk(view, &clean);
+            if (clean) return gbk;
             return bytes;
         }
         case Utf8Shape::Invalid:
