@@ -1,6 +1,7 @@
 #include "report/report_fill.h"
 
 #include <exception>
+#include <string_view>
 
 #include "db/data_source.h"
 #include "db/odbc.h"
@@ -36,35 +37,16 @@ std::filesystem::path TemplatePath(const std::filesystem::path& dataFolder,
 }
 
 std::vector<ReportParameter> HeaderParameters(ReportTemplateKind kind, const ReportHeader& h) {
-    if (kind == TemplateSecondOrder) {
-        return {
-            {"sStationStGo", h.sStationStGo},
-            {"sStationEnGo", h.sStationEnGo},
-            {"sStationStBack", h.sStationStBack},
-            {"sStationEnBack", h.sStationEnBack},
-            {"sWeather", h.sWeather},
-            {"sImaging", h.sImaging},
-            {"sRoad", h.sRoad},
-            {"sWind", h.sWind},
-            {"sSun", h.sSunLocation},  // the field is named sSun in the template
-            {"sYear", h.sYear},
-            {"sMonth", h.sMonth},
-            {"sDay", h.sDay},
-            {"sHourSt", h.sHourSt},
-            {"sMinSt", h.sMinSt},
-            {"sHourEn", h.sHourEn},
-            {"sMinEn", h.sMinEn},
-            {"sCloud", h.sCloud},
-            {"sTemperature", h.sTemperature},
-        };
-    }
-    return {
+    std::vector<ReportParameter> parameters = {
         {"sStationStGo", h.sStationStGo},
         {"sStationEnGo", h.sStationEnGo},
         {"sStationStBack", h.sStationStBack},
         {"sStationEnBack", h.sStationEnBack},
         {"sWeather", h.sWeather},
         {"sImaging", h.sImaging},
+        {"sRoad", h.sRoad},
+        {"sWind", h.sWind},
+        {"sSun", h.sSunLocation},  // the field is named sSun in the template
         {"sYear", h.sYear},
         {"sMonth", h.sMonth},
         {"sDay", h.sDay},
@@ -72,7 +54,19 @@ std::vector<ReportParameter> HeaderParameters(ReportTemplateKind kind, const Rep
         {"sMinSt", h.sMinSt},
         {"sHourEn", h.sHourEn},
         {"sMinEn", h.sMinEn},
+        {"sCloud", h.sCloud},
+        {"sTemperature", h.sTemperature},
     };
+    if (kind != TemplateSecondOrder) {
+        // Road, wind, sun, cloud and temperature are observed for second
+        // order only; the third/fourth-order book has no place for them.
+        std::erase_if(parameters, [](const ReportParameter& p) {
+            const std::string_view name = p.name;
+            return name == "sRoad" || name == "sWind" || name == "sSun" || name == "sCloud" ||
+                   name == "sTemperature";
+        });
+    }
+    return parameters;
 }
 
 std::vector<ReportParameter> ResultParameters(ReportTemplateKind kind,
