@@ -1,6 +1,5 @@
 // The commands that reach the database through the data source "Qel".
 
-#include <cstdlib>
 #include <exception>
 #include <iostream>
 
@@ -9,19 +8,11 @@
 #include "db/install.h"
 #include "db/odbc.h"
 #include "db/report_store.h"
+#include "db/resources_dir.h"
 #include "db/table_reader.h"
 
 namespace lorvex::cli {
 namespace {
-
-// Where install-data finds the schema and templates: LORVEX_RESOURCES, else
-// the resources folder of the source tree this binary was built from.
-std::filesystem::path ResourcesDir() {
-    if (const char* dir = std::getenv("LORVEX_RESOURCES"); dir != nullptr && *dir != '\0') {
-        return dir;
-    }
-    return LORVEX_RESOURCES_DIR;
-}
 
 Json TableJson(const db::TableRows& table) {
     Json rows = Json::array();
@@ -76,8 +67,10 @@ int RunDump(Session& s) {
 
 int RunInstallData(Session& s) {
     try {
-        const std::vector<std::string> done = db::InstallData(ResourcesDir(), s.options().force);
+        const std::filesystem::path resources = db::ResourcesDir();
+        const std::vector<std::string> done = db::InstallData(resources, s.options().force);
         return s.Print(Json{{"installed", db::GetDataFolder().string()},
+                            {"resources", resources.string()},
                             {"done", done},
                             {"messages", s.messages()}},
                        kExitOk);
