@@ -1,5 +1,6 @@
 #include <QApplication>
 
+#include "app/qt_translations.h"
 #include "app/tarvel_format_app.h"
 
 int main(int argc, char** argv) {
@@ -7,6 +8,9 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Lorvex"));
     QApplication::setApplicationVersion(QStringLiteral("3.0.0.1"));
     QApplication::setQuitOnLastWindowClosed(false);  // the window's close ends start-up instead
+    // Ties the windows to the menu entry (lorvex.desktop) on desktops that match by it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("lorvex"));
+    lorvex::InstallQtChineseTranslations(application);
 
     lorvex::CTarvelFormatApp theApp;
     theApp.InitInstance();
