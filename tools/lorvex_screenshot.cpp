@@ -1,24 +1,34 @@
-// lorvex-screenshot [--file X.mdt] [--line N] [--select A-B] [--report] [--out DIR]
+// lorvex-screenshot [--file X.mdt] [--line N] [--select A-B] [--report] [--qt-dialogs]
+//                   [--out DIR]
 //
 // Opens the main window (offscreen unless QT_QPA_PLATFORM says otherwise),
 // optionally imports a measurement file, clicks line N (1-based) of the line
 // list and selects data rows A to B, and saves main.png, about.png and
 // icon.png into DIR (default: .). With --report it then presses
 // "生成报表(&R)..." as start-up wires it (data source "Qel" registered, the
-// tables written) and saves the report window as report.png.
+// tables written) and saves the report window as report.png. With
+// --qt-dialogs it saves the file chooser (chooser.png) and an edit's context
+// menu (edit-menu.png), whose texts come from Qt's Chinese catalogue.
 // Messages the window would show are printed to stderr and answered OK.
 
 #include <cstdio>
+#include <memory>
 #include <optional>
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QTimer>
 
+#include "app/qt_translations.h"
 #include "db/data_source.h"
+#include "levelling/strings.h"
 #include "report/report_export_dlg.h"
 #include "window/about_dlg.h"
 #include "window/list_view.h"
@@ -66,11 +76,47 @@ bool Save(QWidget* widget, const QString& path) {
     return ok;
 }
 
+// The chooser as "打开数据(&B)..." shows it, in Qt's own widgets, opened in
+// the folder of the file given (else the home folder); and the context menu
+// of the window's first editable edit, its text selected so that most items
+// are live.
+bool SaveQtDialogs(lorvex::CTarvelFormatDlg& window, const QString& file, const QDir& out) {
+    const QString folder = file.isEmpty() ? QDir::homePath() : QFileInfo(file).absolutePath();
+    const QStringList filters = lorvex::FileFilterToQt(lorvex::LoadString(lorvex::IDS_FILE_FILTER));
+    QFileDialog chooser(&window, QString(), folder, filters.join(QStringLiteral(";;")));
+    chooser.setOption(QFileDialog::DontUseNativeDialog);
+    chooser.setFileMode(QFileDialog::ExistingFile);
+    bool ok = Save(&chooser, out.filePath(QStringLiteral("chooser.png")));
+    chooser.hide();
+
+    QLineEdit* edit = nullptr;
+    for (QLineEdit* candidate : window.findChildren<QLineEdit*>()) {
+        if (!candidate->isReadOnly() && candidate->isEnabled()) {
+            edit = candidate;
+            break;
+        }
+    }
+    if (edit == nullptr) {
+        std::fprintf(stderr, "the window has no editable edit\n");
+        return false;
+    }
+    if (edit->text().isEmpty()) edit->setText(QStringLiteral("1.234"));
+    edit->setFocus();
+    edit->selectAll();
+    const std::unique_ptr<QMenu> menu(edit->createStandardContextMenu());
+    menu->popup(edit->mapToGlobal(edit->rect().center()));
+    ok = Save(menu.get(), out.filePath(QStringLiteral("edit-menu.png"))) && ok;
+    menu->hide();
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    if (!lorvex::InstallQtChineseTranslations(app))
+        std::fprintf(stderr, "Qt's Chinese catalogue is missing; Qt's texts stay English\n");
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Saves PNG pictures of the Lorvex windows."));
@@ -87,7 +133,11 @@ int main(int argc, char** argv) {
                                        QStringLiteral("dir"), QStringLiteral("."));
     const QCommandLineOption reportOption(
         QStringLiteral("report"), QStringLiteral("Generate the report and save its window."));
-    parser.addOptions({fileOption, lineOption, selectOption, reportOption, outOption});
+    const QCommandLineOption qtDialogsOption(
+        QStringLiteral("qt-dialogs"),
+        QStringLiteral("Also save the file chooser and an edit's context menu."));
+    parser.addOptions(
+        {fileOption, lineOption, selectOption, reportOption, qtDialogsOption, outOption});
     parser.process(app);
 
     ScriptedUi ui(parser.value(fileOption));
@@ -123,6 +173,10 @@ int main(int argc, char** argv) {
     const QString iconPath = out.filePath(QStringLiteral("icon.png"));
     ok = lorvex::ProgramIcon().pixmap(128, 128).save(iconPath) && ok;
     std::fprintf(stderr, "saved %s\n", qPrintable(iconPath));
+
+    if (parser.isSet(qtDialogsOption)) {
+        ok = SaveQtDialogs(window, parser.value(fileOption), out) && ok;
+    }
 
     if (parser.isSet(reportOption)) {
         std::string error;
