@@ -7,6 +7,8 @@ LORVEX_PACKAGES=(
     qt6-base-dev libgl-dev qt6-svg-dev
     unixodbc unixodbc-dev odbcinst libsqliteodbc sqlite3
     fonts-noto-cjk poppler-utils
+    qt6-qpa-plugins qt6-translations-l10n
+    desktop-file-utils shared-mime-info dpkg-dev file
 )
 
 # Installs whichever of LORVEX_PACKAGES are missing. Works as root or with sudo.
