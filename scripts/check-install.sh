@@ -31,7 +31,7 @@ bash "$root/scripts/check-installed-tree.sh" "$build"
 rm -f "$build"/lorvex_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
 debs=("$build"/lorvex_*.deb)
-[ "${#debs[@]}" -eq 1 ] && [ -f "${debs[0]}" ] || fail "cpack made no single lorvex_*.deb"
+if [ "${#debs[@]}" -ne 1 ] || [ ! -f "${debs[0]}" ]; then fail "cpack made no single lorvex_*.deb"; fi
 deb="${debs[0]}"
 depends="$(dpkg-deb -f "$deb" Depends)"
 for needed in fonts-noto-cjk libsqliteodbc unixodbc qt6-qpa-plugins qt6-translations-l10n \
