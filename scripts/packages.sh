@@ -11,11 +11,22 @@ LORVEX_PACKAGES=(
     desktop-file-utils shared-mime-info dpkg-dev file
 )
 
-# Installs whichever of LORVEX_PACKAGES are missing. Works as root or with sudo.
+# What scripts/ci-checks.sh needs on top: clang and its libFuzzer and
+# sanitizer runtimes, and the MinGW-w64 cross compiler with the Windows
+# headers and import libraries (ODBC's among them).
+LORVEX_CI_PACKAGES=(
+    clang libclang-rt-14-dev
+    g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
+)
+
+# Installs whichever of the named packages (by default LORVEX_PACKAGES) are
+# missing. Works as root or with sudo.
 lorvex_install_packages() {
+    local wanted=("$@")
+    if [ "${#wanted[@]}" -eq 0 ]; then wanted=("${LORVEX_PACKAGES[@]}"); fi
     local missing=()
     local pkg
-    for pkg in "${LORVEX_PACKAGES[@]}"; do
+    for pkg in "${wanted[@]}"; do
         if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
             missing+=("$pkg")
         fi

@@ -219,7 +219,7 @@ std::optional<int> Session::ApplyHeaderFile() {
     if (!given.is_object()) return UsageError(*options_.headerFile + ": not a JSON object");
     for (const auto& [key, value] : given.items()) {
         const auto field = std::find_if(kReportHeaderFields.begin(), kReportHeaderFields.end(),
-                                        [&key](const auto& f) { return key == f.name; });
+                                        [&name = key](const auto& f) { return name == f.name; });
         if (field == kReportHeaderFields.end()) {
             return UsageError(*options_.headerFile + ": unknown header field " + key);
         }

@@ -3,6 +3,10 @@
 // Helpers shared by the ODBC layer's own sources; not part of the module's
 // interface (it is the only header here that includes the ODBC headers).
 
+#if defined(_WIN32)
+// Windows' ODBC headers build on the types of <windows.h> without including it.
+#include <windows.h>
+#endif
 #include <sql.h>
 #include <sqlext.h>
 

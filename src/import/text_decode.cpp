@@ -1,17 +1,16 @@
 #include "import/text_decode.h"
 
-#include <iconv.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
 
+#include "import/gbk_converter.h"
+
 namespace lorvex {
 namespace {
 
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+constexpr std::string_view kReplacement = kUtf8Replacement;
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
 constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
@@ -101,57 +100,6 @@ std::string RepairUtf8(std::string_view text) {
     return out;
 }
 
-class IconvHandle {
-  public:
-    IconvHandle(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-    ~IconvHandle() {
-        if (ok()) iconv_close(cd_);
-    }
-    IconvHandle(const IconvHandle&) = delete;
-    IconvHandle& operator=(const IconvHandle&) = delete;
-    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-    iconv_t get() const { return cd_; }
-
-  private:
-    iconv_t cd_;
-};
-
-// Appends the UTF-8 form of GBK text to out through an open converter. A
-// byte that starts no valid character becomes U+FFFD and decoding goes on
-// with the next byte, so an invalid lead byte cannot swallow the "@" or space
-// after it.
-// Returns false when a byte had to be replaced.
-bool AppendGbkSegment(iconv_t cd, std::string_view bytes, std::string& out) {
-    bool clean = true;
-    std::size_t used = out.size();
-    // Two bytes become at most three, one byte (0x80, or a replaced byte)
-    // at most three as well.
-    out.resize(used + 3 * bytes.size() + 16);
-    char* in = const_cast<char*>(bytes.data());  // iconv's prototype is not const-correct
-    std::size_t inLeft = bytes.size();
-    while (inLeft > 0) {
-        char* outPtr = out.data() + used;
-        std::size_t outLeft = out.size() - used;
-        const std::size_t r = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
-        used = static_cast<std::size_t>(outPtr - out.data());
-        if (r != static_cast<std::size_t>(-1)) break;
-        if (errno == E2BIG) {  // cannot happen with the room above; grow anyway
-            out.resize(out.size() + bytes.size() + 16);
-            continue;
-        }
-        // EILSEQ (invalid byte) or EINVAL (a lead byte cut off by the end).
-        if (out.size() - used < kReplacement.size()) out.resize(used + kReplacement.size());
-        std::memcpy(out.data() + used, kReplacement.data(), kReplacement.size());
-        used += kReplacement.size();
-        clean = false;
-        ++in;
-        --inLeft;
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    }
-    out.resize(used);
-    return clean;
-}
-
 // GBK (code page 936) to UTF-8. Measurement files are mostly ASCII with the
 // odd Chinese line name, so runs of ASCII are copied as they are and only
 // the stretches of double-byte characters go through the converter. A
@@ -162,7 +110,7 @@ std::string DecodeGbk(std::string_view bytes, bool* clean = nullptr) {
     bool allDecoded = true;
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 8 + 16);
-    IconvHandle cd("UTF-8", "CP936");
+    GbkConverter converter;
     std::size_t i = 0;
     while (i < bytes.size()) {
         std::size_t j = SkipAscii(bytes, i);
@@ -177,8 +125,8 @@ std::string DecodeGbk(std::string_view bytes, bool* clean = nullptr) {
         }
         j = std::min(j, bytes.size());
         const std::string_view segment = bytes.substr(i, j - i);
-        if (cd.ok()) {
-            allDecoded = AppendGbkSegment(cd.get(), segment, out) && allDecoded;
+        if (converter.Available()) {
+            allDecoded = converter.Append(segment, out) && allDecoded;
         } else {
             // No converter installed: each character of the stretch, trail
             // byte included, is marked as unreadable.

@@ -1,8 +1,5 @@
 #include "levelling/number_text.h"
 
-#include <locale.h>
-#include <stdlib.h>
-
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -10,19 +7,14 @@
 #include <limits>
 #include <system_error>
 
+#include "levelling/c_number_parse.h"
+
 namespace lorvex {
 namespace {
 
 // White space as isspace() knows it in the "C" locale.
 constexpr bool IsCSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-// One "C" locale for the life of the process, so that parsing never sees the
-// decimal comma a desktop session may have put into LC_NUMERIC.
-locale_t CLocale() {
-    static const locale_t loc = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-    return loc;
 }
 
 // strtod needs a terminated string: texts shorter than this are copied to the
@@ -139,10 +131,8 @@ double ParseDouble(std::string_view text) {
         heap.assign(text);
         cstr = heap.c_str();
     }
-    const locale_t loc = CLocale();
-    // newlocale only fails when out of memory; strtod is the best left then.
-    if (loc == static_cast<locale_t>(nullptr)) return std::strtod(cstr, nullptr);
-    return strtod_l(cstr, nullptr, loc);
+    // Never the decimal comma a desktop session may have put into LC_NUMERIC.
+    return StrtodInCLocale(cstr);
 }
 
 std::int32_t ParseInt(std::string_view text) {

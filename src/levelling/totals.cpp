@@ -98,15 +98,10 @@ ObservationRow MakeObservationRow(StationResult&& formatted, int stationNumber) 
 
 void AppendObservationRow(std::vector<ObservationRow>& rows, StationResult&& formatted,
                           int stationNumber) {
-    // The row's columns in table order, each moved once, straight into the
-    // vector's storage.
-    StationResult& s = formatted;
-    rows.emplace_back(FormatInt(stationNumber), std::move(s.sDis_Back), std::move(s.sDis_Fore),
-                      std::move(s.sDistance_Error), std::move(s.sSigma_d), std::move(s.sBack_I),
-                      std::move(s.sFore_I), std::move(s.sBack_II), std::move(s.sFore_II),
-                      std::move(s.sFore_Back_I), std::move(s.sFore_Back_II),
-                      std::move(s.sFore_Back), std::move(s.sFBI_Height), std::move(s.sFBII_Height),
-                      std::move(s.sH), std::move(s.sTarget_Back), std::move(s.sTarget_Fore));
+    // Built as an aggregate and moved in: parenthesised aggregate
+    // initialisation inside emplace_back is not accepted by every compiler
+    // the project builds with, and one move of the row's strings is cheap.
+    rows.push_back(MakeRow(std::move(formatted), stationNumber));
 }
 
 }  // namespace lorvex
