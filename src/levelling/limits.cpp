@@ -28,8 +28,8 @@ constexpr std::array<RuleInfo, kRuleCount> kRules{{
     {"reading_max", "m", "m", 2},
     {"dh_diff", "mm", "mm", 1},
     {"even_stations", "", "-", 0},
-    {"runs_diff", "mm", "mm/sqrt(km)", 0},
-    {"left_right_diff", "mm", "mm/sqrt(km)", 0},
+    {"runs_diff", "mm", "mm/sqrt(km)", 1},
+    {"left_right_diff", "mm", "mm/sqrt(km)", 1},
 }};
 
 const RuleInfo& InfoOf(Rule rule) { return kRules[static_cast<std::size_t>(rule)]; }
@@ -151,6 +151,7 @@ std::string ShownLimit(Rule rule, const Limit& limit) {
 
 std::string_view RuleId(Rule rule) { return InfoOf(rule).id; }
 std::string_view RuleUnit(Rule rule) { return InfoOf(rule).unit; }
+int ShownDecimals(Rule rule) { return InfoOf(rule).minDecimals; }
 
 std::string_view GradeId(LevellingGrade grade) {
     switch (LimitGrade(grade)) {
@@ -177,26 +178,35 @@ const LimitTable& BuiltInLimits() {
 }
 
 std::string DecimalText(std::int64_t value, int scale, int minDecimals) {
-    // The magnitude as unsigned, so that the most negative value has one.
-    const std::uint64_t magnitude =
+    // Digits of the magnitude, least significant first, at least scale + 1 of
+    // them so that a whole-number digit is always there. The magnitude is
+    // unsigned, so that the most negative value has one.
+    std::uint64_t magnitude =
         value < 0 ? 0u - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-    std::string digits = std::to_string(magnitude);
-    const auto places = static_cast<std::size_t>(scale);
-    if (digits.size() <= places) digits.insert(0, places + 1 - digits.size(), '0');
-    std::string out = value < 0 ? "-" : "";
-    out.append(digits, 0, digits.size() - places);
-    std::string fraction = digits.substr(digits.size() - places);
-    const auto keep = static_cast<std::size_t>(std::max(minDecimals, 0));
-    while (fraction.size() > keep && fraction.back() == '0') fraction.pop_back();
-    if (fraction.size() < keep) fraction.append(keep - fraction.size(), '0');
-    if (!fraction.empty()) out += '.' + fraction;
-    return out;
+    char digits[40];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0 || count <= scale);
+    // Trailing zeros of the fraction are dropped down to minDecimals.
+    int keep = scale;
+    while (keep > std::max(minDecimals, 0) && digits[scale - keep] == '0') --keep;
+
+    char text[48];
+    char* out = text;
+    if (value < 0) *out++ = '-';
+    for (int i = count; i-- > scale;) *out++ = digits[i];
+    if (keep > 0 || minDecimals > 0) *out++ = '.';
+    for (int i = scale - 1; i >= scale - keep; --i) *out++ = digits[i];
+    for (int i = keep; i < minDecimals; ++i) *out++ = '0';
+    return std::string(text, out);
 }
 
 std::string LimitText(Rule rule, const Limit& limit) {
     if (!limit.checked) return "-";
     if (rule == Rule::EvenStations) return "required";
-    return DecimalText(limit.micro, 6, InfoOf(rule).minDecimals);
+    return DecimalText(limit.micro, 6, ShownDecimals(rule));
 }
 
 LoadedLimits ParseLimitTable(std::string_view text, std::string_view fileName) {

@@ -41,6 +41,9 @@ std::string_view RuleId(Rule rule);
 // even_stations. runs_diff and left_right_diff give W and its limit in mm;
 // their factor k in the file is in mm per √km ("mm/sqrt(km)").
 std::string_view RuleUnit(Rule rule);
+// The decimals a value or limit of the rule always shows: 50 m, 1.5 m,
+// 2.80 m, 0.6 mm (more when the number has them).
+int ShownDecimals(Rule rule);
 
 // The grades that have limits of their own; any other grade value is checked
 // as fourth order, as the station computation computes it.
@@ -97,7 +100,7 @@ LoadedLimits LoadLimitTable(const std::filesystem::path& file);
 
 // The exact decimal text of value × 10^-scale, trailing zeros dropped down
 // to minDecimals places: (52310, 3, 1) -> "52.31", (-18, 1, 1) -> "-1.8",
-// (50000000, 6, 1) -> "50.0".
+// (50000000, 6, 1) -> "50.0". scale is at most 18.
 std::string DecimalText(std::int64_t value, int scale, int minDecimals);
 
 // The limit's number as the messages and the JSON show it ("1.5", "0.55").

@@ -57,11 +57,6 @@ std::int32_t BookReading(std::int32_t reading, bool second) {
     return second ? reading : reading / 10;
 }
 
-Flag MakeFlag(Rule rule, std::int64_t value, int scale, std::int64_t limitMicro, int minDecimals) {
-    return Flag{rule, DecimalText(value, scale, minDecimals),
-                DecimalText(limitMicro, 6, minDecimals)};
-}
-
 // An unsigned 256-bit number: enough for the product of four 64-bit factors,
 // the most the runs comparison multiplies.
 class Wide {
@@ -119,12 +114,24 @@ bool RunsPass(std::uint64_t w, std::uint64_t kMicro, std::uint64_t sumDm, std::u
     return lhs <= rhs;
 }
 
+// Millionths of a metre in one reading unit (10^-5 m or 10^-4 m), and of a
+// millimetre in one height unit (0.01 mm or 0.1 mm).
+// value·per, held at the int64 range: only absurd records (a corrupt file
+// of millions of kilometre-long sights) come near it.
+std::int64_t Scaled(std::int64_t value, std::int64_t per) {
+    const std::int64_t bound = kNoMax / per;
+    return std::clamp(value, -bound, bound) * per;
+}
+
+constexpr std::int64_t ReadingPer(bool second) { return second ? 10 : 100; }
+constexpr std::int64_t HeightPer(bool second) { return second ? 10'000 : 100'000; }
+
 bool IsLowerBound(Rule rule) { return rule == Rule::SightMin || rule == Rule::ReadingMin; }
 
 }  // namespace
 
-double Flag::Value() const { return ParseDouble(value); }
-double Flag::LimitValue() const { return ParseDouble(limit); }
+std::string Flag::ValueText() const { return DecimalText(value, 6, ShownDecimals(rule)); }
+std::string Flag::LimitText() const { return DecimalText(limit, 6, ShownDecimals(rule)); }
 
 std::string RunSummary::HeightMetres() const {
     const int scale = grade == GradeSecond ? 5 : 4;
@@ -136,7 +143,7 @@ std::size_t LineCheck::FlaggedStations() const {
         stations.begin(), stations.end(), [](const StationFlags& s) { return !s.Passes(); }));
 }
 
-LineChecker::LineChecker(LevellingGrade grade, const LimitTable& limits) : m_limits(&limits) {
+LineChecker::LineChecker(LevellingGrade grade, const LimitTable& limits) {
     m_check.grade = LimitGrade(grade);
     m_check.run.grade = grade;
     const bool second = grade == GradeSecond;
@@ -148,16 +155,17 @@ LineChecker::LineChecker(LevellingGrade grade, const LimitTable& limits) : m_lim
     m_sightMinMm = MinIn(get(Rule::SightMin), 1000);
     m_distanceDiffDm = MaxIn(get(Rule::DistanceDiff), 100'000);
     m_distanceSumDm = MaxIn(get(Rule::DistanceSum), 100'000);
-    m_readingMin = MinIn(get(Rule::ReadingMin), second ? 10 : 100);
-    m_readingMax = MaxIn(get(Rule::ReadingMax), second ? 10 : 100);
-    m_dhDiff = MaxIn(get(Rule::DhDiff), second ? 10'000 : 100'000);
+    m_readingMin = MinIn(get(Rule::ReadingMin), ReadingPer(second));
+    m_readingMax = MaxIn(get(Rule::ReadingMax), ReadingPer(second));
+    m_dhDiff = MaxIn(get(Rule::DhDiff), HeightPer(second));
     m_evenStations = get(Rule::EvenStations).checked;
+    for (Rule rule : kAllRules) m_limitMicro[static_cast<std::size_t>(rule)] = get(rule).micro;
 }
 
 void LineChecker::Add(std::span<const SightRecord, 4> records, const StationResult& computed) {
     const LevellingGrade grade = m_check.run.grade;
     const bool second = grade == GradeSecond;
-    const int readingScale = second ? 5 : 4;
+    const std::int64_t readingPer = ReadingPer(second), heightPer = HeightPer(second);
 
     std::int32_t nearest = records[0].Distance, farthest = nearest;
     std::int32_t lowest = BookReading(records[0].Reading, second), highest = lowest;
@@ -174,23 +182,25 @@ void LineChecker::Add(std::span<const SightRecord, 4> records, const StationResu
     const std::int64_t dh = ParseWhole(computed.sFore_Back);
 
     StationFlags& station = m_check.stations.emplace_back();
-    auto flag = [&](Rule rule, std::int64_t value, int scale, int minDecimals) {
+    // perUnit: millionths of the rule's unit in one unit of the value.
+    auto flag = [&](Rule rule, std::int64_t value, std::int64_t perUnit) {
+        if (station.flags.empty()) station.flags.reserve(4);
         station.flags.push_back(
-            MakeFlag(rule, value, scale, m_limits->Get(rule, grade).micro, minDecimals));
+            Flag{rule, Scaled(value, perUnit), m_limitMicro[static_cast<std::size_t>(rule)]});
     };
     // In rule order, as the flags are listed.
-    if (farthest > m_sightMaxMm) flag(Rule::SightMax, farthest, 3, 0);
-    if (nearest < m_sightMinMm) flag(Rule::SightMin, nearest, 3, 0);
+    if (farthest > m_sightMaxMm) flag(Rule::SightMax, farthest, 1000);
+    if (nearest < m_sightMinMm) flag(Rule::SightMin, nearest, 1000);
     if (static_cast<std::int64_t>(Magnitude(d)) > m_distanceDiffDm) {
-        flag(Rule::DistanceDiff, d, 1, 1);
+        flag(Rule::DistanceDiff, d, 100'000);
     }
     if (static_cast<std::int64_t>(Magnitude(sigma)) > m_distanceSumDm) {
-        flag(Rule::DistanceSum, sigma, 1, 1);
+        flag(Rule::DistanceSum, sigma, 100'000);
     }
-    if (lowest < m_readingMin) flag(Rule::ReadingMin, lowest, readingScale, 2);
-    if (highest > m_readingMax) flag(Rule::ReadingMax, highest, readingScale, 2);
+    if (lowest < m_readingMin) flag(Rule::ReadingMin, lowest, readingPer);
+    if (highest > m_readingMax) flag(Rule::ReadingMax, highest, readingPer);
     if (static_cast<std::int64_t>(Magnitude(dh)) > m_dhDiff) {
-        flag(Rule::DhDiff, dh, second ? 2 : 1, 1);
+        flag(Rule::DhDiff, dh, heightPer);
     }
 
     RunSummary& run = m_check.run;
@@ -203,7 +213,7 @@ void LineChecker::Add(std::span<const SightRecord, 4> records, const StationResu
 LineCheck LineChecker::Finish() && {
     if (m_evenStations && m_check.run.stations % 2 != 0) {
         // The remainder of the count divided by two, which must be 0.
-        m_check.line.push_back(Flag{Rule::EvenStations, "1", "0"});
+        m_check.line.push_back(Flag{Rule::EvenStations, 1'000'000, 0});
     }
     return std::move(m_check);
 }
@@ -276,11 +286,11 @@ RunComparison CompareRuns(const RunSummary& a, const RunSummary& b, Rule rule,
 
     // Heights in 0.01 mm (second order) or 0.1 mm: u units to the mm.
     const std::int64_t w = out.opposite ? a.height + b.height : a.height - b.height;
-    const int scale = second ? 2 : 1;
     const std::uint64_t u = second ? 100 : 10;
     const std::int64_t sumDm = std::max<std::int64_t>(a.lengthDm + b.lengthDm, 0);
     out.meanKm = static_cast<double>(sumDm) / 20000.0;
-    out.w = DecimalText(w, scale, 1);
+    out.wMicro = Scaled(w, HeightPer(second));
+    out.w = DecimalText(out.wMicro, 6, 1);
 
     const Limit& limit = limits.Get(rule, a.grade);
     out.checked = limit.checked;
@@ -300,8 +310,9 @@ RunComparison CompareRuns(const RunSummary& a, const RunSummary& b, Rule rule,
         estimate >= 9e18 ? 9'000'000'000'000'000'000u : static_cast<std::uint64_t>(estimate);
     while (largest > 0 && !RunsPass(largest, k, sum, u)) --largest;
     while (largest < 9'000'000'000'000'000'000u && RunsPass(largest + 1, k, sum, u)) ++largest;
-    out.limit = DecimalText(static_cast<std::int64_t>(largest), scale, 1);
-    if (!out.holds) out.flag = Flag{rule, out.w, out.limit};
+    out.limitMicro = Scaled(static_cast<std::int64_t>(largest), HeightPer(second));
+    out.limit = DecimalText(out.limitMicro, 6, 1);
+    if (!out.holds) out.flag = Flag{rule, out.wMicro, out.limitMicro};
     return out;
 }
 
@@ -317,7 +328,7 @@ std::optional<std::string> DualRunPartner(std::string_view lineName) {
 std::string FlagTooltip(const Flag& flag) {
     if (flag.rule == Rule::EvenStations) return QcMessage(QcText::OddStations);
     return QcMessage(IsLowerBound(flag.rule) ? QcText::TooltipMin : QcText::TooltipMax,
-                     {TextsOf(flag.rule).name, flag.value, flag.Unit(), flag.limit});
+                     {TextsOf(flag.rule).name, flag.ValueText(), flag.Unit(), flag.LimitText()});
 }
 
 std::string StationTooltip(const StationFlags& station) {

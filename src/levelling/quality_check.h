@@ -11,6 +11,7 @@
 // readings and height differences in the grade's reading unit (10^-5 m for
 // second order, 10^-4 m below). A value equal to its limit passes.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -26,15 +27,19 @@
 namespace lorvex {
 
 // One broken limit: {"rule": "distance_diff", "value": 1.8, "limit": 1.5, "unit": "m"}.
+// Value and limit are exact, in millionths of RuleUnit(rule); the value is
+// signed as the book prints it (d -1.8 m, dh -0.61 mm).
 struct Flag {
     Rule rule = Rule::SightMax;
-    std::string value;  // exact decimal in RuleUnit(rule), signed as the book prints it
-    std::string limit;  // the limit in the same unit
+    std::int64_t value = 0;
+    std::int64_t limit = 0;
 
     std::string_view Id() const { return RuleId(rule); }
     std::string_view Unit() const { return RuleUnit(rule); }
-    double Value() const;  // the texts as numbers, for a JSON writer that wants doubles
-    double LimitValue() const;
+    std::string ValueText() const;  // "1.8", "52.31", "0.54999"
+    std::string LimitText() const;  // "1.5", "50", "0.55"
+    double Value() const { return static_cast<double>(value) / 1e6; }
+    double LimitValue() const { return static_cast<double>(limit) / 1e6; }
 
     friend bool operator==(const Flag&, const Flag&) = default;
 };
@@ -77,7 +82,7 @@ struct LineCheck {
 // run on every computation.
 class LineChecker {
   public:
-    // grade as the stations are computed with; limits must outlive the checker.
+    // grade as the stations are computed with.
     LineChecker(LevellingGrade grade, const LimitTable& limits);
 
     void Reserve(std::size_t stations) { m_check.stations.reserve(stations); }
@@ -90,7 +95,7 @@ class LineChecker {
     std::int64_t m_sightMaxMm, m_sightMinMm, m_distanceDiffDm, m_distanceSumDm;
     std::int64_t m_readingMin, m_readingMax, m_dhDiff;
     bool m_evenStations;
-    const LimitTable* m_limits;
+    std::array<std::int64_t, kRuleCount> m_limitMicro;  // as the flags carry them
     LineCheck m_check;
 };
 
@@ -114,12 +119,14 @@ struct RunComparison {
     Rule rule = Rule::RunsDiff;  // runs_diff or left_right_diff
     LevellingGrade grade = GradeNone;
     RunSummary a, b;
-    bool opposite = false;  // the pairing applied
-    double meanKm = 0.0;    // K: the mean length of the two runs
-    std::string w;          // W in mm, exact, signed
-    std::string limit;      // k·√K in mm, rounded down to W's precision; "-" if not checked
-    bool checked = false;   // the grade has this rule
-    bool holds = true;      // |W| <= k·√K, decided exactly
+    bool opposite = false;        // the pairing applied
+    double meanKm = 0.0;          // K: the mean length of the two runs
+    std::int64_t wMicro = 0;      // W in millionths of a mm, exact, signed
+    std::int64_t limitMicro = 0;  // k·√K rounded down to W's precision, same unit
+    std::string w;                // W in mm as text: "-0.03"
+    std::string limit;            // the limit as text; "-" if not checked
+    bool checked = false;         // the grade has this rule
+    bool holds = true;            // |W| <= k·√K, decided exactly
     std::optional<Flag> flag;
 };
 

@@ -134,7 +134,7 @@ TEST(LimitTable, ChangedFileIsUsedAndSaysWhatDiffers) {
     EXPECT_EQ(loaded.messages[0],
               "/data/limits.tsv：以下限差与内置值不同，按此文件检查："
               "sight_max third 80.5 m（内置 100 m），"
-              "left_right_diff third -（内置 8 mm/sqrt(km)）");
+              "left_right_diff third -（内置 8.0 mm/sqrt(km)）");
 }
 
 TEST(LimitTable, MissingFileGivesTheBuiltInTableAndSaysSo) {

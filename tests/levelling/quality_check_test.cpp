@@ -129,13 +129,13 @@ TEST(CheckLine, StationRulesAtAndAroundTheirLimits) {
         ASSERT_EQ(check.stations.size(), 1u);
         const Flag* flag = Find(check.stations[0], c.rule);
         if (!c.value) {
-            EXPECT_EQ(flag, nullptr) << c.name << ": " << flag->value;
+            EXPECT_EQ(flag, nullptr) << c.name << ": " << flag->ValueText();
             continue;
         }
         ASSERT_NE(flag, nullptr) << c.name;
-        EXPECT_EQ(flag->value, c.value) << c.name;
+        EXPECT_EQ(flag->ValueText(), c.value) << c.name;
         const Limit& limit = BuiltInLimits().Get(c.rule, c.grade);
-        EXPECT_EQ(flag->limit, LimitText(c.rule, limit)) << c.name;
+        EXPECT_EQ(flag->LimitText(), LimitText(c.rule, limit)) << c.name;
     }
 }
 
@@ -166,7 +166,7 @@ TEST(CheckLine, AccumulatedDifferenceAsPrinted) {
         const Flag* flag = Find(check.stations.back(), Rule::DistanceSum);
         if (c.value) {
             ASSERT_NE(flag, nullptr) << c.name;
-            EXPECT_EQ(flag->value, c.value) << c.name;
+            EXPECT_EQ(flag->ValueText(), c.value) << c.name;
         } else {
             EXPECT_EQ(flag, nullptr) << c.name;
         }
@@ -200,7 +200,7 @@ TEST(CheckLine, TightenedLimitsInTheLowerGradesReadingUnit) {
     EXPECT_TRUE(Check({{.f1 = 55009, .f2 = 55009}}, GradeThird, limits).stations[0].Passes());
     const LineCheck low = Check({{.f1 = 54999, .f2 = 54999}}, GradeThird, limits);
     ASSERT_EQ(low.stations[0].flags.size(), 1u);
-    EXPECT_EQ(low.stations[0].flags[0].value, "0.5499");
+    EXPECT_EQ(low.stations[0].flags[0].ValueText(), "0.5499");
     // A limit finer than the record: 40.000 m passes, 40.001 m does not.
     EXPECT_TRUE(Check({All(40000)}, GradeThird, limits).stations[0].Passes());
     EXPECT_NE(Find(Check({All(40001)}, GradeThird, limits).stations[0], Rule::SightMax), nullptr);
