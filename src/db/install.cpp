@@ -10,6 +10,7 @@
 
 #include "db/data_source.h"
 #include "db/odbc.h"
+#include "levelling/limits.h"
 
 namespace lorvex::db {
 
@@ -27,7 +28,7 @@ struct KeptFile {
 constexpr std::array<KeptFile, 3> kKeptFiles{{
     {"templates", "Second.rpt", "template"},
     {"templates", "ThirdandFour.rpt", "template"},
-    {"", "limits.tsv", "limit table"},
+    {"", kLimitFileName.data(), "limit table"},
 }};
 
 std::string ReadFile(const fs::path& path) {

@@ -78,6 +78,9 @@ class LimitTable {
 // fourth order) for digital levels; resources/limits.tsv ships the same.
 const LimitTable& BuiltInLimits();
 
+// The file's name in the resources and in the data folder.
+inline constexpr std::string_view kLimitFileName = "limits.tsv";
+
 // The version of the file format this program reads.
 inline constexpr int kLimitFileVersion = 1;
 

@@ -114,8 +114,6 @@ bool RunsPass(std::uint64_t w, std::uint64_t kMicro, std::uint64_t sumDm, std::u
     return lhs <= rhs;
 }
 
-// Millionths of a metre in one reading unit (10^-5 m or 10^-4 m), and of a
-// millimetre in one height unit (0.01 mm or 0.1 mm).
 // value·per, held at the int64 range: only absurd records (a corrupt file
 // of millions of kilometre-long sights) come near it.
 std::int64_t Scaled(std::int64_t value, std::int64_t per) {
@@ -123,6 +121,8 @@ std::int64_t Scaled(std::int64_t value, std::int64_t per) {
     return std::clamp(value, -bound, bound) * per;
 }
 
+// Millionths of a metre in one reading unit (10^-5 m or 10^-4 m), and of a
+// millimetre in one height unit (0.01 mm or 0.1 mm).
 constexpr std::int64_t ReadingPer(bool second) { return second ? 10 : 100; }
 constexpr std::int64_t HeightPer(bool second) { return second ? 10'000 : 100'000; }
 
