@@ -10,6 +10,7 @@
 
 #include "db/data_source.h"
 #include "db/odbc.h"
+#include "levelling/limits.h"
 
 namespace lorvex::db {
 
@@ -17,7 +18,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::array<const char*, 2> kTemplates{"Second.rpt", "ThirdandFour.rpt"};
+// Files the user may change in the data folder, each kept like a changed
+// template: where it lies under the resources, and what the messages call it.
+struct KeptFile {
+    const char* folder;  // under the resources; "" for the top
+    const char* name;
+    const char* kind;
+};
+constexpr std::array<KeptFile, 3> kKeptFiles{{
+    {"templates", "Second.rpt", "template"},
+    {"templates", "ThirdandFour.rpt", "template"},
+    {"", kLimitFileName.data(), "limit table"},
+}};
 
 std::string ReadFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -111,14 +123,15 @@ std::string InstallDatabase(const fs::path& folder, const fs::path& resourcesDir
     return (exists ? "recreated database " : "created database ") + database.string();
 }
 
-std::string InstallTemplate(const fs::path& folder, const fs::path& resourcesDir, const char* name,
-                            bool force) {
-    const fs::path source = resourcesDir / "templates" / name;
+std::string InstallKeptFile(const fs::path& folder, const fs::path& resourcesDir,
+                            const KeptFile& file, bool force) {
+    const fs::path sourceDir = *file.folder ? resourcesDir / file.folder : resourcesDir;
+    const fs::path source = sourceDir / file.name;
+    const std::string kind = file.kind;
     if (!fs::exists(source)) {
-        return std::string("skipped template ") + name + " (not in " +
-               (resourcesDir / "templates").string() + ")";
+        return "skipped " + kind + " " + file.name + " (not in " + sourceDir.string() + ")";
     }
-    const fs::path target = folder / name;
+    const fs::path target = folder / file.name;
     fs::path record = target;
     record += ".installed";
 
@@ -130,13 +143,13 @@ std::string InstallTemplate(const fs::path& folder, const fs::path& resourcesDir
         return what + target.string();
     };
 
-    if (!fs::exists(target)) return install("installed template ");
-    if (force) return install("replaced template ");
+    if (!fs::exists(target)) return install("installed " + kind + " ");
+    if (force) return install("replaced " + kind + " ");
 
     const std::string installed = ReadFile(target);
     if (installed == bytes) {
         WriteFileAtomically(record, fingerprint + "\n");
-        return "kept template " + target.string() + " (up to date)";
+        return "kept " + kind + " " + target.string() + " (up to date)";
     }
     // Unchanged since we installed it: a newer template may replace it.
     std::string recorded;
@@ -147,8 +160,8 @@ std::string InstallTemplate(const fs::path& folder, const fs::path& resourcesDir
         }
     }
     if (!recorded.empty() && recorded == Fingerprint(installed))
-        return install("updated template ");
-    return "kept template " + target.string() + " (changed by the user)";
+        return install("updated " + kind + " ");
+    return "kept " + kind + " " + target.string() + " (changed by the user)";
 }
 
 }  // namespace
@@ -166,8 +179,8 @@ std::vector<std::string> InstallData(const fs::path& resourcesDir, bool force) {
         done.push_back("created folder " + folder.string());
     }
     done.push_back(InstallDatabase(folder, resourcesDir, force));
-    for (const char* name : kTemplates) {
-        done.push_back(InstallTemplate(folder, resourcesDir, name, force));
+    for (const KeptFile& file : kKeptFiles) {
+        done.push_back(InstallKeptFile(folder, resourcesDir, file, force));
     }
     return done;
 }

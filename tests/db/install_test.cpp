@@ -17,6 +17,7 @@ class Install : public DbTest {
         fs::copy_file(fs::path(LORVEX_SOURCE_DIR) / "resources" / "schema.sql",
                       resources_ / "schema.sql");
         Write(resources_ / "templates" / "Second.rpt", "second v1");
+        Write(resources_ / "limits.tsv", "version\t1\n");
         ASSERT_TRUE(RegisterDataSource());
     }
 
@@ -39,6 +40,7 @@ TEST_F(Install, FirstRunCreatesEverythingAndTheTablesInColumnOrder) {
         "created database " + Folder() + "/Qel.db",
         "installed template " + Folder() + "/Second.rpt",
         "skipped template ThirdandFour.rpt (not in " + (resources_ / "templates").string() + ")",
+        "installed limit table " + Folder() + "/limits.tsv",
     };
     EXPECT_EQ(Run(), expected);
 
@@ -85,8 +87,16 @@ TEST_F(Install, AgainKeepsTheDatabaseAndTheUsersTemplates) {
     EXPECT_EQ(done[2], "kept template " + Folder() + "/Second.rpt (changed by the user)");
     EXPECT_EQ(Read(DataFolder() / "Second.rpt"), "edited by the surveyor");
 
+    // The limit table is kept the same way.
+    Write(DataFolder() / "limits.tsv", "version\t1\n# tightened\n");
+    EXPECT_EQ(done[4], "kept limit table " + Folder() + "/limits.tsv (up to date)");
+    done = Run();
+    EXPECT_EQ(done[4], "kept limit table " + Folder() + "/limits.tsv (changed by the user)");
+    EXPECT_EQ(Read(DataFolder() / "limits.tsv"), "version\t1\n# tightened\n");
+
     done = Run(true);
     EXPECT_EQ(done[1], "recreated database " + Folder() + "/Qel.db");
+    EXPECT_EQ(done[4], "replaced limit table " + Folder() + "/limits.tsv");
     EXPECT_EQ(done[2], "replaced template " + Folder() + "/Second.rpt");
     EXPECT_EQ(Read(DataFolder() / "Second.rpt"), "second v3");
     EXPECT_TRUE(ReadTable("Qel", "Info_tbl").rows.empty());
