@@ -100,7 +100,8 @@ void ReplaceFile(const fs::path& target, const std::string& bytes) {
     if (::close(fd) != 0) {
         const int code = errno;
         ::unlink(temporary.c_str());
-        throw std::system_error(code, std::generic_category(), "cannot write " + temporary.string());
+        throw std::system_error(code, std::generic_category(),
+                                "cannot write " + temporary.string());
     }
     if (::rename(temporary.c_str(), target.c_str()) != 0) {
         const int code = errno;
@@ -189,10 +190,8 @@ bool RegisterDataSource(std::string* error) {
     // a missing file an error instead of a new empty database. A key of an
     // older registration that is not listed here is dropped.
     const std::vector<IniKey> keys = {
-        {"Driver", kDriverName},
-        {"Description", "Lorvex levelling reports"},
-        {"Database", database},
-        {"NoCreat", "1"},
+        {"Driver", kDriverName},     {"Description", "Lorvex levelling reports"},
+        {"Database", database},      {"NoCreat", "1"},
         {"Timeout", kBusyTimeoutMs},
     };
     try {

@@ -230,7 +230,8 @@ TEST_F(Registration, ConcurrentRegistrationsLoseNothing) {
                            after.find("Database=" + DatabasePath().string()) != std::string::npos &&
                            after.find("Timeout=") != std::string::npos;
         if (!whole) ++damaged;
-        if (after.find("Servername") == std::string::npos || after.find("[Tail]") == std::string::npos) {
+        if (after.find("Servername") == std::string::npos ||
+            after.find("[Tail]") == std::string::npos) {
             ++lost;
         }
         if (after.find("Driver=SQLite3") == std::string::npos ||

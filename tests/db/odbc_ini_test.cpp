@@ -15,9 +15,9 @@ TEST(OdbcIni, SectionIsRightOnlyWithExactlyOurKeys) {
     const Case cases[] = {
         {"[Qel]\nDriver=SQLite3\nDatabase=/d/Qel.db\n", true},
         {"[a]\nx=1\n[qel]\n; ours\n database = /d/Qel.db \r\nDRIVER=SQLite3", true},
-        {"[Qel]\nDriver=SQLite3\n", false},                                 // a key missing
-        {"[Qel]\nDriver=SQLite3\nDatabase=/d/Qel.db\nDBQ=/old\n", false},   // a stale key
-        {"[Qel]\nDriver=SQLite3\nDatabase=/e/Qel.db\n", false},             // another file
+        {"[Qel]\nDriver=SQLite3\n", false},                                // a key missing
+        {"[Qel]\nDriver=SQLite3\nDatabase=/d/Qel.db\nDBQ=/old\n", false},  // a stale key
+        {"[Qel]\nDriver=SQLite3\nDatabase=/e/Qel.db\n", false},            // another file
         {"[Qel]\nDriver=SQLite3\nDriver=SQLite3\nDatabase=/d/Qel.db\n", false},
         {"[Qel]\nDriver=SQLite3\nDatabase=/d/Qel.db\n[Qel]\nDriver=x\n", false},  // twice
         {"", false},

@@ -232,7 +232,9 @@ TEST_F(ReportStore, ATableThatCannotBeOpenedCommitsNothing) {
          {"ALTER TABLE Observation_tbl RENAME COLUMN sH TO sHeight"},
          1 + 2,
          "no such column: sH"},
-        {"Observation_tbl dropped", {"DROP TABLE Observation_tbl"}, 1 + 2,
+        {"Observation_tbl dropped",
+         {"DROP TABLE Observation_tbl"},
+         1 + 2,
          "no such table: Observation_tbl"},
         {"Info_tbl with one column",
          {"DROP TABLE Info_tbl",
@@ -261,7 +263,9 @@ TEST_F(ReportStore, ATableThatCannotBeOpenedCommitsNothing) {
                                                                         : &before.observations;
             try {
                 const TableRows now = ReadTable("Qel", table);
-                if (now.columns == old->columns) EXPECT_EQ(now.rows, old->rows) << table;
+                if (now.columns == old->columns) {
+                    EXPECT_EQ(now.rows, old->rows) << table;
+                }
             } catch (const DbError&) {
                 // the broken table itself
             }
