@@ -182,7 +182,7 @@ int main(int argc, char** argv) {
         std::string error;
         if (!lorvex::db::RegisterDataSource(&error)) std::fprintf(stderr, "%s\n", error.c_str());
         bool reported = false;
-        window.SetReportStep([&](lorvex::LevellingGrade grade) {
+        window.SetReportStep([&](lorvex::LevellingGrade grade, lorvex::db::ReportLock&) {
             // The dialog as the report step opens it, photographed instead of
             // run modally.
             lorvex::UiMessageSink sink(ui, &window);

@@ -30,9 +30,9 @@ bool CTarvelFormatApp::InitInstance() {
     QObject::connect(&instance, &SingleInstance::activationRequested, &window,
                      [&window] { BringToFront(&window); });
     // The report command ends in the report window, over the main window.
-    window.SetReportStep([this, &window](LevellingGrade grade) {
+    window.SetReportStep([this, &window](LevellingGrade grade, db::ReportLock& lock) {
         UiMessageSink sink(*ui, &window);
-        report::RunReportDialog(grade, sink, &window);
+        report::RunReportDialog(grade, sink, &window, &lock);
     });
     if (prepareWindow) prepareWindow(window);
     runWindow(window);

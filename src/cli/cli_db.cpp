@@ -2,11 +2,14 @@
 
 #include <exception>
 #include <iostream>
+#include <optional>
+#include <string>
 
 #include "cli_session.h"
 #include "db/data_source.h"
 #include "db/install.h"
 #include "db/odbc.h"
+#include "db/report_lock.h"
 #include "db/report_store.h"
 #include "db/resources_dir.h"
 #include "db/table_reader.h"
@@ -32,13 +35,25 @@ int RunReport(Session& s) {
     auto computed = s.ComputeReport();
     if (const int* code = std::get_if<int>(&computed)) return *code;
     const ReportRows* rows = &std::get<ReportRows>(computed);
-    // What start-up does before the window opens: register "Qel".
-    if (!db::RegisterDataSource()) {
+    Json document = ComputeJson(*rows);
+    // What start-up does before the window opens: register "Qel". Without it
+    // nothing is written: another "Qel" (a system-wide one) is not ours.
+    if (std::string error; !db::RegisterDataSource(&error)) {
         s.Show(MessageFromId(IDS_DSN_FAILED, MessageIcon::Error));
+        std::cerr << "lorvex-cli: " << error << '\n';
+        document["error"] = error;
+        document["messages"] = s.messages();
+        return s.Print(std::move(document), kExitNoAccess);
     }
     SessionSink sink(s);
+    // Held from the write until the record book is filled, so that the book
+    // shows this run's report and not another program's written meanwhile.
+    std::optional<db::ReportLock> lock = db::ReportLock::Acquire(sink);
+    if (!lock) {
+        document["messages"] = s.messages();
+        return s.Print(std::move(document), kExitNoAccess);
+    }
     const db::WriteOutcome outcome = db::WriteReportTables(*rows, sink);
-    Json document = ComputeJson(*rows);
     if (outcome != db::WriteOutcome::Written) {
         document["messages"] = s.messages();
         return s.Print(std::move(document), kExitNoAccess);
@@ -47,11 +62,16 @@ int RunReport(Session& s) {
     if (s.options().pdf) {
         code = WriteReportPdf(s, rows->grade, *s.options().pdf);
     }
+    lock->Release();
     document["messages"] = s.messages();
     return s.Print(std::move(document), code);
 }
 
 int RunDump(Session& s) {
+    SessionSink sink(s);
+    // The three tables of one report, not parts of two.
+    const std::optional<db::ReportLock> lock = db::ReportLock::Acquire(sink);
+    if (!lock) return s.Print(Json{{"messages", s.messages()}}, kExitNoAccess);
     Json document = Json::object();
     for (const char* table : {"Info_tbl", "Result_tbl", "Observation_tbl"}) {
         try {

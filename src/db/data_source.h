@@ -30,6 +30,12 @@ std::string FileConnectString(const std::filesystem::path& databaseFile);
 // first semicolon of the template stays in the second entry.
 std::string BuildAttributeList(std::string_view dataFolder);
 
+// The statement that opens a transaction which is going to write, taking the
+// database's write lock at once so that two writers queue on the driver's
+// busy timeout instead of both reading and then one failing at its first
+// write. Empty: the driver's manual-commit mode.
+std::string BeginWriteStatement();
+
 // Registers (or re-registers) the per-user data source "Qel" for the database
 // file in the data folder. Shows nothing; on failure returns false with the
 // installer's reason in *error. The caller shows IDS_DSN_FAILED.

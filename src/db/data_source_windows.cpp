@@ -37,6 +37,9 @@ std::filesystem::path GetDataFolder() { return std::filesystem::path("C:\\Quorra
 
 std::string DatabaseFileName() { return "Qel.mdb"; }
 
+// The Access driver takes its locks as the statements need them.
+std::string BeginWriteStatement() { return {}; }
+
 std::string FileConnectString(const std::filesystem::path& databaseFile) {
     // The Access driver opens existing files only; the installation ships one.
     return std::string("Driver={") + kDriverName + "};DBQ=" + databaseFile.string();

@@ -162,7 +162,11 @@ void CDatabase::Open(const std::string& connect) {
 void CDatabase::Close() noexcept {
     if (!m_connection) return;
     if (m_inTransaction) {
-        SQLEndTran(SQL_HANDLE_DBC, m_connection.Get(), SQL_ROLLBACK);
+        try {
+            EndTransaction(SQL_ROLLBACK);
+        } catch (...) {
+            // Disconnecting ends an unfinished transaction anyway.
+        }
         m_inTransaction = false;
     }
     SQLDisconnect(m_connection.Get());
@@ -170,9 +174,17 @@ void CDatabase::Close() noexcept {
     m_environment.Reset();
 }
 
-void CDatabase::BeginTrans() {
+void CDatabase::BeginTrans(const std::string& begin) {
     if (!IsOpen()) throw std::logic_error("BeginTrans on a closed database");
     if (m_inTransaction) throw std::logic_error("BeginTrans inside a transaction");
+    if (!begin.empty()) {
+        // The driver stays in auto-commit mode and leaves the statements to
+        // the database, which holds them in the transaction begin opened.
+        ExecuteSQL(begin);
+        m_inTransaction = true;
+        m_sqlTransaction = true;
+        return;
+    }
     Check(SQLSetConnectAttr(m_connection.Get(), SQL_ATTR_AUTOCOMMIT,
                             reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), SQL_IS_UINTEGER),
           SQL_HANDLE_DBC, m_connection.Get(), "SQLSetConnectAttr");
@@ -185,6 +197,14 @@ void CDatabase::Rollback() { EndTransaction(SQL_ROLLBACK); }
 
 void CDatabase::EndTransaction(short completion) {
     if (!m_inTransaction) throw std::logic_error("no transaction to end");
+    if (m_sqlTransaction) {
+        // A COMMIT that fails (another connection still reading past the
+        // busy timeout) leaves the transaction open, to be rolled back.
+        ExecuteSQL(completion == SQL_COMMIT ? "COMMIT" : "ROLLBACK");
+        m_inTransaction = false;
+        m_sqlTransaction = false;
+        return;
+    }
     Check(SQLEndTran(SQL_HANDLE_DBC, m_connection.Get(), completion), SQL_HANDLE_DBC,
           m_connection.Get(), "SQLEndTran");
     m_inTransaction = false;
@@ -205,7 +225,9 @@ void CDatabase::ExecuteSQL(const std::string& sql) {
 // ---------------------------------------------------------------------------
 // Transaction
 
-Transaction::Transaction(CDatabase& db) : m_db(db) { m_db.BeginTrans(); }
+Transaction::Transaction(CDatabase& db, const std::string& begin) : m_db(db) {
+    m_db.BeginTrans(begin);
+}
 
 Transaction::~Transaction() {
     if (!m_active) return;

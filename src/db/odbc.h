@@ -63,8 +63,11 @@ class CDatabase {
     void Close() noexcept;
     bool IsOpen() const noexcept { return static_cast<bool>(m_connection); }
 
-    // Manual-commit mode until CommitTrans or Rollback. Throws DbError.
-    void BeginTrans();
+    // Manual-commit mode until CommitTrans or Rollback. With begin, the
+    // transaction is opened by that statement in the database's own SQL
+    // (e.g. one that takes the write lock at once) and ended by COMMIT or
+    // ROLLBACK. Throws DbError.
+    void BeginTrans(const std::string& begin = {});
     void CommitTrans();
     void Rollback();
     bool InTransaction() const noexcept { return m_inTransaction; }
@@ -81,13 +84,14 @@ class CDatabase {
     OdbcHandle m_environment;
     OdbcHandle m_connection;
     bool m_inTransaction = false;
+    bool m_sqlTransaction = false;  // opened by a statement, not the driver's mode
 };
 
 // Rolls the transaction back unless Commit was called: a failure or an early
 // return leaves the database as it was before BeginTrans.
 class Transaction {
   public:
-    explicit Transaction(CDatabase& db);
+    explicit Transaction(CDatabase& db, const std::string& begin = {});
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
     ~Transaction();

@@ -33,7 +33,8 @@ struct TableWriter {
 };
 
 // Everything between BeginTrans and CommitTrans. Returns false when a table
-// could not be opened. Throws DbError for any failure after a table opened.
+// could not be opened, after showing the same messages as a write without a
+// transaction would. Throws DbError for any failure after a table opened.
 bool WriteInTransaction(CDatabase& db, const ReportRows& rows, MessageSink& sink) {
     COrObservationSet observations(&db);
     COrInfoSet info(&db);
@@ -44,9 +45,8 @@ bool WriteInTransaction(CDatabase& db, const ReportRows& rows, MessageSink& sink
     TableWriter& infoTable = tables[1];
     TableWriter& resultTable = tables[2];
 
-    // Empty every table that opens, so that no table keeps rows of the
-    // previous report beside the new ones; the emptying reports its first
-    // failure once.
+    // Empty every table that opens; the emptying reports its first failure
+    // once. Whatever fails, the caller commits nothing.
     bool complete = true;
     for (TableWriter& table : tables) {
         table.Open();
@@ -150,9 +150,20 @@ WriteOutcome WriteReportTables(const ReportRows& rows, MessageSink& sink) {
     std::optional<std::string> failure;
     bool complete = true;
     try {
-        Transaction transaction(db);
+        std::optional<Transaction> transaction;
+        try {
+            transaction.emplace(db, BeginWriteStatement());
+        } catch (const DbError&) {
+            // A database that refuses the write lock (a damaged file, another
+            // writer past the busy timeout) is written to as without it: the
+            // table opens and the first write then say what is wrong, in the
+            // driver's words, as they always have.
+            transaction.emplace(db);
+        }
         complete = WriteInTransaction(db, rows, sink);
-        transaction.Commit();
+        // All or nothing: a table that could not be opened keeps the whole
+        // new report out, so the tables never mix two reports.
+        if (complete) transaction->Commit();
     } catch (const DbError& e) {
         // The transaction has been rolled back: the previous report is whole.
         failure = e.what();

@@ -19,16 +19,19 @@ class MessageSink {
 
 enum class WriteOutcome {
     Written,
-    Incomplete,  // some table could not be opened: messages shown, the command goes on
-    Failed,      // ended with the database error (stop icon): no report
+    Incomplete,  // some table could not be opened: messages shown, nothing written
+    Failed,      // ended with the database error (stop icon): nothing written
 };
 
 // Empties the three tables and writes the report's rows over one connection
-// in one transaction. A table that cannot be opened shows the driver's text
-// (warning icon) once for the emptying and once per row meant for it; every
-// other table is still emptied and written, and that is committed. Any
-// failure after a table opened rolls everything back, so the previous report
-// stays whole, and shows the driver's text with the stop icon.
+// in one transaction, all or nothing: only Written changes the tables, and
+// otherwise the previous report stays whole. A table that cannot be opened
+// shows the driver's text (warning icon) once for the emptying and once per
+// row meant for it. Any failure after a table opened shows the driver's text
+// with the stop icon. A second writer waits for the first up to the driver's
+// busy timeout; when that runs out, the driver's text says so (stop icon).
+// Callers that read the tables back for a record book hold a ReportLock
+// from before this call until the record book is filled.
 WriteOutcome WriteReportTables(const lorvex::ReportRows& rows, MessageSink& sink);
 
 // The same steps one at a time, each opening and closing its own connection

@@ -1,5 +1,6 @@
 #include "db/table_reader.h"
 
+#include <algorithm>
 #include <charconv>
 #include <stdexcept>
 
@@ -39,6 +40,21 @@ ColumnKind KindOf(SQLSMALLINT sqlType) {
     }
 }
 
+bool IsSqlite(SQLHDBC connection) {
+    SQLCHAR name[64] = {};
+    SQLSMALLINT length = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfo(connection, SQL_DBMS_NAME, name, sizeof name, &length))) {
+        return false;
+    }
+    return std::string(reinterpret_cast<const char*>(name)) == "SQLite";
+}
+
+void Execute(SQLHSTMT statement, std::string sql) {
+    detail::Check(SQLExecDirect(statement, reinterpret_cast<SQLCHAR*>(sql.data()),
+                                static_cast<SQLINTEGER>(sql.size())),
+                  SQL_HANDLE_STMT, statement, "SQLExecDirect");
+}
+
 }  // namespace
 
 TableRows ReadTable(const std::string& dataSourceName, const std::string& table) {
@@ -51,10 +67,8 @@ TableRows ReadTable(const std::string& dataSourceName, const std::string& table)
     db.Open("DSN=" + dataSourceName);
     OdbcHandle handle = detail::AllocateStatement(db.Handle());
     SQLHSTMT statement = handle.Get();
-    std::string sql = "SELECT * FROM [" + table + "] ORDER BY [Record_ID]";
-    detail::Check(SQLExecDirect(statement, reinterpret_cast<SQLCHAR*>(sql.data()),
-                                static_cast<SQLINTEGER>(sql.size())),
-                  SQL_HANDLE_STMT, statement, "SQLExecDirect");
+    const std::string order = " FROM [" + table + "] ORDER BY [Record_ID]";
+    Execute(statement, "SELECT *" + order);
 
     SQLSMALLINT count = 0;
     detail::Check(SQLNumResultCols(statement, &count), SQL_HANDLE_STMT, statement,
@@ -73,6 +87,26 @@ TableRows ReadTable(const std::string& dataSourceName, const std::string& table)
                       SQL_HANDLE_STMT, statement, "SQLDescribeCol");
         result.columns.push_back(FromDriverText(reinterpret_cast<const char*>(name)));
         kinds.push_back(KindOf(type));
+    }
+
+    // The SQLite driver passes a real on as text of 15 significant digits,
+    // which can be another double than the one stored. SQLite's own printf
+    // with 21 digits reads back exactly (its 17-digit form does not, near
+    // the ends of the range); the driver then converts that text to the
+    // double asked for.
+    if (std::find(kinds.begin(), kinds.end(), ColumnKind::Real) != kinds.end() &&
+        IsSqlite(db.Handle())) {
+        std::string columns;
+        for (std::size_t i = 0; i < kinds.size(); ++i) {
+            const std::string name = "[" + ToDriverText(result.columns[i]) + "]";
+            if (!columns.empty()) columns += ',';
+            columns += kinds[i] == ColumnKind::Real
+                           ? "CASE WHEN " + name + " IS NULL THEN NULL ELSE printf('%!.20e', " +
+                                 name + ") END"
+                           : name;
+        }
+        detail::Check(SQLFreeStmt(statement, SQL_CLOSE), SQL_HANDLE_STMT, statement, "SQLFreeStmt");
+        Execute(statement, "SELECT " + columns + order);
     }
 
     std::string text;

@@ -1,6 +1,7 @@
 #include "report/report_entry.h"
 
 #include "db/data_source.h"
+#include "db/report_lock.h"
 #include "db/report_store.h"
 #include "levelling/strings.h"
 #include "report/report_engine.h"
@@ -10,9 +11,12 @@
 
 namespace lorvex::report {
 
-void RunReportDialog(LevellingGrade grade, db::MessageSink& sink, QWidget* owner) {
+void RunReportDialog(LevellingGrade grade, db::MessageSink& sink, QWidget* owner,
+                     db::ReportLock* lock) {
     CReportExportDlg dialog(sink, owner);
     dialog.SelectTemplate(grade);  // shows "模板不存在！" for a grade it has no template for
+    dialog.OnInitDialog();         // fills the record book from the tables
+    if (lock != nullptr) lock->Release();
     dialog.exec();
 }
 

@@ -11,14 +11,18 @@ class QWidget;
 
 namespace lorvex::db {
 class MessageSink;
-}
+class ReportLock;
+}  // namespace lorvex::db
 
 namespace lorvex::report {
 
 // The last step of the report command: the report window for the grade,
 // run modally over owner. A grade outside second to fourth order shows
-// "模板不存在！" and the window opens without a template.
-void RunReportDialog(LevellingGrade grade, db::MessageSink& sink, QWidget* owner = nullptr);
+// "模板不存在！" and the window opens without a template. lock, when given,
+// is released once the record book is filled from the tables, before the
+// window waits for the user.
+void RunReportDialog(LevellingGrade grade, db::MessageSink& sink, QWidget* owner = nullptr,
+                     db::ReportLock* lock = nullptr);
 
 // Fills the grade's template from the tables through the same path as the
 // window and writes it as a PDF. Needs a QGuiApplication (the offscreen

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "db/report_lock.h"
 #include "db/report_store.h"
 #include "import/line_selection.h"
 #include "import/measurement_reader.h"
@@ -240,10 +241,15 @@ void CTarvelFormatDlg::OnGenerateReport() {
     UpdateData(false);
 
     UiMessageSink sink(m_ui, this);
-    if (db::WriteReportTables(prepared.rows, sink) == db::WriteOutcome::Failed) return;
+    // Held until the record book is filled, so that it shows this report
+    // even when a script writes another one meanwhile.
+    std::optional<db::ReportLock> lock = db::ReportLock::Acquire(sink);
+    if (!lock) return;
+    // No record book for a report that was not written.
+    if (db::WriteReportTables(prepared.rows, sink) != db::WriteOutcome::Written) return;
 
     // The report dialog's call site.
-    if (m_reportStep) m_reportStep(prepared.rows.grade);
+    if (m_reportStep) m_reportStep(prepared.rows.grade, *lock);
 }
 
 // ---- Grade and header --------------------------------------------------------

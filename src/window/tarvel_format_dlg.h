@@ -17,6 +17,10 @@
 #include "window/dialog_template.h"
 #include "window/ui_services.h"
 
+namespace lorvex::db {
+class ReportLock;
+}
+
 namespace lorvex {
 
 class DataExchange;
@@ -69,9 +73,11 @@ class CTarvelFormatDlg final : public QDialog {
 
     // The report step of "生成报表(&R)...", run after the tables have been
     // written: it opens the report dialog for the grade (selecting the
-    // template of a known grade, message 103 for any other). Until it is set
-    // the command ends once the tables are written.
-    using ReportStep = std::function<void(LevellingGrade grade)>;
+    // template of a known grade, message 103 for any other). It gets the
+    // data folder's report lock, held since before the write, and releases
+    // it once the record book is filled. Until it is set the command ends
+    // once the tables are written.
+    using ReportStep = std::function<void(LevellingGrade grade, db::ReportLock& lock)>;
     void SetReportStep(ReportStep step) { m_reportStep = std::move(step); }
 
     // Pull (true: controls to members) or push (false: members to controls).

@@ -3,16 +3,21 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "cli.h"
+#include "db/odbc.h"
 
 namespace {
 
@@ -260,7 +265,7 @@ TEST_F(CliDatabaseTest, ReportWritesWhatComputePrintsAndDumpReadsItBack) {
     const Json& result = computed.json["result"];
     EXPECT_EQ(stored["sStationSt"], result["sStationSt"]);
     for (const char* column : {"dDis_Go", "dDis_Back", "HeightAvg"}) {
-        EXPECT_DOUBLE_EQ(std::stod(stored[column].get<std::string>()), result[column].get<double>())
+        EXPECT_EQ(std::stod(stored[column].get<std::string>()), result[column].get<double>())
             << column;
     }
     EXPECT_TRUE(stored["HeightAvg_Go"].is_null());
@@ -279,6 +284,53 @@ TEST_F(CliDatabaseTest, ReportWithoutADatabaseExitsWithTheDriversText) {
     EXPECT_FALSE(report.json["messages"][0].get<std::string>().empty());
     const Outcome dump = RunCli({"dump"});
     EXPECT_EQ(dump.code, 3);
+}
+
+// Runs the real lorvex-cli in a shell with env (assignments such as
+// "ODBCINI=/x") in front; the exit status and the JSON it printed.
+Outcome RunProgram(const fs::path& dir, const std::string& env,
+                   const std::vector<std::string>& args) {
+    std::string command = "env " + env + " '" LORVEX_CLI "'";
+    for (const std::string& arg : args) command += " '" + arg + "'";
+    const fs::path out = dir / "program.out";
+    command += " >'" + out.string() + "' 2>'" + (dir / "program.err").string() + "'";
+    const int status = std::system(command.c_str());
+    std::ifstream in(out);
+    std::stringstream text;
+    text << in.rdbuf();
+    std::ifstream errIn(dir / "program.err");
+    std::stringstream err;
+    err << errIn.rdbuf();
+    return {WEXITSTATUS(status), Json::parse(text.str()), err.str()};
+}
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Registration writes the user's data sources only: an ODBCINI whose folder
+// is missing stops the report, also for root, and the system-wide file is
+// left alone.
+TEST_F(CliDatabaseTest, ReportWithAnUnusableUserOdbcIniExitsThreeAndWritesNothing) {
+    ASSERT_EQ(RunCli({"install-data"}).code, 0);
+    const fs::path system = dir_ / "etc";
+    fs::create_directories(system);
+    fs::copy_file("/etc/odbcinst.ini", system / "odbcinst.ini");
+    const std::string systemIni = "[Other]\nDriver=SQLite3\nDatabase=/srv/other.db\n";
+    std::ofstream(system / "odbc.ini") << systemIni;
+    const std::string env = "ODBCSYSINI='" + system.string() + "' ODBCINI='" +
+                            (dir_ / "missing" / "odbc.ini").string() + "' XDG_DATA_HOME='" +
+                            (dir_ / "data").string() + "'";
+    const Outcome report = RunProgram(dir_, env, {"report", kSample, "--line", "1"});
+    EXPECT_EQ(report.code, 3) << report.err;
+    EXPECT_EQ(report.json["messages"], Json({"无法连接数据库！"}));
+    EXPECT_NE(report.json["error"].get<std::string>().find(dir_ / "missing"), std::string::npos)
+        << report.json;
+    EXPECT_EQ(ReadAll(system / "odbc.ini"), systemIni);
+    EXPECT_FALSE(fs::exists(dir_ / "missing"));
 }
 
 TEST_F(CliDatabaseTest, InstallDataIsIdempotent) {
@@ -319,6 +371,94 @@ TEST_F(CliDatabaseTest, ReportWritesTheRecordBookAsPdf) {
                                  "0.21 km", "0.53279"}) {
         EXPECT_NE(text.find(expected), std::string::npos) << expected;
     }
+}
+
+// A measurement file of one line of the sample with its points renamed, so
+// that a record book can be told by its point names alone.
+std::string RenamedLine(const std::string& start, const std::string& header,
+                        const std::vector<std::pair<std::string, std::string>>& names) {
+    std::ifstream in(kSample, std::ios::binary);
+    std::string file = header + "\n";
+    bool inside = false;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line[0] == '@') {
+            inside = line.rfind(start, 0) == 0;
+            continue;
+        }
+        if (!inside) continue;
+        const std::string point = line.substr(0, line.find(' '));
+        for (const auto& [from, to] : names) {
+            if (point == from) line = to + line.substr(point.size());
+        }
+        file += line + "\n";
+    }
+    return file;
+}
+
+// Two programs making record books at once: each record book shows the
+// report its own run wrote, whatever the other one wrote meanwhile.
+TEST_F(CliDatabaseTest, ConcurrentReportsEachShowTheirOwnLine) {
+    ASSERT_EQ(RunCli({"install-data"}).code, 0);
+    RunCli({"report", kSample, "--line", "1"});  // registers "Qel"
+    const std::string second = Write(
+        "second.mdt",
+        RenamedLine(
+            "@BM1-BM2", "@KX Line 2026-03-07 08:10:00 0 0 107",
+            {{"BM1", "KXA1"}, {"T1", "KXA2"}, {"T2", "KXA3"}, {"T3", "KXA4"}, {"BM2", "KXA9"}}));
+    const std::string third =
+        Write("third.mdt",
+              RenamedLine("@\xcb\xae", "@QY Line 2026-03-07 14:00:00 0 0 106",
+                          {{"BM2", "QYB1"}, {"Z1", "QYB2"}, {"Z2", "QYB3"}, {"BM3", "QYB9"}}));
+    constexpr int kRuns = 50;
+    const std::string env = "ODBCINI='" + (dir_ / "odbc.ini").string() + "' XDG_DATA_HOME='" +
+                            (dir_ / "data").string() + "' QT_QPA_PLATFORM=offscreen";
+    auto loop = [&](const std::string& file, const std::string& tag) {
+        return "(for i in $(seq " + std::to_string(kRuns) + "); do env " + env +
+               " '" LORVEX_CLI "' report '" + file + "' --line 1 --pdf '" + (dir_ / tag).string() +
+               "'$i.pdf >/dev/null 2>&1; echo $? >'" + (dir_ / tag).string() + "'$i.rc; done)";
+    };
+    const std::string both = loop(second, "kx") + " & " + loop(third, "qy") + " & wait";
+    ASSERT_EQ(std::system(both.c_str()), 0);
+
+    int wrong = 0;
+    for (const auto& [tag, own, other] : {std::tuple{"kx", std::pair{"KXA1", "KXA9"}, "QYB"},
+                                          std::tuple{"qy", std::pair{"QYB1", "QYB9"}, "KXA"}}) {
+        for (int i = 1; i <= kRuns; ++i) {
+            const fs::path pdf = dir_ / (std::string(tag) + std::to_string(i) + ".pdf");
+            EXPECT_EQ(ReadAll(dir_ / (std::string(tag) + std::to_string(i) + ".rc")), "0\n") << pdf;
+            const std::string text = PdfText(pdf);
+            const bool right = text.find(own.first) != std::string::npos &&
+                               text.find(own.second) != std::string::npos &&
+                               text.find(other) == std::string::npos;
+            if (!right) ++wrong;
+        }
+    }
+    EXPECT_EQ(wrong, 0) << "record books not of their own run, of " << 2 * kRuns;
+}
+
+// A table that cannot be written: exit 3 with the driver's words, no record
+// book, and the previous report still whole in the tables.
+TEST_F(CliDatabaseTest, ReportIntoABrokenTableLeavesThePreviousReportAndNoRecordBook) {
+    ASSERT_EQ(RunCli({"install-data"}).code, 0);
+    ASSERT_EQ(RunCli({"report", kSample, "--line", "1"}).code, 0);
+    {
+        lorvex::db::CDatabase db;
+        db.Open("ODBC;DSN=Qel");
+        db.ExecuteSQL("ALTER TABLE Observation_tbl RENAME COLUMN sH TO sHeight");
+    }
+    const Outcome before = RunCli({"dump"});
+    ASSERT_EQ(before.code, 0);
+
+    const fs::path pdf = dir_ / "book.pdf";
+    const Outcome report = RunCli({"report", kSample, "--line", "4", "--pdf", pdf.string()});
+    EXPECT_EQ(report.code, 3);
+    ASSERT_FALSE(report.json["messages"].empty());
+    for (const Json& m : report.json["messages"]) {
+        EXPECT_NE(m.get<std::string>().find("no such column: sH"), std::string::npos) << m;
+    }
+    EXPECT_FALSE(fs::exists(pdf));
+    const Outcome after = RunCli({"dump"});
+    EXPECT_EQ(after.json, before.json);
 }
 
 TEST_F(CliDatabaseTest, PdfWithoutATemplateStopsWithTheMessages) {

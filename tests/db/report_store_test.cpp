@@ -1,8 +1,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <fstream>
 #include <functional>
+#include <thread>
 
 #include "db_fixture.h"
 
@@ -214,37 +216,95 @@ TEST_F(UnregisteredDataSource, EveryTableReportsTheDriverManagersTextAndNothingI
     EXPECT_TRUE(FileBytes(DatabasePath()) == before);
 }
 
-TEST_F(ReportStore, MissingColumnIsReportedForTheEmptyingAndTheRow) {
-    RecordingSink sink;
-    ASSERT_EQ(WriteReportTables(MakeReport("old", 2), sink), WriteOutcome::Written);
-    Sql({"DROP TABLE Info_tbl",
-         "CREATE TABLE Info_tbl (Record_ID INTEGER PRIMARY KEY, sStationStGo TEXT)"});
-    EXPECT_EQ(WriteReportTables(MakeReport("new", 2), sink), WriteOutcome::Incomplete);
-    ASSERT_EQ(sink.shown.size(), 2u);
-    for (const UserMessage& m : sink.shown) {
-        EXPECT_EQ(m.icon, MessageIcon::Warning);
-        EXPECT_NE(m.text.find("no such column: sStationEnGo"), std::string::npos) << m.text;
+// A table that cannot be opened: the user sees the driver's text as before,
+// once for the emptying and once per row meant for that table, and nothing
+// of the new report is committed, so the previous one stays whole.
+struct Unopenable {
+    const char* label;
+    std::vector<std::string> breakIt;
+    std::size_t messages;
+    const char* text;
+};
+
+TEST_F(ReportStore, ATableThatCannotBeOpenedCommitsNothing) {
+    const Unopenable cases[] = {
+        {"column of Observation_tbl renamed",
+         {"ALTER TABLE Observation_tbl RENAME COLUMN sH TO sHeight"},
+         1 + 2,
+         "no such column: sH"},
+        {"Observation_tbl dropped",
+         {"DROP TABLE Observation_tbl"},
+         1 + 2,
+         "no such table: Observation_tbl"},
+        {"Info_tbl with one column",
+         {"DROP TABLE Info_tbl",
+          "CREATE TABLE Info_tbl (Record_ID INTEGER PRIMARY KEY, sStationStGo TEXT)"},
+         1 + 1,
+         "no such column: sStationEnGo"},
+        {"Result_tbl dropped", {"DROP TABLE Result_tbl"}, 1 + 1, "no such table: Result_tbl"},
+    };
+    for (const Unopenable& c : cases) {
+        SCOPED_TRACE(c.label);
+        RecordingSink sink;
+        ASSERT_EQ(WriteReportTables(MakeReport("old", 3), sink), WriteOutcome::Written);
+        const Snapshot before = Tables();
+        Sql(c.breakIt);
+
+        EXPECT_EQ(WriteReportTables(MakeReport("new", 2), sink), WriteOutcome::Incomplete);
+        ASSERT_EQ(sink.shown.size(), c.messages);
+        for (const UserMessage& m : sink.shown) {
+            EXPECT_EQ(m.icon, MessageIcon::Warning);
+            EXPECT_NE(m.text.find(c.text), std::string::npos) << m.text;
+        }
+        // The tables that still open hold the old report, untouched.
+        for (const char* table : {"Info_tbl", "Result_tbl", "Observation_tbl"}) {
+            const TableRows* old = std::string(table) == "Info_tbl"     ? &before.info
+                                   : std::string(table) == "Result_tbl" ? &before.result
+                                                                        : &before.observations;
+            try {
+                const TableRows now = ReadTable("Qel", table);
+                if (now.columns == old->columns) {
+                    EXPECT_EQ(now.rows, old->rows) << table;
+                }
+            } catch (const DbError&) {
+                // the broken table itself
+            }
+        }
+        // Mend the schema for the next case.
+        fs::remove(DatabasePath());
+        InstallData(fs::path(LORVEX_SOURCE_DIR) / "resources", false);
     }
-    EXPECT_EQ(ReadTable("Qel", "Observation_tbl").rows.size(), 2u);
 }
 
-// A table whose other tables still open: they get the new report, not the
-// new rows beside the old ones.
-TEST_F(ReportStore, TablesThatOpenAreReplacedWhenAnotherCannotBeOpened) {
-    RecordingSink sink;
-    ASSERT_EQ(WriteReportTables(MakeReport("old", 2), sink), WriteOutcome::Written);
-    Sql({"DROP TABLE Observation_tbl"});
-    EXPECT_EQ(WriteReportTables(MakeReport("new", 2), sink), WriteOutcome::Incomplete);
-    // Once for the emptying, once per station.
-    ASSERT_EQ(sink.shown.size(), 3u);
-    for (const UserMessage& m : sink.shown) {
-        EXPECT_EQ(m.icon, MessageIcon::Warning);
-        EXPECT_NE(m.text.find("no such table: Observation_tbl"), std::string::npos) << m.text;
-    }
-    const TableRows info = ReadTable("Qel", "Info_tbl");
-    ASSERT_EQ(info.rows.size(), 1u);
-    EXPECT_EQ(info.rows[0][1], "new-sStationStGo");
-    EXPECT_EQ(ReadTable("Qel", "Result_tbl").rows.size(), 1u);
+// Two programs writing reports at once, without any lock of ours: the second
+// waits for the first (the driver's busy timeout) instead of failing, and
+// the tables end up holding one whole report.
+TEST_F(ReportStore, ConcurrentWritersWaitForEachOther) {
+    SetDsnKey("Timeout", "5000");
+    constexpr int kRounds = 25;
+    std::atomic<int> failures{0};
+    auto writer = [&](const std::string& tag, int stations) {
+        for (int round = 0; round < kRounds; ++round) {
+            RecordingSink sink;
+            if (WriteReportTables(MakeReport(tag, stations), sink) != WriteOutcome::Written) {
+                ++failures;
+                for (const UserMessage& m : sink.shown) ADD_FAILURE() << tag << ": " << m.text;
+            }
+        }
+    };
+    std::thread a(writer, "a", 5);
+    std::thread b(writer, "b", 7);
+    a.join();
+    b.join();
+    EXPECT_EQ(failures, 0);
+
+    const Snapshot tables = Tables();
+    ASSERT_EQ(tables.info.rows.size(), 1u);
+    ASSERT_EQ(tables.result.rows.size(), 1u);
+    const std::string tag = tables.info.rows[0][1]->substr(0, 1);
+    EXPECT_EQ(tables.result.rows[0][1], tag + "-A");
+    EXPECT_EQ(tables.observations.rows.size(), tag == "a" ? 5u : 7u);
+    for (const auto& row : tables.observations.rows) EXPECT_EQ(row[17], tag + "-sTarget_Fore");
 }
 
 TEST_F(ReportStore, LockedDatabaseFailsAfterTheBusyTimeoutAndKeepsThePreviousReport) {

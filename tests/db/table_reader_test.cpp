@@ -1,3 +1,8 @@
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cfloat>
+
 #include "db/record_sets.h"
 #include "db_fixture.h"
 #include "levelling/number_text.h"
@@ -7,12 +12,26 @@ namespace {
 
 using TableReader = DbTest;
 
-// The SQLite driver hands reals over with 15 significant digits (the file
-// keeps all 17); the lengths and heights of a levelling line need far fewer.
+// Every real reads back as the double that was written, including those
+// that need all 17 significant digits (the driver itself hands reals over
+// with 15).
 TEST_F(TableReader, RealsReadBackToTheSameDouble) {
-    const double values[] = {
-        0.1004, 0.58028,         -0.00001, 12345.6789012345, 0.0, -0.0, 1.23456789012345e-300,
-        5e15,   314.159265358979};
+    const double values[] = {0.1004,
+                             0.58028,
+                             -0.00001,
+                             12345.6789012345,
+                             0.0,
+                             -0.0,
+                             1.23456789012345e-300,
+                             5e15,
+                             314.159265358979,
+                             0.1 + 0.2,
+                             1.0 / 3,
+                             -2.0 / 3,
+                             0.2118 * 3,
+                             DBL_MAX,
+                             DBL_TRUE_MIN,
+                             1e23};
     for (const double value : values) {
         COrResultSet set;
         set.Open(CRecordset::dynaset, {}, CRecordset::appendOnly);
@@ -30,6 +49,40 @@ TEST_F(TableReader, RealsReadBackToTheSameDouble) {
         ASSERT_TRUE(table.rows[i][7].has_value());
         EXPECT_EQ(ParseDouble(*table.rows[i][7]), values[i]) << *table.rows[i][7];
         EXPECT_EQ(table.rows[i][0], std::to_string(i + 1));  // in key order
+    }
+}
+
+// ODBC clients see the columns as the record sets bind them: texts as
+// variable-length characters of 255 bytes, reals as doubles.
+TEST_F(TableReader, ColumnTypesAreThoseTheRecordSetsBind) {
+    CDatabase db;
+    db.Open("ODBC;DSN=Qel");
+    for (const char* table : {"Info_tbl", "Observation_tbl", "Result_tbl"}) {
+        SQLHSTMT statement = SQL_NULL_HSTMT;
+        ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, db.Handle(), &statement)));
+        std::string sql = std::string("SELECT * FROM ") + table;
+        ASSERT_TRUE(SQL_SUCCEEDED(
+            SQLExecDirect(statement, reinterpret_cast<SQLCHAR*>(sql.data()), SQL_NTS)));
+        SQLSMALLINT count = 0;
+        SQLNumResultCols(statement, &count);
+        for (SQLUSMALLINT column = 1; column <= count; ++column) {
+            SQLCHAR name[64] = {};
+            SQLSMALLINT type = 0, digits = 0, nullable = 0, length = 0;
+            SQLULEN size = 0;
+            SQLDescribeCol(statement, column, name, sizeof name, &length, &type, &size, &digits,
+                           &nullable);
+            const std::string column_name = reinterpret_cast<const char*>(name);
+            SCOPED_TRACE(std::string(table) + "." + column_name);
+            if (column_name == "Record_ID") {
+                EXPECT_EQ(type, SQL_INTEGER);
+            } else if (column_name[0] == 's') {
+                EXPECT_EQ(type, SQL_VARCHAR);
+                EXPECT_EQ(size, 255u);
+            } else {
+                EXPECT_EQ(type, SQL_DOUBLE);
+            }
+        }
+        SQLFreeHandle(SQL_HANDLE_STMT, statement);
     }
 }
 

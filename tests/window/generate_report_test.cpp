@@ -9,10 +9,13 @@
 #include <QTimer>
 #include <QTest>
 
+#include "app/tarvel_format_app.h"
 #include "db/data_source.h"
 #include "db/install.h"
+#include "db/odbc.h"
+#include "db/report_lock.h"
+#include "db/report_store.h"
 #include "db/table_reader.h"
-#include "app/tarvel_format_app.h"
 #include "levelling/report_command.h"
 #include "report/report_export_dlg.h"
 #include "report/report_page_view.h"
@@ -31,6 +34,10 @@ std::string Cell(const db::TableRows& table, std::size_t row, const std::string&
     }
     return "<no column " + name + ">";
 }
+
+struct IgnoringSink final : db::MessageSink {
+    void Show(const UserMessage&) override {}
+};
 
 }  // namespace
 
@@ -64,7 +71,8 @@ class GenerateReportTest : public QObject {
         ui_ = RecordingUi();
         reported_.clear();
         w_ = std::make_unique<CTarvelFormatDlg>(ui_);
-        w_->SetReportStep([this](LevellingGrade grade) { reported_.push_back(grade); });
+        w_->SetReportStep(
+            [this](LevellingGrade grade, db::ReportLock&) { reported_.push_back(grade); });
         w_->show();
         QVERIFY(QTest::qWaitForWindowExposed(w_.get()));
     }
@@ -133,6 +141,27 @@ class GenerateReportTest : public QObject {
         QCOMPARE(db::ReadTable("Qel", "Observation_tbl").rows.size(), std::size_t{1});
     }
 
+    // A table that cannot be written: the driver's words as always, nothing
+    // committed, and no report window for a report that was not written.
+    void aReportNotWrittenOpensNoReportWindow() {
+        ShowLine(QStringLiteral(LORVEX_SOURCE_DIR "/samples/sample.mdt"), 0);
+        const db::TableRows before = db::ReadTable("Qel", "Info_tbl");
+        {
+            db::CDatabase db;
+            db.Open("ODBC;DSN=Qel");
+            db.ExecuteSQL("ALTER TABLE Observation_tbl RENAME COLUMN sH TO sHeight");
+        }
+        w_->OnGenerateReport();
+        QVERIFY(!ui_.shown.empty());
+        for (const std::string& text : ui_.Texts()) {
+            QVERIFY2(text.find("no such column: sH") != std::string::npos, text.c_str());
+        }
+        QVERIFY(reported_.empty());
+        QCOMPARE(db::ReadTable("Qel", "Info_tbl").rows, before.rows);
+        // Mend the database for the tests that follow.
+        db::InstallData(std::filesystem::path(LORVEX_SOURCE_DIR) / "resources", true);
+    }
+
     // The whole road as start-up wires it: import, click, one press of
     // "生成报表(&R)..." and the report window shows the record book.
     void onePressShowsTheRecordBookInTheReportWindow_data() {
@@ -164,6 +193,7 @@ class GenerateReportTest : public QObject {
             QStringLiteral("lorvex-road-test-%1").arg(QCoreApplication::applicationPid());
         int shownPages = -1;
         QString title;
+        bool lockFree = false;
         app.runWindow = [&](CTarvelFormatDlg& window) {
             window.show();
             window.OnOpenData();
@@ -182,6 +212,9 @@ class GenerateReportTest : public QObject {
                 if (dialog == nullptr) return;
                 poll.stop();
                 title = dialog->windowTitle();
+                // The record book is filled: another program may write now.
+                IgnoringSink sink;
+                lockFree = db::ReportLock::Acquire(sink, std::chrono::milliseconds(0)).has_value();
                 shownPages = dialog->Viewer()->ShownReport()
                                  ? dialog->Viewer()->PageView()->pageCount()
                                  : 0;
@@ -193,6 +226,7 @@ class GenerateReportTest : public QObject {
         QVERIFY(!app.InitInstance());
         QCOMPARE(title, QStringLiteral("生成报表"));
         QCOMPARE(shownPages, pages);
+        QVERIFY(lockFree);
         QStringList shown;
         for (const std::string& text : ui.Texts()) shown << QString::fromStdString(text);
         QCOMPARE(shown.join(QLatin1Char('|')), messages.join(QLatin1Char('|')));

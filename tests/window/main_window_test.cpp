@@ -710,7 +710,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(w_->Grade(), GradeSecond);
         if (!editedRow.isEmpty()) w_->OnRecordEditEnd(0, editedRow.toStdString());
         bool reported = false;
-        w_->SetReportStep([&reported](LevellingGrade) { reported = true; });
+        w_->SetReportStep([&reported](LevellingGrade, db::ReportLock&) { reported = true; });
         w_->OnGenerateReport();
         QCOMPARE(ui_.Texts(), std::vector<std::string>{message.toStdString()});
         QCOMPARE(int(ui_.shown[0].message.icon), icon);
