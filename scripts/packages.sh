@@ -7,6 +7,7 @@ LORVEX_PACKAGES=(
     qt6-base-dev libgl-dev qt6-svg-dev
     unixodbc unixodbc-dev odbcinst libsqliteodbc sqlite3
     fonts-noto-cjk poppler-utils
+    libqpdf-dev
 )
 
 # Installs whichever of LORVEX_PACKAGES are missing. Works as root or with sudo.

@@ -11,6 +11,14 @@
 
 namespace lorvex::report {
 
+void RunReportDialog(LevellingGrade grade, db::MessageSink& sink, QWidget* owner,
+                     std::shared_ptr<ReportRowSource> rows) {
+    CReportExportDlg dialog(sink, owner);
+    dialog.SetRowSource(std::move(rows));
+    dialog.SelectTemplate(grade);  // shows "模板不存在！" for a grade it has no template for
+    dialog.exec();
+}
+
 ReportDialogLayout ComputeReportDialogLayout(QSize outer) {
     const int w = outer.width();
     const int h = outer.height();
@@ -58,7 +66,14 @@ bool CReportExportDlg::OnInitDialog() {
     repaint();
     m_dataFolder = db::GetDataFolder();
     m_templatePath = TemplatePath(m_dataFolder, m_templateKind);
-    FillReportGuarded(m_held, m_templatePath, m_templateKind, m_viewer, m_sink);
+    const std::shared_ptr<ReportRowSource> rows = m_rows ? m_rows : MakeOdbcReportRows();
+    if (FillReportGuarded(m_held, m_templatePath, m_templateKind, *rows, m_sink)) {
+        // The viewer shows the pages alone: no list of pages, no status line.
+        m_viewer->AttachReport(m_held.report);
+        m_viewer->SetShowPageList(false);
+        m_viewer->SetShowStatusBar(false);
+        m_viewer->ShowReport();  // the report is prepared: this only paints
+    }
     return true;
 }
 

@@ -12,6 +12,7 @@
 #include <set>
 
 #include "levelling/totals.h"
+#include "report/pdf_text_map.h"
 #include "report/report_fill.h"
 #include "report/report_output.h"
 #include "report_test_support.h"
@@ -131,6 +132,78 @@ TEST(PdfText, EveryDrawnCharacterReadsBackAsItself) {
                 << QString::fromUcs4(&u, 1).toStdString() << " was never drawn";
         }
     }
+}
+
+// The text maps Qt writes use both forms of bfrange and may use bfchar;
+// destinations are UTF-16 and may hold surrogate pairs.
+TEST(PdfTextMap, ReadsEveryFormOfEntry) {
+    struct Case {
+        const char* what;
+        const char* cmap;
+        TextMap expected;
+    };
+    const Case cases[] = {
+        {"range with an array (as Qt writes it)",
+         "2 beginbfrange\n<0000> <0000> <0000>\n<0001> <0003> [<2F06> <7B49> <0009>]\nendbfrange",
+         {{0, std::u32string(1, U'\0')}, {1, U"\u2F06"}, {2, U"\u7B49"}, {3, U"\t"}}},
+        {"range counting up",
+         "1 beginbfrange <0010> <0012> <0041> endbfrange",
+         {{0x10, U"A"}, {0x11, U"B"}, {0x12, U"C"}}},
+        {"single codes, a surrogate pair and two characters",
+         "3 beginbfchar\n<0005> <4E8C>\n<0006> <D840DC00>\n<0007> <00660069>\nendbfchar",
+         {{5, U"\u4E8C"}, {6, U"\U00020000"}, {7, U"fi"}}},
+        {"comments and no entries", "% nothing here\n0 beginbfchar endbfchar", {}},
+    };
+    for (const auto& c : cases) {
+        const TextMap map = ParseToUnicode(c.cmap);
+        EXPECT_EQ(map, c.expected) << c.what;
+        // What is written reads back the same.
+        EXPECT_EQ(ParseToUnicode(WriteToUnicode(map)), c.expected) << c.what;
+    }
+    for (const char* broken :
+         {"1 beginbfchar <0001> endbfchar", "1 beginbfrange <0002> <0001> <41> endbfrange",
+          "1 beginbfchar <0001> <00"}) {
+        EXPECT_THROW(ParseToUnicode(broken), std::runtime_error) << broken;
+    }
+}
+
+TEST(PdfTextMap, WritesAtMostOneHundredEntriesASection) {
+    TextMap map;
+    for (unsigned code = 1; code <= 250; ++code) map[code] = std::u32string(1, U'\u4E00' + code);
+    const std::string cmap = WriteToUnicode(map);
+    EXPECT_NE(cmap.find("100 beginbfchar"), std::string::npos);
+    EXPECT_NE(cmap.find("50 beginbfchar"), std::string::npos);
+    EXPECT_EQ(ParseToUnicode(cmap), map);
+}
+
+TEST(PdfTextMap, ChoosesTheDrawnCharacterOfAGlyph) {
+    struct Case {
+        const char* what;
+        char32_t mapped;
+        std::vector<char32_t> sameGlyph;
+        char32_t expected;
+    };
+    const Case cases[] = {
+        {"the radical named, the ideograph drawn", U'\u2F06', {U'\u4E8C'}, U'\u4E8C'},
+        {"the tab named, the space drawn", U'\t', {U' '}, U' '},
+        {"named as drawn", U'\u4E8C', {U'\u4E8C'}, U'\u4E8C'},
+        {"both drawn: the ideograph", U'\u2F06', {U'\u2F06', U'\u4E8C'}, U'\u4E8C'},
+        {"both drawn, the ideograph named", U'\u4E8C', {U'\u2F06', U'\u4E8C'}, U'\u4E8C'},
+        {"space and no-break space drawn", U'\t', {U' ', U'\u00A0'}, U' '},
+        {"only the radical drawn", U'\u2F06', {U'\u2F06'}, U'\u2F06'},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ChooseDrawn(c.mapped, c.sameGlyph), c.expected) << c.what;
+}
+
+TEST(PdfTextMap, GathersCodePointsBeyondTheBasicPlane) {
+    DrawnCharacters drawn;
+    drawn.Add(
+        QString::fromUtf8("水准\xF0\xA0\x80\x80"
+                          "a"));
+    drawn.Add(QString(QChar(0xD800)));  // a lone surrogate stays what it is
+    EXPECT_EQ(drawn.All(), (std::vector<char32_t>{U'a', U'\u51C6', U'\u6C34', 0xD800, 0x20000}));
+    EXPECT_TRUE(drawn.Contains(0x20000));
+    EXPECT_FALSE(drawn.Contains(0x2F54));
 }
 
 }  // namespace
