@@ -326,13 +326,17 @@ class Faces {
         std::unordered_map<quint32, std::vector<char32_t>> byGlyph;
     };
 
-    // The face of a PDF font, by its BaseFont; null when none is known.
-    const Face* Find(const std::string& baseFont) const {
+    // The face of a PDF font, by its BaseFont. When no face has that name
+    // (a renamed face, a name Qt wrote otherwise), all of them: the faces
+    // share their aliases (二 and ⼆ are one glyph in every CJK face).
+    std::vector<const Face*> Find(const std::string& baseFont) const {
         const std::string name = BaseName(baseFont);
+        std::vector<const Face*> found;
         for (const Face& f : m_faces) {
-            if (f.name == name) return &f;
+            if (f.name == name) return {&f};
+            found.push_back(&f);
         }
-        return nullptr;
+        return found;
     }
 
     static quint32 Glyph(const QRawFont& face, char32_t u) {
@@ -368,20 +372,23 @@ class Faces {
     std::vector<Face> m_faces;
 };
 
-// Points each code of the map at the drawn character the face draws with the
-// glyph the code stands for. True when anything changed.
-bool RemapToDrawn(TextMap& map, const Faces::Face& face) {
+// Points each code of the map at the drawn character its face draws with
+// the glyph the code stands for; the first face that knows the glyph
+// decides. True when anything changed.
+bool RemapToDrawn(TextMap& map, const std::vector<const Faces::Face*>& faces) {
     bool changed = false;
     for (auto& [code, text] : map) {
         if (text.size() != 1) continue;
-        const quint32 glyph = Faces::Glyph(face.raw, text[0]);
-        if (glyph == 0) continue;
-        const auto it = face.byGlyph.find(glyph);
-        if (it == face.byGlyph.end()) continue;
-        const char32_t chosen = ChooseDrawn(text[0], it->second);
-        if (chosen != text[0]) {
-            text[0] = chosen;
-            changed = true;
+        for (const Faces::Face* face : faces) {
+            const quint32 glyph = Faces::Glyph(face->raw, text[0]);
+            const auto it = glyph == 0 ? face->byGlyph.end() : face->byGlyph.find(glyph);
+            if (it == face->byGlyph.end()) continue;
+            const char32_t chosen = ChooseDrawn(text[0], it->second);
+            if (chosen != text[0]) {
+                text[0] = chosen;
+                changed = true;
+            }
+            break;
         }
     }
     return changed;
@@ -409,12 +416,11 @@ QByteArray WriteDrawnTextMaps(const QByteArray& pdf, const DrawnCharacters& draw
             QPDFObjectHandle toUnicode = font.getKey("/ToUnicode");
             if (!toUnicode.isStream() || !done.insert(toUnicode.getObjGen()).second) continue;
             QPDFObjectHandle baseFont = font.getKey("/BaseFont");
-            const Faces::Face* face = baseFont.isName() ? faces.Find(baseFont.getName()) : nullptr;
-            if (!face) continue;  // a face nothing was drawn with
+            const auto candidates = faces.Find(baseFont.isName() ? baseFont.getName() : "");
             const std::shared_ptr<Buffer> data = toUnicode.getStreamData(qpdf_dl_generalized);
             TextMap map = ParseToUnicode(std::string_view(
                 reinterpret_cast<const char*>(data->getBuffer()), data->getSize()));
-            if (RemapToDrawn(map, *face)) {
+            if (RemapToDrawn(map, candidates)) {
                 toUnicode.replaceStreamData(WriteToUnicode(map), QPDFObjectHandle::newNull(),
                                             QPDFObjectHandle::newNull());
             }
