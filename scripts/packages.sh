@@ -9,6 +9,7 @@ LORVEX_PACKAGES=(
     fonts-noto-cjk poppler-utils
     qt6-qpa-plugins qt6-translations-l10n
     desktop-file-utils shared-mime-info dpkg-dev file
+    libqpdf-dev
 )
 
 # What scripts/ci-checks.sh needs on top: clang and its libFuzzer and

@@ -3,7 +3,7 @@
 #include "app/single_instance.h"
 #include "db/data_source.h"
 #include "levelling/strings.h"
-#include "report/report_entry.h"
+#include "report/report_export_dlg.h"
 
 namespace lorvex {
 

@@ -89,22 +89,14 @@ void Report::Prepare() {
     m_prepared = true;
 }
 
-void Report::PaintPage(QPainter& painter, int page) const {
+void Report::PaintPage(QPainter& painter, int page, DrawnCharacters* drawn) const {
     if (!m_prepared || page < 0 || page >= PageCount()) return;
-    PageContent content{&m_template, &m_printed, &m_table, &m_pagination};
+    PageContent content{&m_template, &m_printed, &m_table, &m_pagination, drawn};
     report::PaintPage(painter, content, page);
 }
 
 QString ParameterField::Name() const {
     return m_report->Template().parameters[static_cast<std::size_t>(m_index)].name;
-}
-
-RefPtr<EngineApplication> ReportEngine::CreateEngine() {
-    try {
-        return CreateEngine(MakeOdbcRowSource());
-    } catch (const std::exception&) {
-        return {};
-    }
 }
 
 RefPtr<EngineApplication> ReportEngine::CreateEngine(std::shared_ptr<RowSource> rows) {

@@ -23,6 +23,8 @@ class QPainter;
 
 namespace lorvex::report {
 
+class DrawnCharacters;
+
 // The engine's application object: opens templates.
 class EngineApplication final : public RefCounted {
   public:
@@ -61,7 +63,8 @@ class Report final : public RefCounted {
     QSizeF PageSizeMm() const { return m_template.PageSizeMm(); }
     // Paints a page of a prepared report; the painter is in 1/100 mm with the
     // page's corner at the origin (see MapPageToRect).
-    void PaintPage(QPainter& painter, int page) const;
+    // With drawn, every character painted is added to it.
+    void PaintPage(QPainter& painter, int page, DrawnCharacters* drawn = nullptr) const;
 
   private:
     ReportTemplate m_template;
@@ -90,9 +93,7 @@ class ParameterField final : public RefCounted {
 
 class ReportEngine {
   public:
-    // The application object, or none when the engine cannot be started.
-    static RefPtr<EngineApplication> CreateEngine();
-    // With another row source (tests, benchmarks).
+    // The application object, reading its tables through rows.
     static RefPtr<EngineApplication> CreateEngine(std::shared_ptr<RowSource> rows);
 
     // Opens and parses a template file. Missing file, unreadable file and a

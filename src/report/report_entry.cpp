@@ -5,20 +5,10 @@
 #include "db/report_store.h"
 #include "levelling/strings.h"
 #include "report/report_engine.h"
-#include "report/report_export_dlg.h"
 #include "report/report_fill.h"
 #include "report/report_output.h"
 
 namespace lorvex::report {
-
-void RunReportDialog(LevellingGrade grade, db::MessageSink& sink, QWidget* owner,
-                     db::ReportLock* lock) {
-    CReportExportDlg dialog(sink, owner);
-    dialog.SelectTemplate(grade);  // shows "模板不存在！" for a grade it has no template for
-    dialog.OnInitDialog();         // fills the record book from the tables
-    if (lock != nullptr) lock->Release();
-    dialog.exec();
-}
 
 bool WriteReportPdf(LevellingGrade grade, const std::filesystem::path& out, db::MessageSink& sink) {
     return WriteReportPdf(grade, db::GetDataFolder(), out, sink);
@@ -26,10 +16,17 @@ bool WriteReportPdf(LevellingGrade grade, const std::filesystem::path& out, db::
 
 bool WriteReportPdf(LevellingGrade grade, const std::filesystem::path& dataFolder,
                     const std::filesystem::path& out, db::MessageSink& sink) {
+    const auto rows = MakeOdbcReportRows();
+    return WriteReportPdf(grade, dataFolder, *rows, out, sink);
+}
+
+bool WriteReportPdf(LevellingGrade grade, const std::filesystem::path& dataFolder,
+                    ReportRowSource& rows, const std::filesystem::path& out,
+                    db::MessageSink& sink) {
     const auto kind = TemplateKindForGrade(grade);
     if (!kind) sink.Show(MessageFromId(IDS_NO_TEMPLATE));
     EngineReferences held;
-    if (!FillReportGuarded(held, TemplatePath(dataFolder, kind), kind, nullptr, sink)) return false;
+    if (!FillReportGuarded(held, TemplatePath(dataFolder, kind), kind, rows, sink)) return false;
     try {
         WritePdf(held.report, QString::fromStdString(out.string()));
     } catch (const EngineError& e) {

@@ -1,13 +1,11 @@
 #pragma once
 
-// The two ways a report leaves the program after the report command has
-// written the tables: the report window, and a PDF written without one.
+// The record book as a PDF, without a window: the same fill as the report
+// window, written to a file.
 
 #include <filesystem>
 
 #include "levelling/grade.h"
-
-class QWidget;
 
 namespace lorvex::db {
 class MessageSink;
@@ -16,21 +14,19 @@ class ReportLock;
 
 namespace lorvex::report {
 
-// The last step of the report command: the report window for the grade,
-// run modally over owner. A grade outside second to fourth order shows
-// "模板不存在！" and the window opens without a template. lock, when given,
-// is released once the record book is filled from the tables, before the
-// window waits for the user.
-void RunReportDialog(LevellingGrade grade, db::MessageSink& sink, QWidget* owner = nullptr,
-                     db::ReportLock* lock = nullptr);
+class ReportRowSource;
 
-// Fills the grade's template from the tables through the same path as the
-// window and writes it as a PDF. Needs a QGuiApplication (the offscreen
-// platform will do). False after the messages when no report was made.
+// Fills the grade's template from the data source "Qel" and writes it as a
+// PDF. Needs a QGuiApplication (the offscreen platform will do). False after
+// the messages when no report was made.
 bool WriteReportPdf(LevellingGrade grade, const std::filesystem::path& out, db::MessageSink& sink);
 
 // The same with the template folder given (tests, benchmarks).
 bool WriteReportPdf(LevellingGrade grade, const std::filesystem::path& dataFolder,
                     const std::filesystem::path& out, db::MessageSink& sink);
+
+// The same with the rows given.
+bool WriteReportPdf(LevellingGrade grade, const std::filesystem::path& dataFolder,
+                    ReportRowSource& rows, const std::filesystem::path& out, db::MessageSink& sink);
 
 }  // namespace lorvex::report

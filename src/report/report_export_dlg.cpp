@@ -4,12 +4,23 @@
 #include <QResizeEvent>
 
 #include "db/data_source.h"
+#include "db/report_lock.h"
 #include "db/report_store.h"
 #include "levelling/strings.h"
 #include "report/report_engine.h"
 #include "report/report_viewer.h"
 
 namespace lorvex::report {
+
+void RunReportDialog(LevellingGrade grade, db::MessageSink& sink, QWidget* owner,
+                     std::shared_ptr<ReportRowSource> rows, db::ReportLock* lock) {
+    CReportExportDlg dialog(sink, owner);
+    dialog.SetRowSource(std::move(rows));
+    dialog.SelectTemplate(grade);  // shows "模板不存在！" for a grade it has no template for
+    dialog.OnInitDialog();         // fills the record book
+    if (lock != nullptr) lock->Release();
+    dialog.exec();
+}
 
 ReportDialogLayout ComputeReportDialogLayout(QSize outer) {
     const int w = outer.width();
@@ -58,7 +69,14 @@ bool CReportExportDlg::OnInitDialog() {
     repaint();
     m_dataFolder = db::GetDataFolder();
     m_templatePath = TemplatePath(m_dataFolder, m_templateKind);
-    FillReportGuarded(m_held, m_templatePath, m_templateKind, m_viewer, m_sink);
+    const std::shared_ptr<ReportRowSource> rows = m_rows ? m_rows : MakeOdbcReportRows();
+    if (FillReportGuarded(m_held, m_templatePath, m_templateKind, *rows, m_sink)) {
+        // The viewer shows the pages alone: no list of pages, no status line.
+        m_viewer->AttachReport(m_held.report);
+        m_viewer->SetShowPageList(false);
+        m_viewer->SetShowStatusBar(false);
+        m_viewer->ShowReport();  // the report is prepared: this only paints
+    }
     return true;
 }
 

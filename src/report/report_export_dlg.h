@@ -1,13 +1,14 @@
 #pragma once
 
 // The report window "生成报表": opens maximised, lays the viewer and the
-// "退出(&O)" button over the window, fills the grade's template and shows it.
-// The user then pages, zooms, prints or saves the record book through the
-// viewer.
+// "退出(&O)" button over the window, has the grade's template filled and
+// hands the finished report to the viewer. The user then pages, zooms,
+// prints or saves the record book through the viewer.
 
 #include <QDialog>
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 
 #include "levelling/grade.h"
@@ -17,11 +18,21 @@ class QPushButton;
 
 namespace lorvex::db {
 class MessageSink;
+class ReportLock;
 }
 
 namespace lorvex::report {
 
 class ReportViewer;
+
+// The last step of the report command: the report window for the grade,
+// run modally over owner. A grade outside second to fourth order shows
+// "模板不存在！" and the window opens without a template. Without rows, the
+// report is filled from the data source "Qel". lock, when given, is released
+// once the record book is filled, before the window waits for the user.
+void RunReportDialog(LevellingGrade grade, db::MessageSink& sink, QWidget* owner = nullptr,
+                     std::shared_ptr<ReportRowSource> rows = nullptr,
+                     db::ReportLock* lock = nullptr);
 
 // Where the viewer and the button go for a window whose outer size is
 // outer: the viewer at (0, 30) sized W-100 by H-100, the button at
@@ -43,6 +54,8 @@ class CReportExportDlg final : public QDialog {
     // 0 opens "Second.rpt", 1 and 2 "ThirdandFour.rpt"; any other grade shows
     // "模板不存在！" and leaves the template unchosen.
     void SelectTemplate(LevellingGrade grade);
+    // Where the fill takes its rows; the data source "Qel" unless set.
+    void SetRowSource(std::shared_ptr<ReportRowSource> rows) { m_rows = std::move(rows); }
 
     // Maximises, lays out, fills and shows the report. Runs once; exec()
     // calls it when it has not run yet.
@@ -69,6 +82,7 @@ class CReportExportDlg final : public QDialog {
     QPushButton* m_exit = nullptr;
     db::MessageSink& m_sink;
     std::filesystem::path m_templatePath;
+    std::shared_ptr<ReportRowSource> m_rows;
     bool m_initialised = false;
 };
 

@@ -10,7 +10,6 @@
 #include "levelling/number_text.h"
 #include "levelling/strings.h"
 #include "report/report_engine.h"
-#include "report/report_viewer.h"
 
 namespace lorvex::report {
 
@@ -85,6 +84,59 @@ std::vector<ReportParameter> ResultParameters(ReportTemplateKind kind,
 
 namespace {
 
+class OdbcReportRows final : public ReportRowSource {
+  public:
+    // Each record set opens its own connection and closes it on every way out.
+    std::optional<ReportHeader> ReadHeader() override {
+        db::COrInfoSet info;
+        Open(info, "SELECT * FROM Info_tbl");
+        // A table left without its row (its insert failed and was reported)
+        // gives empty texts, never another report's values.
+        if (info.IsEOF()) return std::nullopt;
+        return info.Header();
+    }
+    std::optional<ReportTotals> ReadTotals() override {
+        db::COrResultSet result;
+        Open(result, "SELECT * FROM Result_tbl");
+        if (result.IsEOF()) return std::nullopt;
+        return ReportTotals{result.m_dDis_Go, result.m_dDis_Back, result.m_HeightAvg};
+    }
+    std::shared_ptr<RowSource> StationRows() override { return MakeOdbcRowSource(); }
+
+  private:
+    static void Open(db::CRecordset& set, const char* query) {
+        try {
+            set.Open(db::CRecordset::dynaset, query, 0);
+        } catch (const db::DbError& e) {
+            throw TableUnavailable(e.what());
+        }
+    }
+};
+
+// The stations as the caller holds them, whatever table the template names.
+class HeldStationRows final : public RowSource {
+  public:
+    explicit HeldStationRows(TableData rows) : m_rows(std::move(rows)) {}
+    TableData ReadTable(const TableLogon&, const std::string&) override { return m_rows; }
+
+  private:
+    TableData m_rows;
+};
+
+class MemoryReportRows final : public ReportRowSource {
+  public:
+    explicit MemoryReportRows(ReportRowsInMemory rows)
+        : m_rows(std::move(rows)),
+          m_stations(std::make_shared<HeldStationRows>(std::move(m_rows.stations))) {}
+    std::optional<ReportHeader> ReadHeader() override { return m_rows.header; }
+    std::optional<ReportTotals> ReadTotals() override { return m_rows.totals; }
+    std::shared_ptr<RowSource> StationRows() override { return m_stations; }
+
+  private:
+    ReportRowsInMemory m_rows;
+    std::shared_ptr<RowSource> m_stations;
+};
+
 void SetParameters(EngineReferences& held, const RefPtr<Report>& report,
                    const std::vector<ReportParameter>& parameters) {
     for (const auto& p : parameters) {
@@ -95,68 +147,63 @@ void SetParameters(EngineReferences& held, const RefPtr<Report>& report,
 
 }  // namespace
 
+std::shared_ptr<ReportRowSource> MakeOdbcReportRows() { return std::make_shared<OdbcReportRows>(); }
+
+std::shared_ptr<ReportRowSource> MakeMemoryReportRows(ReportRowsInMemory rows) {
+    return std::make_shared<MemoryReportRows>(std::move(rows));
+}
+
 RefPtr<Report> FillReport(EngineReferences& held, const std::string& templatePath,
-                          ReportTemplateKind kind, ReportViewer* viewer, db::MessageSink& sink) {
+                          ReportTemplateKind kind, ReportRowSource& rows, db::MessageSink& sink) {
     held.engine.Reset();
-    held.engine = ReportEngine::CreateEngine();
+    try {
+        held.engine = ReportEngine::CreateEngine(rows.StationRows());
+    } catch (const std::exception&) {
+        // No engine: opening the template says so with the engine's code.
+    }
     RefPtr<Report> report = ReportEngine::OpenTemplate(held.engine, templatePath);
     const std::string dsn(db::kDataSourceName);
     ReportEngine::SetTableLogon(report, 1, dsn, dsn, "", "");
 
-    // Each record set opens its own connection; both are closed by their
-    // destructors on every way out.
-    db::COrInfoSet info;
-    db::COrResultSet result;
+    std::optional<ReportHeader> header;
     try {
-        info.Open(db::CRecordset::dynaset, "SELECT * FROM Info_tbl", 0);
-    } catch (const db::DbError& e) {
+        header = rows.ReadHeader();
+    } catch (const TableUnavailable& e) {
         sink.Show(UserMessage{e.what(), MessageIcon::Warning});
         return {};
     }
-    // A table left without its row (its insert failed and was reported)
-    // gives empty texts, never another report's values.
-    const ReportHeader header = info.IsEOF() ? ReportHeader{} : info.Header();
-    SetParameters(held, report, HeaderParameters(kind, header));
+    SetParameters(held, report, HeaderParameters(kind, header.value_or(ReportHeader{})));
 
     std::optional<ReportTotals> totals;
     try {
-        result.Open(db::CRecordset::dynaset, "SELECT * FROM Result_tbl", 0);
-    } catch (const db::DbError& e) {
+        totals = rows.ReadTotals();
+    } catch (const TableUnavailable& e) {
         sink.Show(UserMessage{e.what(), MessageIcon::Warning});
         return {};  // the header values set so far go with the report
     }
-    if (!result.IsEOF())
-        totals = ReportTotals{result.m_dDis_Go, result.m_dDis_Back, result.m_HeightAvg};
-    result.Close();
     SetParameters(held, report, ResultParameters(kind, totals));
 
-    if (viewer) {
-        viewer->AttachReport(report);
-        viewer->SetShowPageList(false);
-        viewer->SetShowStatusBar(false);
-        viewer->ShowReport();
-    }
-    info.Close();
+    // The engine reads the station rows now, so that a table it cannot read
+    // is reported here and whoever shows the report only paints it.
+    report->Prepare();
     return report;
 }
 
 RefPtr<Report> FillReportGuarded(EngineReferences& held, const std::filesystem::path& templatePath,
-                                 std::optional<ReportTemplateKind> kind, ReportViewer* viewer,
+                                 std::optional<ReportTemplateKind> kind, ReportRowSource& rows,
                                  db::MessageSink& sink) {
     try {
         // Without a kind there is no template to open; the user has been
         // told so ("模板不存在！"), and an engine error about an empty path
         // would only repeat it less clearly.
-        if (kind) held.report = FillReport(held, templatePath.string(), *kind, viewer, sink);
+        if (kind) held.report = FillReport(held, templatePath.string(), *kind, rows, sink);
     } catch (const EngineError& e) {
         held.report.Reset();
-        if (viewer) viewer->AttachReport({});
         sink.Show(UserMessage{e.Describe(), MessageIcon::Stop});
     } catch (const std::exception& e) {
         // A database failure after a table opened, or out of memory: shown
         // with its own text, and no report.
         held.report.Reset();
-        if (viewer) viewer->AttachReport({});
         sink.Show(UserMessage{e.what(), MessageIcon::Stop});
     }
     if (!held.report) sink.Show(MessageFromId(IDS_NO_REPORT));

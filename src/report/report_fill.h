@@ -1,18 +1,23 @@
 #pragma once
 
-// Filling a report template from the database: the header row of Info_tbl
-// and the totals row of Result_tbl become the template's parameter fields,
-// the template's table reads the station rows itself through the data
-// source "Qel".
+// Filling a report template: the header row of Info_tbl and the totals row
+// of Result_tbl become the template's parameter fields, and the template's
+// table reads the station rows. The rows come from a ReportRowSource: the
+// data source "Qel" as the report command leaves it, or rows the caller
+// already holds. The fill produces a finished report; whoever shows or
+// writes it only paints it.
 
 #include <filesystem>
+#include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "levelling/grade.h"
 #include "levelling/report_header.h"
 #include "report/ref_ptr.h"
+#include "report/row_source.h"
 
 namespace lorvex::db {
 class MessageSink;
@@ -23,7 +28,6 @@ namespace lorvex::report {
 class EngineApplication;
 class ParameterField;
 class Report;
-class ReportViewer;
 
 // Which record-book template a grade uses: second order has its own, third
 // and fourth order share one.
@@ -53,6 +57,40 @@ struct ReportTotals {
     double heightAvg = 0.0;
 };
 
+// A table a fill cannot open: its text is shown with the warning icon and
+// the fill makes no report.
+class TableUnavailable : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// Where a fill takes its rows from. The reads run in the order header,
+// totals, stations; each throws TableUnavailable when its table cannot be
+// opened, any other std::exception for a failure after that.
+class ReportRowSource {
+  public:
+    virtual ~ReportRowSource() = default;
+    // The header row; nullopt when the table holds none.
+    virtual std::optional<ReportHeader> ReadHeader() = 0;
+    // The totals row; nullopt when the table holds none.
+    virtual std::optional<ReportTotals> ReadTotals() = 0;
+    // What the engine reads the template's table through.
+    virtual std::shared_ptr<RowSource> StationRows() = 0;
+};
+
+// The three tables through the data source "Qel", each read on its own
+// connection, as the report command leaves them.
+std::shared_ptr<ReportRowSource> MakeOdbcReportRows();
+
+// Rows the caller holds already: read from an archive, or inside the
+// transaction that wrote them.
+struct ReportRowsInMemory {
+    std::optional<ReportHeader> header;
+    std::optional<ReportTotals> totals;
+    TableData stations;  // the rows of the template's table
+};
+std::shared_ptr<ReportRowSource> MakeMemoryReportRows(ReportRowsInMemory rows);
+
 // The header parameters in the order they are set. Second order prints the
 // five weather and ground fields the main window enables for it alone.
 std::vector<ReportParameter> HeaderParameters(ReportTemplateKind kind, const ReportHeader& header);
@@ -72,18 +110,18 @@ struct EngineReferences {
 };
 
 // Opens the template with a new engine, points its table at the data source
-// "Qel", sets the parameters from Info_tbl and Result_tbl, and (with a
-// viewer) shows the report. Returns the report, or none after a database
-// read failed (its message already shown). Engine failures throw
-// EngineError.
+// "Qel", sets the parameters from the header and totals rows and has the
+// engine read the station rows, so the report comes back ready to show or
+// write. Returns none after a table could not be opened (its text already
+// shown). Engine failures throw EngineError.
 RefPtr<Report> FillReport(EngineReferences& held, const std::string& templatePath,
-                          ReportTemplateKind kind, ReportViewer* viewer, db::MessageSink& sink);
+                          ReportTemplateKind kind, ReportRowSource& rows, db::MessageSink& sink);
 
 // FillReport as the report dialog and lorvex-cli run it: an engine failure
 // is shown (its text and code) instead of ending the program, and "报表未生成！"
 // follows whenever no report came of it. The result goes into held.report.
 RefPtr<Report> FillReportGuarded(EngineReferences& held, const std::filesystem::path& templatePath,
-                                 std::optional<ReportTemplateKind> kind, ReportViewer* viewer,
+                                 std::optional<ReportTemplateKind> kind, ReportRowSource& rows,
                                  db::MessageSink& sink);
 
 }  // namespace lorvex::report

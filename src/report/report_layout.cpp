@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "report/pdf_text_map.h"
 #include "report/row_source.h"
 
 namespace lorvex::report {
@@ -70,28 +71,33 @@ void MapPageToRect(QPainter& painter, QSizeF sizeMm, const QRectF& target) {
                   target.height() / (sizeMm.height() * kUnitsPerMm));
 }
 
+std::vector<QFont> TemplateFonts(const ReportTemplate& t) {
+    std::vector<QFont> out;
+    out.reserve(t.fonts.size());
+    for (const auto& f : t.fonts) {
+        QFont font(f.family);
+        // Pixel sizes are in the painter's logical units, so the text has
+        // the same size on the screen, the printer and in the PDF.
+        font.setPixelSize(
+            std::max(1, static_cast<int>(std::lround(f.pointSize * 25.4 / 72.0 * kUnitsPerMm))));
+        font.setBold(f.bold);
+        font.setItalic(f.italic);
+        font.setHintingPreference(QFont::PreferNoHinting);
+        // Latin and Chinese need no shaping. Shaped text may use glyph
+        // variants (a "1" after letters) that the PDF's text map cannot
+        // name, and copying or searching the PDF would lose them.
+        font.setStyleStrategy(QFont::PreferNoShaping);
+        out.push_back(font);
+    }
+    return out;
+}
+
 namespace {
 
 class PagePainter {
   public:
-    PagePainter(QPainter& p, const PageContent& c, int page) : m_p(p), m_c(c), m_page(page) {
-        const auto& fonts = c.tmpl->fonts;
-        m_fonts.reserve(fonts.size());
-        for (const auto& f : fonts) {
-            QFont font(f.family);
-            // Pixel sizes are in the painter's logical units, so the text has
-            // the same size on the screen, the printer and in the PDF.
-            font.setPixelSize(std::max(
-                1, static_cast<int>(std::lround(f.pointSize * 25.4 / 72.0 * kUnitsPerMm))));
-            font.setBold(f.bold);
-            font.setItalic(f.italic);
-            font.setHintingPreference(QFont::PreferNoHinting);
-            // Latin and Chinese need no shaping. Shaped text may use glyph
-            // variants (a "1" after letters) that the PDF's text map cannot
-            // name, and copying or searching the PDF would lose them.
-            font.setStyleStrategy(QFont::PreferNoShaping);
-            m_fonts.push_back(font);
-        }
+    PagePainter(QPainter& p, const PageContent& c, int page)
+        : m_p(p), m_c(c), m_page(page), m_fonts(TemplateFonts(*c.tmpl)) {
         m_metrics.reserve(m_fonts.size());
         for (const auto& f : m_fonts) {
             m_metrics.emplace_back(f);
@@ -179,6 +185,7 @@ class PagePainter {
         }
         const QString text = Text(item, row);
         if (text.isEmpty()) return;
+        if (m_c.drawn) m_c.drawn->Add(text);
         const QRectF inner = box.adjusted(U(item.padding), 0, -U(item.padding), 0);
         const auto fontIndex = static_cast<std::size_t>(
             std::clamp<int>(item.font, 0, static_cast<int>(m_fonts.size()) - 1));

@@ -4,7 +4,10 @@
 // row falls is arithmetic: the first page is known without laying out the
 // rest, which keeps the first page of a 10,000-station line instant.
 
+#include <QFont>
 #include <QSizeF>
+
+#include <vector>
 
 #include "report/report_template.h"
 
@@ -12,6 +15,7 @@ class QPainter;
 
 namespace lorvex::report {
 
+class DrawnCharacters;
 struct TableData;
 
 // Logical units a painter works in while painting a page: 1/100 mm.
@@ -49,7 +53,12 @@ struct PageContent {
     const std::vector<QString>* parameterValues = nullptr;  // one per template parameter
     const TableData* table = nullptr;
     const Pagination* pagination = nullptr;
+    DrawnCharacters* drawn = nullptr;  // when set, gathers every character drawn
 };
+
+// The fonts a template's pages are painted with, in the order of its
+// <fonts>: sizes in the painter's logical units (1/100 mm).
+std::vector<QFont> TemplateFonts(const ReportTemplate& t);
 
 // Paints one page; the painter maps kUnitsPerMm units to a millimetre with
 // the page's top left corner at the origin.

@@ -1,26 +1,20 @@
 #include "report/report_output.h"
 
-#include <QFile>
+#include <QBuffer>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QPrinter>
+#include <QSaveFile>
 
 #include <algorithm>
+#include <exception>
 
+#include "report/pdf_text_map.h"
 #include "report/report_engine.h"
 
 namespace lorvex::report {
-namespace {
 
-QPageLayout FullPageLayout(const Report& report) {
-    const auto& t = report.Template();
-    // The template carries its own margins; the device page is the paper.
-    return QPageLayout(t.pageSize, t.orientation, QMarginsF(0, 0, 0, 0));
-}
-
-}  // namespace
-
-void PaintPages(Report& report, QPagedPaintDevice& device, int fromPage, int toPage) {
+void PaintPages(Report& report, QPagedPaintDevice& device, int fromPage, int toPage,
+                DrawnCharacters* drawn) {
     report.Prepare();
     fromPage = std::max(fromPage, 0);
     toPage = std::min(toPage, report.PageCount() - 1);
@@ -38,7 +32,7 @@ void PaintPages(Report& report, QPagedPaintDevice& device, int fromPage, int toP
         }
         painter.save();
         MapPageToRect(painter, report.PageSizeMm(), paper);
-        report.PaintPage(painter, page);
+        report.PaintPage(painter, page, drawn);
         painter.restore();
     }
     if (!painter.end()) throw EngineError(kErrorOutput, "报表输出失败。");
@@ -47,35 +41,36 @@ void PaintPages(Report& report, QPagedPaintDevice& device, int fromPage, int toP
 void WritePdf(const RefPtr<Report>& report, const QString& path) {
     Report& r = report.Checked();
     r.Prepare();
+    // Written beside the target and renamed over it at the end, so a failure
+    // never leaves half a record book under the name the user chose.
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly)) {
+        throw EngineError(kErrorOutput, "无法写入 PDF 文件 " + path.toStdString() + "：" +
+                                            out.errorString().toStdString());
+    }
+    QBuffer painted;
+    painted.open(QIODevice::WriteOnly);
+    DrawnCharacters drawn;
     {
-        // QPdfWriter reports no error of its own when the file cannot be
-        // created; try it first so the user learns why.
-        QFile probe(path);
-        if (!probe.open(QIODevice::WriteOnly)) {
-            throw EngineError(kErrorOutput, "无法写入 PDF 文件 " + path.toStdString() + "：" +
-                                                probe.errorString().toStdString());
-        }
+        QPdfWriter writer(&painted);
+        writer.setCreator(QStringLiteral("Lorvex"));
+        writer.setTitle(r.Template().title);
+        writer.setResolution(1200);
+        // The template carries its own margins; the device page is the paper.
+        writer.setPageLayout(
+            QPageLayout(r.Template().pageSize, r.Template().orientation, QMarginsF(0, 0, 0, 0)));
+        PaintPages(r, writer, 0, r.PageCount() - 1, &drawn);
     }
-    QPdfWriter writer(path);
-    writer.setCreator(QStringLiteral("Lorvex"));
-    writer.setTitle(r.Template().title);
-    writer.setResolution(1200);
-    writer.setPageLayout(FullPageLayout(r));
-    PaintPages(r, writer, 0, r.PageCount() - 1);
-}
-
-void PrintReport(const RefPtr<Report>& report, QPrinter& printer) {
-    Report& r = report.Checked();
-    r.Prepare();
-    printer.setFullPage(true);
-    printer.setPageLayout(FullPageLayout(r));
-    int from = 0;
-    int to = r.PageCount() - 1;
-    if (printer.fromPage() > 0) {
-        from = printer.fromPage() - 1;
-        to = std::max(from, printer.toPage() - 1);
+    QByteArray pdf;
+    try {
+        pdf = WriteDrawnTextMaps(painted.data(), drawn, TemplateFonts(r.Template()));
+    } catch (const std::exception& e) {
+        throw EngineError(kErrorOutput, "无法写出 PDF 的文字层：" + std::string(e.what()));
     }
-    PaintPages(r, printer, from, to);
+    if (out.write(pdf) != pdf.size() || !out.commit()) {
+        throw EngineError(kErrorOutput, "无法写入 PDF 文件 " + path.toStdString() + "：" +
+                                            out.errorString().toStdString());
+    }
 }
 
 }  // namespace lorvex::report

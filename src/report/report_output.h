@@ -1,29 +1,29 @@
 #pragma once
 
-// Printing and PDF writing: the same page painting as the screen, on a paged
-// device (QPrinter, QPdfWriter).
+// PDF writing: the same page painting as the screen and the printer, on a
+// paged device.
 
 #include <QString>
 
 #include "report/ref_ptr.h"
 
 class QPagedPaintDevice;
-class QPrinter;
 
 namespace lorvex::report {
 
+class DrawnCharacters;
 class Report;
 
 // Paints pages [fromPage, toPage] (0-based, inclusive) of a report onto the
-// device, one page of the report per device page. The report is prepared
-// first. Throws EngineError.
-void PaintPages(Report& report, QPagedPaintDevice& device, int fromPage, int toPage);
+// device, one page of the report per device page; with drawn, every
+// character painted is added to it. The report is prepared first. Throws
+// EngineError.
+void PaintPages(Report& report, QPagedPaintDevice& device, int fromPage, int toPage,
+                DrawnCharacters* drawn = nullptr);
 
-// Writes the whole report as a PDF (fonts embedded). Throws EngineError with
-// kErrorOutput when the file cannot be written.
+// Writes the whole report as a PDF (fonts embedded) whose text reads back as
+// the characters drawn. The file appears whole or not at all. Throws
+// EngineError with kErrorOutput when it cannot be written.
 void WritePdf(const RefPtr<Report>& report, const QString& path);
-
-// Prints the pages the printer's range asks for (all when none).
-void PrintReport(const RefPtr<Report>& report, QPrinter& printer);
 
 }  // namespace lorvex::report

@@ -18,6 +18,27 @@
 #include "report/report_page_view.h"
 
 namespace lorvex::report {
+namespace {
+
+// Prints the pages the printer's range asks for (all when none), through the
+// same page painting as the screen and the PDF.
+void PrintReport(const RefPtr<Report>& report, QPrinter& printer) {
+    Report& r = report.Checked();
+    r.Prepare();
+    printer.setFullPage(true);
+    // The template carries its own margins; the device page is the paper.
+    printer.setPageLayout(
+        QPageLayout(r.Template().pageSize, r.Template().orientation, QMarginsF(0, 0, 0, 0)));
+    int from = 0;
+    int to = r.PageCount() - 1;
+    if (printer.fromPage() > 0) {
+        from = printer.fromPage() - 1;
+        to = std::max(from, printer.toPage() - 1);
+    }
+    PaintPages(r, printer, from, to);
+}
+
+}  // namespace
 
 ReportViewer::ReportViewer(QWidget* parent) : QWidget(parent) {
     m_view = new ReportPageView(this);

@@ -42,7 +42,7 @@ Outcome RunCli(std::vector<std::string> args) {
 }
 
 class CliTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() /
                ("lorvex-cli-" + std::to_string(::getpid()) + "-" +
@@ -117,18 +117,18 @@ TEST_F(CliTest, ComputeMatchesTheHandWorkedSecondOrderLine) {
     const Json& obs = o.json["observations"];
     ASSERT_EQ(obs.size(), 4u);
     const Json expected1 = {
-        {"sStation", "1"},          {"sDis_Back", "253"},      {"sDis_Fore", "249"},
-        {"sDistance_Error", "0.4"}, {"sSigma_d", "0.4"},       {"sBack_I", "1523 41"},
-        {"sFore_I", "1201 12"},     {"sBack_II", "1523 49"},   {"sFore_II", "1201 08"},
-        {"sFore_Back_I", "-8"},     {"sFore_Back_II", "+4"},   {"sFore_Back", "-12"},
+        {"sStation", "1"},          {"sDis_Back", "253"},       {"sDis_Fore", "249"},
+        {"sDistance_Error", "0.4"}, {"sSigma_d", "0.4"},        {"sBack_I", "1523 41"},
+        {"sFore_I", "1201 12"},     {"sBack_II", "1523 49"},    {"sFore_II", "1201 08"},
+        {"sFore_Back_I", "-8"},     {"sFore_Back_II", "+4"},    {"sFore_Back", "-12"},
         {"sFBI_Height", "322 29"},  {"sFBII_Height", "322 41"}, {"sH", "0322 35"},
         {"sTarget_Back", "BM1"},    {"sTarget_Fore", "T1"}};
     EXPECT_EQ(obs[0], expected1);
     const Json expected2 = {
-        {"sStation", "2"},           {"sDis_Back", "284"},       {"sDis_Fore", "289"},
-        {"sDistance_Error", "-0.5"}, {"sSigma_d", "-0.1"},       {"sBack_I", "1488 20"},
-        {"sFore_I", "1612 04"},      {"sBack_II", "1488 26"},    {"sFore_II", "1611 99"},
-        {"sFore_Back_I", "-6"},      {"sFore_Back_II", "+5"},    {"sFore_Back", "-11"},
+        {"sStation", "2"},           {"sDis_Back", "284"},        {"sDis_Fore", "289"},
+        {"sDistance_Error", "-0.5"}, {"sSigma_d", "-0.1"},        {"sBack_I", "1488 20"},
+        {"sFore_I", "1612 04"},      {"sBack_II", "1488 26"},     {"sFore_II", "1611 99"},
+        {"sFore_Back_I", "-6"},      {"sFore_Back_II", "+5"},     {"sFore_Back", "-11"},
         {"sFBI_Height", "-123 84"},  {"sFBII_Height", "-123 73"}, {"sH", "-0123 79"},
         {"sTarget_Back", "T1"},      {"sTarget_Fore", "T2"}};
     EXPECT_EQ(obs[1], expected2);
@@ -194,8 +194,8 @@ TEST_F(CliTest, HostileFilesNeverCrashTheCommands) {
         Write("binary.mdt", junk),
         Write("nul.mdt", "@L1 a b c d e f\nA B 1\0 2 3 4 106\n"s),
         Write("long.mdt", std::string(10 << 20, 'x')),
-        Write("longfields.mdt", "@L1 a b c d e f\n" + std::string(5 << 20, 'y') +
-                                    " B 1.0 2.0 0 0 106\n"),
+        Write("longfields.mdt",
+              "@L1 a b c d e f\n" + std::string(5 << 20, 'y') + " B 1.0 2.0 0 0 106\n"),
         Write("tabs.mdt", "@L1\ta b c d e f g\nA\tB 1.0 2.0 0 0 106 x\n"),
         Write("crlf.mdt", "@L1 a b c d e f\r\nA B 1.0 2.0 0 0 106\r\n"),
         Write("gbk.mdt", "\x81\x40@L1 a b c d e f\nA\x81\x40 B 1.0 2.0 0 0 106\n"),
@@ -231,7 +231,7 @@ namespace {
 // configuration; ctest runs each test in its own process, so the driver
 // manager reads this ODBCINI afresh.
 class CliDatabaseTest : public CliTest {
-protected:
+  protected:
     void SetUp() override {
         CliTest::SetUp();
         setenv("ODBCINI", (dir_ / "odbc.ini").c_str(), 1);
@@ -244,7 +244,8 @@ TEST_F(CliDatabaseTest, ReportWritesWhatComputePrintsAndDumpReadsItBack) {
     ASSERT_EQ(install.code, 0) << install.err;
     EXPECT_TRUE(fs::exists(dir_ / "data" / "Lorvex" / "Qel.db"));
 
-    const std::string header = Write("header.json", R"({"sWeather": "晴 \"多云\" \\ '", "sRoad": "土路"})");
+    const std::string header =
+        Write("header.json", R"({"sWeather": "晴 \"多云\" \\ '", "sRoad": "土路"})");
     const Outcome computed = RunCli({"compute", kSample, "--line", "4", "--header", header});
     ASSERT_EQ(computed.code, 0) << computed.err;
     for (int run = 0; run < 2; ++run) {  // a second report replaces the first
@@ -360,15 +361,19 @@ std::string PdfText(const fs::path& pdf) {
 
 TEST_F(CliDatabaseTest, ReportWritesTheRecordBookAsPdf) {
     ASSERT_EQ(RunCli({"install-data"}).code, 0);
-    const std::string header = Write("header.json", R"({"sWeather": "Sunny", "sImaging": "Clear"})");
+    const std::string header = Write(
+        "header.json",
+        R"({"sWeather": "Sunny", "sImaging": "Clear", "sWind": "东南风二级", "sSunLocation": "左前方"})");
     const fs::path pdf = dir_ / "book.pdf";
     const Outcome report =
         RunCli({"report", kSample, "--line", "1", "--header", header, "--pdf", pdf.string()});
     ASSERT_EQ(report.code, 0) << report.err;
     ASSERT_TRUE(fs::exists(pdf));
     const std::string text = PdfText(pdf);
-    for (const char* expected : {"Sunny", "Clear", "BM1", "1523 41", "0322 35", "-0123 79",
-                                 "0.21 km", "0.53279"}) {
+    // Read back as drawn: the ideographs, not the radicals that share their glyphs.
+    for (const char* expected :
+         {"Sunny", "Clear", "BM1", "1523 41", "0322 35", "-0123 79", "0.21 km", "0.53279",
+          "二等水准测量记录手簿", "东南风二级", "左前方"}) {
         EXPECT_NE(text.find(expected), std::string::npos) << expected;
     }
 }

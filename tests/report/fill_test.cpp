@@ -316,5 +316,175 @@ TEST_F(ReportDbTest, DatabaseFailureInTheDialogShowsTwoMessages) {
     EXPECT_TRUE(dialog.isVisible());
 }
 
+// Rows the caller holds: no database is touched.
+class HeldRowsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        test::App();
+        baseline_ = RefCounted::LiveObjects();
+    }
+    void TearDown() override {
+        EXPECT_EQ(RefCounted::LiveObjects(), baseline_) << "engine objects left";
+    }
+    static fs::path Shipped(const char* name) {
+        return fs::path(LORVEX_SOURCE_DIR) / "resources" / "templates" / name;
+    }
+    static ReportRowsInMemory Rows(int stations) {
+        ReportRowsInMemory rows;
+        rows.header = ReportHeader{};
+        rows.header->sStationStGo = "京BM甲12";
+        rows.header->sSunLocation = "左前方";
+        rows.totals = ReportTotals{1.234, 2.5, -0.0123456};
+        rows.stations.columns.push_back("Record_ID");
+        for (const auto& f : kObservationRowFields) rows.stations.columns.push_back(f.name);
+        for (int s = 1; s <= stations; ++s) {
+            std::vector<std::optional<std::string>> row{std::to_string(s)};
+            for (std::size_t i = 0; i < kObservationRowFields.size(); ++i)
+                row.push_back(StationValue(s, i));
+            rows.stations.rows.push_back(row);
+        }
+        return rows;
+    }
+    static QString Value(const RefPtr<Report>& report, const char* name) {
+        return report->ParameterValue(report->ParameterIndex(name)).value_or("<unset>");
+    }
+    long baseline_ = 0;
+};
+
+TEST_F(HeldRowsTest, FillSetsTheParametersAndReadsTheStationsFromTheRowsGiven) {
+    struct Case {
+        const char* what;
+        bool header, totals;
+        QString start, sun, dis, height;
+    };
+    const Case cases[] = {
+        {"both rows", true, true, "京BM甲12", "左前方", "1.23 km", "-0.01235"},
+        {"no header row", false, true, "", "", "1.23 km", "-0.01235"},
+        {"no totals row", true, false, "京BM甲12", "左前方", "", ""},
+    };
+    for (const auto& c : cases) {
+        ReportRowsInMemory given = Rows(12);
+        if (!c.header) given.header.reset();
+        if (!c.totals) given.totals.reset();
+        const auto rows = MakeMemoryReportRows(std::move(given));
+        RecordingSink sink;
+        EngineReferences held;
+        ASSERT_TRUE(
+            FillReportGuarded(held, Shipped("Second.rpt"), TemplateSecondOrder, *rows, sink))
+            << c.what << "\n"
+            << sink.Texts();
+        EXPECT_TRUE(sink.shown.empty()) << c.what << "\n" << sink.Texts();
+        // Finished: the stations are read and the pages laid out.
+        EXPECT_TRUE(held.report->IsPrepared()) << c.what;
+        EXPECT_EQ(held.report->Table().rows.size(), 12u) << c.what;
+        EXPECT_EQ(Value(held.report, "sStationStGo"), c.start) << c.what;
+        EXPECT_EQ(Value(held.report, "sSun"), c.sun) << c.what;
+        EXPECT_EQ(Value(held.report, "sDis_Go"), c.dis) << c.what;
+        EXPECT_EQ(Value(held.report, "sHeight"), c.height) << c.what;
+        EXPECT_EQ(held.parameterField->Name(), "sHeight") << c.what;  // the last one looked up
+    }
+}
+
+// A source whose reads fail as the data source's do.
+class FailingRows final : public ReportRowSource {
+  public:
+    enum class At { Header, Totals, Stations };
+    FailingRows(At at, bool unavailable) : m_at(at), m_unavailable(unavailable) {}
+    std::optional<ReportHeader> ReadHeader() override {
+        Fail(At::Header, "Info_tbl");
+        return ReportHeader{};
+    }
+    std::optional<ReportTotals> ReadTotals() override {
+        Fail(At::Totals, "Result_tbl");
+        return ReportTotals{};
+    }
+    std::shared_ptr<RowSource> StationRows() override {
+        auto rows = std::make_shared<test::MemoryRows>();
+        if (m_at != At::Stations) rows->tables["Observation_tbl"] = TableData{{"Record_ID"}, {}};
+        return rows;
+    }
+
+  private:
+    void Fail(At at, const std::string& table) {
+        if (at != m_at) return;
+        if (m_unavailable) throw TableUnavailable("no such table: " + table);
+        throw std::runtime_error("lost the connection reading " + table);
+    }
+    At m_at;
+    bool m_unavailable;
+};
+
+TEST_F(HeldRowsTest, FailuresOfTheRowsShowTheirTextThenNoReport) {
+    struct Case {
+        const char* what;
+        FailingRows::At at;
+        bool unavailable;
+        std::string text;
+        MessageIcon icon;
+    };
+    const Case cases[] = {
+        {"header table cannot be opened", FailingRows::At::Header, true, "Info_tbl",
+         MessageIcon::Warning},
+        {"totals table cannot be opened", FailingRows::At::Totals, true, "Result_tbl",
+         MessageIcon::Warning},
+        {"header read fails after opening", FailingRows::At::Header, false, "lost the connection",
+         MessageIcon::Stop},
+        {"stations cannot be read", FailingRows::At::Stations, false, "0x8004A003",
+         MessageIcon::Stop},
+    };
+    for (const auto& c : cases) {
+        FailingRows rows(c.at, c.unavailable);
+        RecordingSink sink;
+        EngineReferences held;
+        EXPECT_FALSE(FillReportGuarded(held, Shipped("ThirdandFour.rpt"), TemplateThirdFourthOrder,
+                                       rows, sink))
+            << c.what;
+        EXPECT_FALSE(held.report) << c.what;
+        ASSERT_EQ(sink.shown.size(), 2u) << c.what << "\n" << sink.Texts();
+        EXPECT_NE(sink.shown[0].text.find(c.text), std::string::npos) << sink.shown[0].text;
+        EXPECT_EQ(sink.shown[0].icon, c.icon) << c.what;
+        EXPECT_EQ(sink.shown[1], MessageFromId(IDS_NO_REPORT)) << c.what;
+    }
+}
+
+// The rows given win over what the data source holds.
+TEST_F(ReportDbTest, DialogHandsTheFinishedReportOfTheRowsGivenToTheViewer) {
+    Write(MakeRows(GradeSecond, 3));  // header "京BM甲12" in the database
+    ReportRowsInMemory given;
+    given.header = ReportHeader{};
+    given.header->sStationStGo = "别处的点";
+    given.stations.columns = {"Record_ID", "sStation"};
+    RecordingSink sink;
+    CReportExportDlg dialog(sink);
+    dialog.SetRowSource(MakeMemoryReportRows(std::move(given)));
+    dialog.SelectTemplate(GradeSecond);
+    dialog.OnInitDialog();
+    // The template prints more columns than these rows have.
+    ASSERT_EQ(sink.shown.size(), 2u) << sink.Texts();
+    EXPECT_NE(sink.shown[0].text.find("sDis_Back"), std::string::npos) << sink.shown[0].text;
+
+    ReportRowsInMemory whole;
+    whole.header = ReportHeader{};
+    whole.header->sStationStGo = "别处的点";
+    whole.stations.columns.push_back("Record_ID");
+    for (const auto& f : kObservationRowFields) whole.stations.columns.push_back(f.name);
+    whole.stations.rows.assign(40, std::vector<std::optional<std::string>>(18, "1"));
+    RecordingSink sink2;
+    CReportExportDlg shown(sink2);
+    shown.SetRowSource(MakeMemoryReportRows(std::move(whole)));
+    shown.SelectTemplate(GradeSecond);
+    shown.OnInitDialog();
+    EXPECT_TRUE(sink2.shown.empty()) << sink2.Texts();
+    const auto& report = shown.Held().report;
+    ASSERT_TRUE(report);
+    EXPECT_EQ(report->ParameterValue(report->ParameterIndex("sStationStGo")), "别处的点");
+    EXPECT_EQ(report->Table().rows.size(), 40u);
+    EXPECT_EQ(shown.Viewer()->AttachedReport().Get(), report.Get());
+    EXPECT_EQ(shown.Viewer()->PageView()->pageCount(), report->PageCount());
+    // The viewer shows the pages alone.
+    EXPECT_FALSE(shown.Viewer()->PageListShown());
+    EXPECT_FALSE(shown.Viewer()->StatusBarShown());
+}
+
 }  // namespace
 }  // namespace lorvex::report

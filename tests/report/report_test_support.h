@@ -52,10 +52,8 @@ class MemoryRows final : public RowSource {
     }
 };
 
-// The text of a PDF as pdftotext gives it, in reading order. Compatibility
-// forms are folded (NFKC): the CJK fonts share one glyph between an
-// ideograph and its radical (二 and ⼆, 页 and ⻚), and the PDF's text map
-// names the radical.
+// The text of a PDF as pdftotext gives it, in reading order, exactly as
+// the PDF's text map names it.
 inline QString PdfText(const QString& pdf, int firstPage = 0, int lastPage = 0) {
     QStringList args{"-layout", "-enc", "UTF-8"};
     if (firstPage > 0) args << "-f" << QString::number(firstPage);
@@ -64,17 +62,7 @@ inline QString PdfText(const QString& pdf, int firstPage = 0, int lastPage = 0) 
     QProcess p;
     p.start("pdftotext", args);
     p.waitForFinished(60000);
-    QString text =
-        QString::fromUtf8(p.readAllStandardOutput()).normalized(QString::NormalizationForm_KC);
-    // The simplified radicals (U+2E80 block) have no compatibility form to fold.
-    static const std::pair<char16_t, char16_t> kRadicals[] = {
-        {u'\u2EC5', u'见'}, {u'\u2EC9', u'贝'}, {u'\u2ECB', u'车'}, {u'\u2ED3', u'长'},
-        {u'\u2ED4', u'门'}, {u'\u2EDA', u'页'}, {u'\u2EDB', u'风'}, {u'\u2EE2', u'马'},
-        {u'\u2EE5', u'鱼'}, {u'\u2EE6', u'鸟'}, {u'\u2EE9', u'黄'}, {u'\u2EEC', u'齐'},
-    };
-    for (const auto& [radical, ideograph] : kRadicals)
-        text.replace(QChar(radical), QChar(ideograph));
-    return text;
+    return QString::fromUtf8(p.readAllStandardOutput());
 }
 
 // Text without white space: how far apart pdftotext sets two runs of text
