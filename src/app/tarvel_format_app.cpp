@@ -32,7 +32,7 @@ bool CTarvelFormatApp::InitInstance() {
     // The report command ends in the report window, over the main window.
     window.SetReportStep([this, &window](LevellingGrade grade, db::ReportLock& lock) {
         UiMessageSink sink(*ui, &window);
-        report::RunReportDialog(grade, sink, &window, &lock);
+        report::RunReportDialog(grade, sink, &window, nullptr, &lock);
     });
     if (prepareWindow) prepareWindow(window);
     runWindow(window);
