@@ -32,7 +32,7 @@
 
 namespace {
 
-struct PrintingSink final : lorvex::db::MessageSink {
+struct PrintingSink final : lorvex::MessageSink {
     int count = 0;
     void Show(const lorvex::UserMessage& m) override {
         ++count;

@@ -2,7 +2,7 @@
 
 #include "app/single_instance.h"
 #include "db/data_source.h"
-#include "levelling/strings.h"
+#include "base/messages.h"
 #include "report/report_entry.h"
 
 namespace lorvex {

@@ -49,14 +49,14 @@ int RunReport(Session& s) {
     const db::WriteOutcome outcome = db::WriteReportTables(*rows, sink);
     Json document = ComputeJson(*rows);
     if (outcome != db::WriteOutcome::Written) {
-        document["messages"] = s.messages();
+        document["messages"] = s.MessagesJson();
         return s.Print(std::move(document), kExitNoAccess);
     }
     int code = kExitOk;
-    if (s.options().pdf) {
-        code = WriteReportPdf(s, rows->grade, *s.options().pdf);
+    if (s.Options().pdf) {
+        code = WriteReportPdf(s, rows->grade, *s.Options().pdf);
     }
-    document["messages"] = s.messages();
+    document["messages"] = s.MessagesJson();
     return s.Print(std::move(document), code);
 }
 
@@ -67,23 +67,23 @@ int RunDump(Session& s) {
             document[table] = TableJson(db::ReadTable(db::kDataSourceName, table));
         } catch (const db::DbError& e) {
             s.Show(UserMessage{e.what(), MessageIcon::Warning});
-            return s.Print(Json{{"error", e.what()}, {"messages", s.messages()}}, kExitNoAccess);
+            return s.Print(Json{{"error", e.what()}, {"messages", s.MessagesJson()}}, kExitNoAccess);
         }
     }
-    document["messages"] = s.messages();
+    document["messages"] = s.MessagesJson();
     return s.Print(std::move(document), kExitOk);
 }
 
 int RunInstallData(Session& s) {
     try {
-        const std::vector<std::string> done = db::InstallData(ResourcesDir(), s.options().force);
+        const std::vector<std::string> done = db::InstallData(ResourcesDir(), s.Options().force);
         return s.Print(Json{{"installed", db::GetDataFolder().string()},
                             {"done", done},
-                            {"messages", s.messages()}},
+                            {"messages", s.MessagesJson()}},
                        kExitOk);
     } catch (const std::exception& e) {
         std::cerr << "lorvex-cli: " << e.what() << '\n';
-        return s.Print(Json{{"error", e.what()}, {"messages", s.messages()}}, kExitNoAccess);
+        return s.Print(Json{{"error", e.what()}, {"messages", s.MessagesJson()}}, kExitNoAccess);
     }
 }
 

@@ -4,7 +4,7 @@
 #include <span>
 #include <string>
 
-#include "levelling/grade.h"
+#include "base/grade.h"
 
 namespace lorvex {
 

@@ -2,7 +2,7 @@
 
 #include "db/data_source.h"
 #include "db/report_store.h"
-#include "levelling/strings.h"
+#include "base/messages.h"
 #include "report/report_engine.h"
 #include "report/report_export_dlg.h"
 #include "report/report_fill.h"
@@ -10,18 +10,18 @@
 
 namespace lorvex::report {
 
-void RunReportDialog(LevellingGrade grade, db::MessageSink& sink, QWidget* owner) {
+void RunReportDialog(LevellingGrade grade, MessageSink& sink, QWidget* owner) {
     CReportExportDlg dialog(sink, owner);
     dialog.SelectTemplate(grade);  // shows "模板不存在！" for a grade it has no template for
     dialog.exec();
 }
 
-bool WriteReportPdf(LevellingGrade grade, const std::filesystem::path& out, db::MessageSink& sink) {
+bool WriteReportPdf(LevellingGrade grade, const std::filesystem::path& out, MessageSink& sink) {
     return WriteReportPdf(grade, db::GetDataFolder(), out, sink);
 }
 
 bool WriteReportPdf(LevellingGrade grade, const std::filesystem::path& dataFolder,
-                    const std::filesystem::path& out, db::MessageSink& sink) {
+                    const std::filesystem::path& out, MessageSink& sink) {
     const auto kind = TemplateKindForGrade(grade);
     if (!kind) sink.Show(MessageFromId(IDS_NO_TEMPLATE));
     EngineReferences held;

@@ -5,11 +5,11 @@
 
 #include <filesystem>
 
-#include "levelling/grade.h"
+#include "base/grade.h"
 
 class QWidget;
 
-namespace lorvex::db {
+namespace lorvex {
 class MessageSink;
 }
 
@@ -18,15 +18,15 @@ namespace lorvex::report {
 // The last step of the report command: the report window for the grade,
 // run modally over owner. A grade outside second to fourth order shows
 // "模板不存在！" and the window opens without a template.
-void RunReportDialog(LevellingGrade grade, db::MessageSink& sink, QWidget* owner = nullptr);
+void RunReportDialog(LevellingGrade grade, MessageSink& sink, QWidget* owner = nullptr);
 
 // Fills the grade's template from the tables through the same path as the
 // window and writes it as a PDF. Needs a QGuiApplication (the offscreen
 // platform will do). False after the messages when no report was made.
-bool WriteReportPdf(LevellingGrade grade, const std::filesystem::path& out, db::MessageSink& sink);
+bool WriteReportPdf(LevellingGrade grade, const std::filesystem::path& out, MessageSink& sink);
 
 // The same with the template folder given (tests, benchmarks).
 bool WriteReportPdf(LevellingGrade grade, const std::filesystem::path& dataFolder,
-                    const std::filesystem::path& out, db::MessageSink& sink);
+                    const std::filesystem::path& out, MessageSink& sink);
 
 }  // namespace lorvex::report

@@ -5,7 +5,7 @@
 
 #include "db/data_source.h"
 #include "db/report_store.h"
-#include "levelling/strings.h"
+#include "base/messages.h"
 #include "report/report_engine.h"
 #include "report/report_viewer.h"
 
@@ -18,7 +18,7 @@ ReportDialogLayout ComputeReportDialogLayout(QSize outer) {
             QRect(w - 90, h - 90, 70, 20)};
 }
 
-CReportExportDlg::CReportExportDlg(db::MessageSink& sink, QWidget* owner)
+CReportExportDlg::CReportExportDlg(MessageSink& sink, QWidget* owner)
     : QDialog(owner), m_sink(sink) {
     setWindowTitle(QStringLiteral("生成报表"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |

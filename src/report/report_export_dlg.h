@@ -10,12 +10,12 @@
 #include <filesystem>
 #include <optional>
 
-#include "levelling/grade.h"
+#include "base/grade.h"
 #include "report/report_fill.h"
 
 class QPushButton;
 
-namespace lorvex::db {
+namespace lorvex {
 class MessageSink;
 }
 
@@ -37,7 +37,7 @@ class CReportExportDlg final : public QDialog {
     Q_OBJECT
 
   public:
-    CReportExportDlg(db::MessageSink& sink, QWidget* owner = nullptr);
+    CReportExportDlg(MessageSink& sink, QWidget* owner = nullptr);
     ~CReportExportDlg() override;
 
     // 0 opens "Second.rpt", 1 and 2 "ThirdandFour.rpt"; any other grade shows
@@ -67,7 +67,7 @@ class CReportExportDlg final : public QDialog {
     ReportViewer* m_viewer = nullptr;
     std::optional<ReportTemplateKind> m_templateKind;
     QPushButton* m_exit = nullptr;
-    db::MessageSink& m_sink;
+    MessageSink& m_sink;
     std::filesystem::path m_templatePath;
     bool m_initialised = false;
 };

@@ -8,7 +8,7 @@
 #include "db/record_sets.h"
 #include "db/report_store.h"
 #include "levelling/number_text.h"
-#include "levelling/strings.h"
+#include "base/messages.h"
 #include "report/report_engine.h"
 #include "report/report_viewer.h"
 
@@ -96,7 +96,7 @@ void SetParameters(EngineReferences& held, const RefPtr<Report>& report,
 }  // namespace
 
 RefPtr<Report> FillReport(EngineReferences& held, const std::string& templatePath,
-                          ReportTemplateKind kind, ReportViewer* viewer, db::MessageSink& sink) {
+                          ReportTemplateKind kind, ReportViewer* viewer, MessageSink& sink) {
     held.engine.Reset();
     held.engine = ReportEngine::CreateEngine();
     RefPtr<Report> report = ReportEngine::OpenTemplate(held.engine, templatePath);
@@ -142,7 +142,7 @@ RefPtr<Report> FillReport(EngineReferences& held, const std::string& templatePat
 
 RefPtr<Report> FillReportGuarded(EngineReferences& held, const std::filesystem::path& templatePath,
                                  std::optional<ReportTemplateKind> kind, ReportViewer* viewer,
-                                 db::MessageSink& sink) {
+                                 MessageSink& sink) {
     try {
         // Without a kind there is no template to open; the user has been
         // told so ("模板不存在！"), and an engine error about an empty path
