@@ -29,6 +29,7 @@
 #include "report/report_export_dlg.h"
 #include "report/report_page_view.h"
 #include "report/report_viewer.h"
+#include "session/levelling_session.h"
 
 namespace {
 

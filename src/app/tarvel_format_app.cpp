@@ -1,8 +1,8 @@
 #include "app/tarvel_format_app.h"
 
 #include "app/single_instance.h"
-#include "db/data_source.h"
 #include "base/messages.h"
+#include "db/data_source.h"
 #include "report/report_entry.h"
 
 namespace lorvex {

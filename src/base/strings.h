@@ -9,11 +9,11 @@ namespace lorvex {
 // table proper; 2xx are texts the window framework or the reader supply.
 enum StringId : int {
     IDS_ABOUTBOX = 101,
-    IDS_NO_REPORT = 102,           // "报表未生成！"
-    IDS_NO_TEMPLATE = 103,         // "模板不存在！"
-    IDS_NO_LINES = 104,            // "没有线路数据，请导入！"
-    IDS_NO_RECORDS = 105,          // "没有测量数据，请选择线路名称！"
-    IDS_BAD_STATIONS = 106,        // "数据中有非线路测量的数据或测站数据不完整，请检查！"
+    IDS_NO_REPORT = 102,    // "报表未生成！"
+    IDS_NO_TEMPLATE = 103,  // "模板不存在！"
+    IDS_NO_LINES = 104,     // "没有线路数据，请导入！"
+    IDS_NO_RECORDS = 105,   // "没有测量数据，请选择线路名称！"
+    IDS_BAD_STATIONS = 106,  // "数据中有非线路测量的数据或测站数据不完整，请检查！"
     IDS_CONFIRM_DELETE = 107,      // "确实要删除所选择的数据吗？"
     IDS_FORMAT_UNSUPPORTED = 108,  // "数据格式不支持！"
     IDS_DATA_COLUMN = 109,         // "数据文件内容"

@@ -74,8 +74,8 @@ std::optional<CliOptions> ParseOptions(const std::vector<std::string>& args, std
 
 // The usage rules of each command: which take a file and a line.
 std::string CheckUsage(const CliOptions& o) {
-    const bool needsFile = o.command == "lines" || o.command == "show" ||
-                           o.command == "compute" || o.command == "report";
+    const bool needsFile = o.command == "lines" || o.command == "show" || o.command == "compute" ||
+                           o.command == "report";
     const bool needsLine = needsFile && o.command != "lines";
     if (!needsFile && o.command != "dump" && o.command != "install-data") {
         return "unknown command " + o.command;
@@ -183,8 +183,8 @@ std::optional<int> Session::ClickLine() {
     const std::size_t lines = m_session.LineCount();
     if (lines == 0) return std::nullopt;  // nothing to click; the report command says so
     if (*m_options.line > static_cast<long long>(lines)) {
-        return UsageError("line " + std::to_string(*m_options.line) +
-                          " is beyond the last line (" + std::to_string(lines) + ")");
+        return UsageError("line " + std::to_string(*m_options.line) + " is beyond the last line (" +
+                          std::to_string(lines) + ")");
     }
     Show(m_session.ClickLine(static_cast<int>(*m_options.line - 1)));
     return std::nullopt;
@@ -217,8 +217,8 @@ std::optional<int> Session::ApplyHeaderFile() {
         header.*(field->member) = value.get<std::string>();
     }
     // Typed hours and minutes go through the range rule of the time edits.
-    for (const TimeField f : {TimeField::HourStart, TimeField::MinuteStart, TimeField::HourEnd,
-                              TimeField::MinuteEnd}) {
+    for (const TimeField f :
+         {TimeField::HourStart, TimeField::MinuteStart, TimeField::HourEnd, TimeField::MinuteEnd}) {
         m_session.CheckTimeField(f);
     }
     return std::nullopt;

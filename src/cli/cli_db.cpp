@@ -67,7 +67,8 @@ int RunDump(Session& s) {
             document[table] = TableJson(db::ReadTable(db::kDataSourceName, table));
         } catch (const db::DbError& e) {
             s.Show(UserMessage{e.what(), MessageIcon::Warning});
-            return s.Print(Json{{"error", e.what()}, {"messages", s.MessagesJson()}}, kExitNoAccess);
+            return s.Print(Json{{"error", e.what()}, {"messages", s.MessagesJson()}},
+                           kExitNoAccess);
         }
     }
     document["messages"] = s.MessagesJson();

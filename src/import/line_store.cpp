@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "base/erase_indexes.h"
+
 namespace lorvex {
 
 void LineStore::Clear() {
@@ -67,18 +69,7 @@ void LineStore::RemoveRecords(std::size_t line, std::span<const std::size_t> asc
             throw std::out_of_range("LineStore: no such record, or indexes out of order");
         }
     }
-    // One compacting pass: removing records one by one would move the tail
-    // of a long line once per record.
-    std::size_t kept = 0;
-    auto next = ascendingIndexes.begin();
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        if (next != ascendingIndexes.end() && *next == i) {
-            ++next;
-            continue;
-        }
-        records[kept++] = records[i];
-    }
-    records.resize(kept);
+    EraseIndexes(records, ascendingIndexes);
 }
 
 std::size_t LineStore::AdoptText(std::string text) {
@@ -97,7 +88,9 @@ void LineStore::AppendRecordSpan(std::size_t line, std::size_t offset, std::size
     m_lines.at(line).records.push_back(Span{offset, length});
 }
 
-std::vector<LineStore::Span>& LineStore::Spans(std::size_t line) { return m_lines.at(line).records; }
+std::vector<LineStore::Span>& LineStore::Spans(std::size_t line) {
+    return m_lines.at(line).records;
+}
 
 const std::vector<LineStore::Span>& LineStore::Spans(std::size_t line) const {
     return m_lines.at(line).records;

@@ -25,7 +25,8 @@ bool IsDualRun(const LineStore& store, const std::vector<LineStore::Span>& spans
                std::size_t threshold) {
     if (spans.size() < threshold || spans.size() < 5) return false;
     const std::string_view first = RecordPointId(store.Text(spans[0]));
-    return RecordPointId(store.Text(spans[3])) == first && RecordPointId(store.Text(spans[4])) == first;
+    return RecordPointId(store.Text(spans[3])) == first &&
+           RecordPointId(store.Text(spans[4])) == first;
 }
 
 // Ends the current line. A dual-run line keeps its slot as "N(R)" with the
@@ -147,38 +148,38 @@ ImportResult BuildStore(std::string bytes, bool readFailed, std::string_view dis
 
 class MemorySource final : public ByteSource {
   public:
-    explicit MemorySource(std::string_view bytes) : bytes_(bytes) {}
+    explicit MemorySource(std::string_view bytes) : m_bytes(bytes) {}
     std::optional<std::size_t> Read(char* buffer, std::size_t size) override {
-        const std::size_t n = std::min(size, bytes_.size());
-        std::memcpy(buffer, bytes_.data(), n);
-        bytes_.remove_prefix(n);
+        const std::size_t n = std::min(size, m_bytes.size());
+        std::memcpy(buffer, m_bytes.data(), n);
+        m_bytes.remove_prefix(n);
         return n;
     }
-    std::optional<std::size_t> SizeHint() const override { return bytes_.size(); }
+    std::optional<std::size_t> SizeHint() const override { return m_bytes.size(); }
 
   private:
-    std::string_view bytes_;
+    std::string_view m_bytes;
 };
 
 class FileSource final : public ByteSource {
   public:
     explicit FileSource(const std::filesystem::path& path)
-        : stream_(path, std::ios::in | std::ios::binary) {
+        : m_stream(path, std::ios::in | std::ios::binary) {
         std::error_code ec;
         const auto size = std::filesystem::file_size(path, ec);
-        if (!ec) size_ = static_cast<std::size_t>(size);
+        if (!ec) m_size = static_cast<std::size_t>(size);
     }
-    bool IsOpen() const { return stream_.is_open(); }
+    bool IsOpen() const { return m_stream.is_open(); }
     std::optional<std::size_t> Read(char* buffer, std::size_t size) override {
-        stream_.read(buffer, static_cast<std::streamsize>(size));
-        if (stream_.bad()) return std::nullopt;
-        return static_cast<std::size_t>(stream_.gcount());
+        m_stream.read(buffer, static_cast<std::streamsize>(size));
+        if (m_stream.bad()) return std::nullopt;
+        return static_cast<std::size_t>(m_stream.gcount());
     }
-    std::optional<std::size_t> SizeHint() const override { return size_; }
+    std::optional<std::size_t> SizeHint() const override { return m_size; }
 
   private:
-    std::ifstream stream_;
-    std::optional<std::size_t> size_;
+    std::ifstream m_stream;
+    std::optional<std::size_t> m_size;
 };
 
 std::string DisplayPath(const std::filesystem::path& path) {

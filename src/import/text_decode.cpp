@@ -103,17 +103,17 @@ std::string RepairUtf8(std::string_view text) {
 
 class IconvHandle {
   public:
-    IconvHandle(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+    IconvHandle(const char* to, const char* from) : m_cd(iconv_open(to, from)) {}
     ~IconvHandle() {
-        if (ok()) iconv_close(cd_);
+        if (Ok()) iconv_close(m_cd);
     }
     IconvHandle(const IconvHandle&) = delete;
     IconvHandle& operator=(const IconvHandle&) = delete;
-    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-    iconv_t get() const { return cd_; }
+    bool Ok() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
+    iconv_t Get() const { return m_cd; }
 
   private:
-    iconv_t cd_;
+    iconv_t m_cd;
 };
 
 // Appends the UTF-8 form of GBK text to out through an open converter. A
@@ -177,8 +177,8 @@ std::string DecodeGbk(std::string_view bytes, bool* clean = nullptr) {
         }
         j = std::min(j, bytes.size());
         const std::string_view segment = bytes.substr(i, j - i);
-        if (cd.ok()) {
-            allDecoded = AppendGbkSegment(cd.get(), segment, out) && allDecoded;
+        if (cd.Ok()) {
+            allDecoded = AppendGbkSegment(cd.Get(), segment, out) && allDecoded;
         } else {
             // No converter installed: each character of the stretch, trail
             // byte included, is marked as unreadable.

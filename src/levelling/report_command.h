@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "base/grade.h"
+#include "base/messages.h"
 #include "levelling/report_header.h"
 #include "levelling/station.h"
-#include "base/messages.h"
 #include "levelling/totals.h"
 
 namespace lorvex {

@@ -1,8 +1,8 @@
 #include "report/report_entry.h"
 
+#include "base/messages.h"
 #include "db/data_source.h"
 #include "db/report_store.h"
-#include "base/messages.h"
 #include "report/report_engine.h"
 #include "report/report_export_dlg.h"
 #include "report/report_fill.h"

@@ -3,9 +3,9 @@
 #include <QPushButton>
 #include <QResizeEvent>
 
+#include "base/messages.h"
 #include "db/data_source.h"
 #include "db/report_store.h"
-#include "base/messages.h"
 #include "report/report_engine.h"
 #include "report/report_viewer.h"
 

@@ -3,12 +3,12 @@
 #include <exception>
 #include <string_view>
 
+#include "base/messages.h"
 #include "db/data_source.h"
 #include "db/odbc.h"
 #include "db/record_sets.h"
 #include "db/report_store.h"
 #include "levelling/number_text.h"
-#include "base/messages.h"
 #include "report/report_engine.h"
 #include "report/report_viewer.h"
 

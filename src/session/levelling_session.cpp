@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "base/erase_indexes.h"
 #include "import/line_selection.h"
 #include "import/line_store.h"
 #include "import/measurement_reader.h"
@@ -129,17 +130,7 @@ void LevellingSession::DeleteRows(std::span<const int> rows) {
 
     // Row r of the data list is record r of the shown line: the same
     // indexes go from both, in one pass each.
-    std::size_t kept = 0;
-    auto next = doomed.begin();
-    for (std::size_t i = 0; i < m_dataRows.size(); ++i) {
-        if (next != doomed.end() && *next == i) {
-            ++next;
-            continue;
-        }
-        if (kept != i) m_dataRows[kept] = std::move(m_dataRows[i]);
-        ++kept;
-    }
-    m_dataRows.resize(kept);
+    EraseIndexes(m_dataRows, doomed);
 
     if (m_shownLine < 0) return;
     const auto line = static_cast<std::size_t>(m_shownLine);

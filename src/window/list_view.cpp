@@ -57,8 +57,8 @@ bool TextRowsModel::setData(const QModelIndex& index, const QVariant& value, int
     if (role != Qt::EditRole || !index.isValid() || !m_onEditEnd) return false;
     const std::string before = RowText(index.row());
     m_onEditEnd(index.row(), value.isNull()
-                                ? std::nullopt
-                                : std::optional<std::string>(value.toString().toStdString()));
+                                 ? std::nullopt
+                                 : std::optional<std::string>(value.toString().toStdString()));
     return RowText(index.row()) != before;
 }
 

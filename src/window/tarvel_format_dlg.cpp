@@ -122,8 +122,8 @@ bool CTarvelFormatDlg::OnInitDialog() {
     m_lineList->InsertColumn(Text(IDS_LINE_COLUMN), 80);
 
     const QDate today = QDate::currentDate();
-    SetHeaderDate(m_session.Header(), today.isValid() ? today.year() : 0, today.isValid() ? today.month() : 0,
-                  today.isValid() ? today.day() : 0);
+    SetHeaderDate(m_session.Header(), today.isValid() ? today.year() : 0,
+                  today.isValid() ? today.month() : 0, today.isValid() ? today.day() : 0);
 
     UpdateData(false);
     return true;

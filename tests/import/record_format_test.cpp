@@ -63,8 +63,9 @@ TEST(LineStartName, FromFirstAtToFirstSpace) {
         const char* trimmed;
         const char* name;
     } cases[] = {
-        {"@L1 Line 0 0 0 0 107", "L1"},   {"X@L1 a b c d e f", "L1"}, {"@ a b c d e f", ""},
-        {"a @L1 b c d e f", ""},          {"@a@b c d e f g h", "a@b"}, {"@水准1 a b c d e f", "水准1"},
+        {"@L1 Line 0 0 0 0 107", "L1"}, {"X@L1 a b c d e f", "L1"},
+        {"@ a b c d e f", ""},          {"a @L1 b c d e f", ""},
+        {"@a@b c d e f g h", "a@b"},    {"@水准1 a b c d e f", "水准1"},
     };
     for (const auto& c : cases) EXPECT_EQ(LineStartName(c.trimmed), c.name) << c.trimmed;
 }
@@ -128,7 +129,6 @@ TEST(CollectSightRecords, MalformedRowsAreInvalidArguments) {
     for (const auto& c : cases) EXPECT_FALSE(CollectSightRecords(c.rows).has_value()) << c.name;
 }
 
-
 RecordParts Parts(double reading, double distance) {
     return RecordParts{"BM1", "B", reading, distance, "08:11:00", "1", "107"};
 }
@@ -143,15 +143,23 @@ TEST(FormatRecord, ReadsBackAsTheSameSight) {
         std::string text;
         SightRecord sight;
     } cases[] = {
-        {"plain", Parts(1.52341, 25.31), "BM1 B 1.52341 25.310 08:11:00 1 107",
+        {"plain",
+         Parts(1.52341, 25.31),
+         "BM1 B 1.52341 25.310 08:11:00 1 107",
          {"BM1", "B", 152341, 25310}},
         // 2^-6 m and 2^-4 m are exact halves at the last decimal kept.
-        {"finer than the record keeps rounds half away", Parts(0.015625, 0.0625),
-         "BM1 B 0.01563 0.063 08:11:00 1 107", {"BM1", "B", 1563, 63}},
-        {"inverted staff", Parts(-0.25, 3), "BM1 B -0.25000 3.000 08:11:00 1 107",
+        {"finer than the record keeps rounds half away",
+         Parts(0.015625, 0.0625),
+         "BM1 B 0.01563 0.063 08:11:00 1 107",
+         {"BM1", "B", 1563, 63}},
+        {"inverted staff",
+         Parts(-0.25, 3),
+         "BM1 B -0.25000 3.000 08:11:00 1 107",
          {"BM1", "B", -25000, 3000}},
-        {"no time or number", RecordParts{"P7", "F", 2, 10, "", "", "105"},
-         "P7 F 2.00000 10.000 0 0 105", {"P7", "F", 200000, 10000}},
+        {"no time or number",
+         RecordParts{"P7", "F", 2, 10, "", "", "105"},
+         "P7 F 2.00000 10.000 0 0 105",
+         {"P7", "F", 200000, 10000}},
     };
     for (const auto& c : cases) {
         const std::optional<std::string> text = FormatRecord(c.parts);

@@ -12,11 +12,11 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/messages.h"
 #include "db/data_source.h"
 #include "db/install.h"
 #include "db/odbc.h"
 #include "db/report_store.h"
-#include "base/messages.h"
 #include "report/report_entry.h"
 #include "report/report_export_dlg.h"
 #include "report/report_fill.h"

@@ -6,13 +6,13 @@
 
 #include <QApplication>
 #include <QLineEdit>
-#include <QTimer>
 #include <QTest>
+#include <QTimer>
 
+#include "app/tarvel_format_app.h"
 #include "db/data_source.h"
 #include "db/install.h"
 #include "db/table_reader.h"
-#include "app/tarvel_format_app.h"
 #include "levelling/report_command.h"
 #include "report/report_export_dlg.h"
 #include "report/report_page_view.h"
@@ -84,8 +84,8 @@ class GenerateReportTest : public QObject {
         }
 
         const PreparedReport expected =
-            PrepareReport(w_->LineList()->TextRows()->RowCount(), w_->DataList()->TextRows()->Rows(),
-                          GradeSecond, w_->Header());
+            PrepareReport(w_->LineList()->TextRows()->RowCount(),
+                          w_->DataList()->TextRows()->Rows(), GradeSecond, w_->Header());
         QVERIFY(!expected.stop);
         QVERIFY(!expected.rows.observations.empty());
 
@@ -182,9 +182,8 @@ class GenerateReportTest : public QObject {
                 if (dialog == nullptr) return;
                 poll.stop();
                 title = dialog->windowTitle();
-                shownPages = dialog->Viewer()->ShownReport()
-                                 ? dialog->Viewer()->PageView()->pageCount()
-                                 : 0;
+                shownPages =
+                    dialog->Viewer()->ShownReport() ? dialog->Viewer()->PageView()->pageCount() : 0;
                 dialog->close();
             });
             poll.start();

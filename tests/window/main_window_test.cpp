@@ -532,7 +532,7 @@ class MainWindowTest : public QObject {
 
         QCOMPARE(Rows(list).value(0), row);
         QCOMPARE(w_->Session().Records(0), stored);  // an edit never reaches the store
-        QVERIFY(w_->isVisible());                  // Esc ended the edit, not the window
+        QVERIFY(w_->isVisible());                    // Esc ended the edit, not the window
         ClickRow(w_->LineList(), 0);
         QCOMPARE(Rows(list).value(0), QStringLiteral("A B 1.00001 25.30 08:00:00 1"));
     }
