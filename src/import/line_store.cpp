@@ -32,10 +32,6 @@ std::size_t LineStore::RecordCount(std::size_t line) const {
     return line < m_lines.size() ? m_lines[line].records.size() : 0;
 }
 
-std::string_view LineStore::Record(std::size_t line, std::size_t index) const {
-    return Text(m_lines.at(line).records.at(index));
-}
-
 std::vector<std::string_view> LineStore::RecordViews(std::size_t line) const {
     std::vector<std::string_view> views;
     if (line >= m_lines.size()) return views;
@@ -51,8 +47,6 @@ std::vector<std::string> LineStore::Records(std::size_t line) const {
     for (const Span& span : m_lines[line].records) texts.emplace_back(Text(span));
     return texts;
 }
-
-LevellingLine LineStore::Line(std::size_t line) const { return {Name(line), Records(line)}; }
 
 void LineStore::AppendRecord(std::size_t line, std::string_view text) {
     Slot& slot = m_lines.at(line);

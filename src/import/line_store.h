@@ -9,7 +9,7 @@
 
 namespace lorvex {
 
-// A levelling line as the other modules see it.
+// A levelling line as a value: its name and its record texts.
 struct LevellingLine {
     std::string name;  // may be empty; a dual-run half ends in "(R)" or "(L)"
     std::vector<std::string> records;
@@ -37,10 +37,8 @@ class LineStore {
 
     std::size_t RecordCount(std::size_t line) const;
     // Valid until the store is next changed.
-    std::string_view Record(std::size_t line, std::size_t index) const;
     std::vector<std::string_view> RecordViews(std::size_t line) const;
     std::vector<std::string> Records(std::size_t line) const;
-    LevellingLine Line(std::size_t line) const;
 
     // Appends a record text (a copy); readers of other instruments' files
     // append the texts FormatRecord makes.
