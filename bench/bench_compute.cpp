@@ -11,6 +11,7 @@
 #include "levelling/report_command.h"
 #include "levelling/station.h"
 #include "levelling/totals.h"
+#include "session/levelling_session.h"
 
 namespace {
 

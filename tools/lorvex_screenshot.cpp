@@ -28,7 +28,7 @@
 
 #include "app/qt_translations.h"
 #include "db/data_source.h"
-#include "levelling/strings.h"
+#include "base/strings.h"
 #include "report/report_export_dlg.h"
 #include "window/about_dlg.h"
 #include "window/list_view.h"
@@ -147,7 +147,7 @@ int main(int argc, char** argv) {
     if (parser.isSet(fileOption)) window.OnOpenData();
     if (parser.isSet(lineOption)) {
         const int line = parser.value(lineOption).toInt() - 1;
-        if (line < 0 || line >= window.LineList()->rows()->RowCount()) {
+        if (line < 0 || line >= window.LineList()->TextRows()->RowCount()) {
             std::fprintf(stderr, "no line %d\n", line + 1);
             return 2;
         }
@@ -158,7 +158,7 @@ int main(int argc, char** argv) {
         const int first = range.value(0).toInt() - 1;
         const int last = range.value(1, range.value(0)).toInt() - 1;
         auto* list = window.DataList();
-        for (int r = first; r <= last && r < list->rows()->RowCount(); ++r) {
+        for (int r = first; r <= last && r < list->TextRows()->RowCount(); ++r) {
             if (r < 0) continue;
             list->selectionModel()->select(list->model()->index(r, 0),
                                            QItemSelectionModel::Select | QItemSelectionModel::Rows);

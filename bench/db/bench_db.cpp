@@ -23,7 +23,7 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using namespace lorvex;
 
-struct CountingSink final : db::MessageSink {
+struct CountingSink final : MessageSink {
     int shown = 0;
     void Show(const UserMessage& m) override {
         if (++shown <= 3) std::fprintf(stderr, "message: %s\n", m.text.c_str());

@@ -105,8 +105,8 @@ int main(int argc, char** argv) {
         Settle(data);
         click.ms.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
     }
-    if (data->rows()->RowCount() != records) {
-        std::fprintf(stderr, "expected %d rows, got %d\n", records, data->rows()->RowCount());
+    if (data->TextRows()->RowCount() != records) {
+        std::fprintf(stderr, "expected %d rows, got %d\n", records, data->TextRows()->RowCount());
         return 1;
     }
     click.Print("click on the line until the list is painted");
@@ -139,5 +139,5 @@ int main(int argc, char** argv) {
     Settle(data);
     std::printf("delete every other row (%6d rows)          %8.2f ms\n", (records + 1) / 2,
                 static_cast<double>(timer.nsecsElapsed()) / 1e6);
-    return window.Store().RecordCount(0) == static_cast<std::size_t>(records / 2) ? 0 : 1;
+    return window.Session().RecordCount(0) == static_cast<std::size_t>(records / 2) ? 0 : 1;
 }

@@ -29,10 +29,11 @@
 #include "report/report_export_dlg.h"
 #include "report/report_page_view.h"
 #include "report/report_viewer.h"
+#include "session/levelling_session.h"
 
 namespace {
 
-struct PrintingSink final : lorvex::db::MessageSink {
+struct PrintingSink final : lorvex::MessageSink {
     int count = 0;
     void Show(const lorvex::UserMessage& m) override {
         ++count;

@@ -1,8 +1,9 @@
 #include "app/tarvel_format_app.h"
 
 #include "app/single_instance.h"
+#include "base/messages.h"
 #include "db/data_source.h"
-#include "levelling/strings.h"
+#include "base/strings.h"
 #include "report/report_export_dlg.h"
 
 namespace lorvex {

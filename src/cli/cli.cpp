@@ -7,9 +7,6 @@
 #include <sstream>
 
 #include "cli_session.h"
-#include "import/line_selection.h"
-#include "import/measurement_reader.h"
-#include "levelling/number_text.h"
 
 namespace lorvex::cli {
 namespace {
@@ -28,8 +25,8 @@ std::string Dump(const Json& document) {
     return document.dump(2, ' ', false, Json::error_handler_t::replace);
 }
 
-std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string& error) {
-    Options options;
+std::optional<CliOptions> ParseOptions(const std::vector<std::string>& args, std::string& error) {
+    CliOptions options;
     if (args.empty()) {
         error = "no command given";
         return std::nullopt;
@@ -76,9 +73,9 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
 }
 
 // The usage rules of each command: which take a file and a line.
-std::string CheckUsage(const Options& o) {
-    const bool needsFile = o.command == "lines" || o.command == "show" ||
-                           o.command == "compute" || o.command == "report";
+std::string CheckUsage(const CliOptions& o) {
+    const bool needsFile = o.command == "lines" || o.command == "show" || o.command == "compute" ||
+                           o.command == "report";
     const bool needsLine = needsFile && o.command != "lines";
     if (!needsFile && o.command != "dump" && o.command != "install-data") {
         return "unknown command " + o.command;
@@ -96,31 +93,29 @@ std::string CheckUsage(const Options& o) {
     return {};
 }
 
-Json LinesJson(const LineStore& store) {
+Json LinesJson(const LevellingSession& session) {
     Json lines = Json::array();
-    for (std::size_t i = 0; i < store.LineCount(); ++i) {
-        Json records = Json::array();
-        for (std::size_t j = 0; j < store.RecordCount(i); ++j) {
-            records.push_back(std::string(store.Record(i, j)));
-        }
-        lines.push_back(Json{{"name", store.Name(i)}, {"records", std::move(records)}});
+    for (std::size_t i = 0; i < session.LineCount(); ++i) {
+        lines.push_back(Json{{"name", session.LineName(i)}, {"records", session.Records(i)}});
     }
     return lines;
 }
 
 int RunLines(Session& s) {
     if (auto code = s.Import()) return *code;
-    return s.Print(Json{{"lines", LinesJson(s.store())}, {"messages", s.messages()}}, kExitOk);
+    return s.Print(Json{{"lines", LinesJson(s.Levelling())}, {"messages", s.MessagesJson()}},
+                   kExitOk);
 }
 
 int RunShow(Session& s) {
     if (auto code = s.Import()) return *code;
     if (auto code = s.ClickLine()) return *code;
-    return s.Print(Json{{"rows", s.dataRows()},
-                        {"grade", s.grade()},
-                        {"sStationStGo", s.header().sStationStGo},
-                        {"sStationEnGo", s.header().sStationEnGo},
-                        {"messages", s.messages()}},
+    const LevellingSession& shown = s.Levelling();
+    return s.Print(Json{{"rows", shown.DataRows()},
+                        {"grade", shown.Grade()},
+                        {"sStationStGo", shown.Header().sStationStGo},
+                        {"sStationEnGo", shown.Header().sStationEnGo},
+                        {"messages", s.MessagesJson()}},
                    kExitOk);
 }
 
@@ -128,52 +123,56 @@ int RunCompute(Session& s) {
     auto computed = s.ComputeReport();
     if (const int* code = std::get_if<int>(&computed)) return *code;
     Json document = ComputeJson(std::get<ReportRows>(computed));
-    document["messages"] = s.messages();
+    document["messages"] = s.MessagesJson();
     return s.Print(std::move(document), kExitOk);
 }
 
 }  // namespace
 
-Session::Session(const Options& options, std::ostream& out, std::ostream& err)
-    : options_(options), out_(out), err_(err) {
+Session::Session(const CliOptions& options, std::ostream& out, std::ostream& err)
+    : m_options(options), m_out(out), m_err(err) {
     // A new window writes today's local date into the header.
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     if (localtime_r(&now, &local) != nullptr) {
-        SetHeaderDate(header_, local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+        SetHeaderDate(m_session.Header(), local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
     } else {
-        SetHeaderDate(header_, 0, 0, 0);
+        SetHeaderDate(m_session.Header(), 0, 0, 0);
     }
 }
 
 void Session::Show(const UserMessage& message) {
-    messages_.push_back(message.text);
-    err_ << message.text << '\n';
+    m_messages.push_back(message.text);
+    m_err << message.text << '\n';
+}
+
+void Session::Show(const Messages& messages) {
+    for (const UserMessage& message : messages) Show(message);
 }
 
 int Session::Print(Json document, int code) {
-    out_ << Dump(document) << '\n';
+    m_out << Dump(document) << '\n';
     return code;
 }
 
 int Session::UsageError(const std::string& text) {
-    err_ << "lorvex-cli: " << text << '\n' << kUsage;
-    return Print(Json{{"error", text}, {"messages", messages_}}, kExitUsage);
+    m_err << "lorvex-cli: " << text << '\n' << kUsage;
+    return Print(Json{{"error", text}, {"messages", m_messages}}, kExitUsage);
 }
 
 std::optional<int> Session::Import() {
-    const ImportResult result = ImportMeasurementFile(options_.file, store_);
-    if (!result.opened) {
-        const std::string text = "cannot open " + options_.file;
-        err_ << "lorvex-cli: " << text << '\n';
-        return Print(Json{{"error", text}, {"messages", messages_}}, kExitNoAccess);
+    const ImportOutcome outcome = m_session.ImportFile(m_options.file);
+    if (!outcome.opened) {
+        const std::string text = "cannot open " + m_options.file;
+        m_err << "lorvex-cli: " << text << '\n';
+        return Print(Json{{"error", text}, {"messages", m_messages}}, kExitNoAccess);
     }
-    if (result.message) {
-        Show(*result.message);
-        // A read error stops the import (shown with the stop icon); the
-        // 100-line limit only warns.
-        if (result.message->icon == MessageIcon::Stop) {
-            return Print(Json{{"lines", LinesJson(store_)}, {"messages", messages_}},
+    Show(outcome.messages);
+    // A read error stops the import (shown with the stop icon); the
+    // 100-line limit only warns.
+    for (const UserMessage& message : outcome.messages) {
+        if (message.icon == MessageIcon::Stop) {
+            return Print(Json{{"lines", LinesJson(m_session)}, {"messages", m_messages}},
                          kExitNoAccess);
         }
     }
@@ -181,58 +180,46 @@ std::optional<int> Session::Import() {
 }
 
 std::optional<int> Session::ClickLine() {
-    if (store_.LineCount() == 0) {
-        return std::nullopt;  // nothing to click; the report command says so
+    const std::size_t lines = m_session.LineCount();
+    if (lines == 0) return std::nullopt;  // nothing to click; the report command says so
+    if (*m_options.line > static_cast<long long>(lines)) {
+        return UsageError("line " + std::to_string(*m_options.line) + " is beyond the last line (" +
+                          std::to_string(lines) + ")");
     }
-    if (*options_.line > static_cast<long long>(store_.LineCount())) {
-        return UsageError("line " + std::to_string(*options_.line) + " is beyond the last line (" +
-                          std::to_string(store_.LineCount()) + ")");
-    }
-    const auto row = static_cast<std::size_t>(*options_.line - 1);
-    const auto records = store_.RecordViews(row);
-    LineSelection selection =
-        ShowLine(records, grade_, header_.sStationStGo, header_.sStationEnGo);
-    dataRows_ = std::move(selection.rows);
-    if (selection.message) Show(*selection.message);
-    if (selection.outcome == LineSelection::Outcome::Detected) {
-        grade_ = selection.grade;
-        header_.sStationStGo = selection.stationStGo;
-        header_.sStationEnGo = selection.stationEnGo;
-    }
+    Show(m_session.ClickLine(static_cast<int>(*m_options.line - 1)));
     return std::nullopt;
 }
 
 std::optional<int> Session::ApplyHeaderFile() {
-    if (!options_.headerFile) return std::nullopt;
-    std::ifstream in(*options_.headerFile, std::ios::binary);
+    if (!m_options.headerFile) return std::nullopt;
+    const std::string& path = *m_options.headerFile;
+    std::ifstream in(path, std::ios::binary);
     if (!in) {
-        const std::string text = "cannot open " + *options_.headerFile;
-        err_ << "lorvex-cli: " << text << '\n';
-        return Print(Json{{"error", text}, {"messages", messages_}}, kExitNoAccess);
+        const std::string text = "cannot open " + path;
+        m_err << "lorvex-cli: " << text << '\n';
+        return Print(Json{{"error", text}, {"messages", m_messages}}, kExitNoAccess);
     }
     Json given;
     try {
         given = Json::parse(in);
     } catch (const Json::exception& e) {
-        return UsageError(*options_.headerFile + ": " + e.what());
+        return UsageError(path + ": " + e.what());
     }
-    if (!given.is_object()) return UsageError(*options_.headerFile + ": not a JSON object");
+    if (!given.is_object()) return UsageError(path + ": not a JSON object");
+    ReportHeader& header = m_session.Header();
     for (const auto& [key, value] : given.items()) {
         const auto field = std::find_if(kReportHeaderFields.begin(), kReportHeaderFields.end(),
                                         [&name = key](const auto& f) { return name == f.name; });
         if (field == kReportHeaderFields.end()) {
-            return UsageError(*options_.headerFile + ": unknown header field " + key);
+            return UsageError(path + ": unknown header field " + key);
         }
-        if (!value.is_string()) {
-            return UsageError(*options_.headerFile + ": " + key + " must be a string");
-        }
-        header_.*(field->member) = value.get<std::string>();
+        if (!value.is_string()) return UsageError(path + ": " + key + " must be a string");
+        header.*(field->member) = value.get<std::string>();
     }
     // Typed hours and minutes go through the range rule of the time edits.
-    for (const TimeField f : {TimeField::HourStart, TimeField::MinuteStart, TimeField::HourEnd,
-                              TimeField::MinuteEnd}) {
-        std::string& text = header_.*TimeFieldMember(f);
-        text = CheckTimeField(f, text);
+    for (const TimeField f :
+         {TimeField::HourStart, TimeField::MinuteStart, TimeField::HourEnd, TimeField::MinuteEnd}) {
+        m_session.CheckTimeField(f);
     }
     return std::nullopt;
 }
@@ -241,10 +228,10 @@ std::variant<int, ReportRows> Session::ComputeReport() {
     if (auto code = Import()) return *code;
     if (auto code = ClickLine()) return *code;
     if (auto code = ApplyHeaderFile()) return *code;
-    PreparedReport prepared = PrepareReport(store_.LineCount(), dataRows_, grade_, header_);
+    PreparedReport prepared = m_session.PrepareReport();
     if (prepared.stop) {
         Show(*prepared.stop);
-        return Print(Json{{"grade", grade_}, {"messages", messages_}}, kExitStopped);
+        return Print(Json{{"grade", m_session.Grade()}, {"messages", m_messages}}, kExitStopped);
     }
     return std::move(prepared.rows);
 }
@@ -287,7 +274,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     std::string error;
     const auto options = ParseOptions(args, error);
     if (!options || !(error = CheckUsage(*options)).empty()) {
-        Session session(options.value_or(Options{}), out, err);
+        Session session(options.value_or(CliOptions{}), out, err);
         return session.UsageError(error);
     }
     Session session(*options, out, err);

@@ -42,7 +42,7 @@ int RunReport(Session& s) {
         s.Show(MessageFromId(IDS_DSN_FAILED, MessageIcon::Error));
         std::cerr << "lorvex-cli: " << error << '\n';
         document["error"] = error;
-        document["messages"] = s.messages();
+        document["messages"] = s.MessagesJson();
         return s.Print(std::move(document), kExitNoAccess);
     }
     SessionSink sink(s);
@@ -50,20 +50,20 @@ int RunReport(Session& s) {
     // shows this run's report and not another program's written meanwhile.
     std::optional<db::ReportLock> lock = db::ReportLock::Acquire(sink);
     if (!lock) {
-        document["messages"] = s.messages();
+        document["messages"] = s.MessagesJson();
         return s.Print(std::move(document), kExitNoAccess);
     }
     const db::WriteOutcome outcome = db::WriteReportTables(*rows, sink);
     if (outcome != db::WriteOutcome::Written) {
-        document["messages"] = s.messages();
+        document["messages"] = s.MessagesJson();
         return s.Print(std::move(document), kExitNoAccess);
     }
     int code = kExitOk;
-    if (s.options().pdf) {
-        code = WriteReportPdf(s, rows->grade, *s.options().pdf);
+    if (s.Options().pdf) {
+        code = WriteReportPdf(s, rows->grade, *s.Options().pdf);
     }
     lock->Release();
-    document["messages"] = s.messages();
+    document["messages"] = s.MessagesJson();
     return s.Print(std::move(document), code);
 }
 
@@ -71,32 +71,33 @@ int RunDump(Session& s) {
     SessionSink sink(s);
     // The three tables of one report, not parts of two.
     const std::optional<db::ReportLock> lock = db::ReportLock::Acquire(sink);
-    if (!lock) return s.Print(Json{{"messages", s.messages()}}, kExitNoAccess);
+    if (!lock) return s.Print(Json{{"messages", s.MessagesJson()}}, kExitNoAccess);
     Json document = Json::object();
     for (const char* table : {"Info_tbl", "Result_tbl", "Observation_tbl"}) {
         try {
             document[table] = TableJson(db::ReadTable(db::kDataSourceName, table));
         } catch (const db::DbError& e) {
             s.Show(UserMessage{e.what(), MessageIcon::Warning});
-            return s.Print(Json{{"error", e.what()}, {"messages", s.messages()}}, kExitNoAccess);
+            return s.Print(Json{{"error", e.what()}, {"messages", s.MessagesJson()}},
+                           kExitNoAccess);
         }
     }
-    document["messages"] = s.messages();
+    document["messages"] = s.MessagesJson();
     return s.Print(std::move(document), kExitOk);
 }
 
 int RunInstallData(Session& s) {
     try {
         const std::filesystem::path resources = db::ResourcesDir();
-        const std::vector<std::string> done = db::InstallData(resources, s.options().force);
+        const std::vector<std::string> done = db::InstallData(resources, s.Options().force);
         return s.Print(Json{{"installed", db::GetDataFolder().string()},
                             {"resources", resources.string()},
                             {"done", done},
-                            {"messages", s.messages()}},
+                            {"messages", s.MessagesJson()}},
                        kExitOk);
     } catch (const std::exception& e) {
         std::cerr << "lorvex-cli: " << e.what() << '\n';
-        return s.Print(Json{{"error", e.what()}, {"messages", s.messages()}}, kExitNoAccess);
+        return s.Print(Json{{"error", e.what()}, {"messages", s.MessagesJson()}}, kExitNoAccess);
     }
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-// What the CLI commands share: parsed arguments, the state of a new main
-// window, the messages shown so far, and the JSON helpers.
+// What the CLI commands share: parsed arguments, a levelling session as a new
+// main window starts it, the messages shown so far, and the JSON helpers.
 
 #include <iosfwd>
 #include <optional>
@@ -11,19 +11,18 @@
 
 #include <nlohmann/json.hpp>
 
+#include "base/grade.h"
+#include "base/messages.h"
 #include "cli.h"
-#include "db/report_store.h"
-#include "import/line_store.h"
-#include "levelling/grade.h"
 #include "levelling/report_command.h"
 #include "levelling/report_header.h"
-#include "levelling/strings.h"
+#include "session/levelling_session.h"
 
 namespace lorvex::cli {
 
 using Json = nlohmann::ordered_json;
 
-struct Options {
+struct CliOptions {
     std::string command;
     std::string file;
     std::optional<long long> line;  // 1-based row of the line list
@@ -32,26 +31,25 @@ struct Options {
     bool force = false;
 };
 
-// A new main window as the CLI drives it: today's date in the header, no
-// grade, no lines; messages collected in order and echoed to stderr.
+// One command's run: a levelling session as a new main window holds it
+// (today's date in the header, no grade, no lines), driven as the window's
+// commands would drive it; messages collected in order and echoed to stderr.
 class Session {
-public:
-    Session(const Options& options, std::ostream& out, std::ostream& err);
+  public:
+    Session(const CliOptions& options, std::ostream& out, std::ostream& err);
 
-    const Options& options() const { return options_; }
-    LineStore& store() { return store_; }
-    LevellingGrade grade() const { return grade_; }
-    ReportHeader& header() { return header_; }
-    const std::vector<std::string>& dataRows() const { return dataRows_; }
+    const CliOptions& Options() const { return m_options; }
+    const LevellingSession& Levelling() const { return m_session; }
 
     void Show(const UserMessage& message);
-    Json& messages() { return messages_; }
+    void Show(const Messages& messages);
+    Json& MessagesJson() { return m_messages; }
 
-    // Imports options().file. Returns an exit code when the command must end
+    // Imports Options().file. Returns an exit code when the command must end
     // here (file cannot be opened or read), having printed the JSON.
     std::optional<int> Import();
 
-    // Clicks row options().line of the line list, as the window does.
+    // Clicks row Options().line of the line list, as the window does.
     // Returns an exit code on a usage error (line beyond the last line).
     std::optional<int> ClickLine();
 
@@ -67,25 +65,22 @@ public:
     int Print(Json document, int code);
     int UsageError(const std::string& text);
 
-private:
-    Options options_;
-    std::ostream& out_;
-    std::ostream& err_;
-    LineStore store_;
-    LevellingGrade grade_ = GradeNone;
-    ReportHeader header_;
-    std::vector<std::string> dataRows_;
-    Json messages_ = Json::array();
+  private:
+    CliOptions m_options;
+    std::ostream& m_out;
+    std::ostream& m_err;
+    LevellingSession m_session;
+    Json m_messages = Json::array();
 };
 
 // The database layer's and the report's messages, into the session in order.
-class SessionSink final : public db::MessageSink {
-public:
-    explicit SessionSink(Session& session) : session_(session) {}
-    void Show(const UserMessage& message) override { session_.Show(message); }
+class SessionSink final : public MessageSink {
+  public:
+    explicit SessionSink(Session& session) : m_session(session) {}
+    void Show(const UserMessage& message) override { m_session.Show(message); }
 
-private:
-    Session& session_;
+  private:
+    Session& m_session;
 };
 
 Json HeaderJson(const ReportHeader& header);

@@ -12,9 +12,11 @@
 
 #include "db/file_lock.h"
 
-namespace lorvex::db {
-
+namespace lorvex {
 class MessageSink;
+}
+
+namespace lorvex::db {
 
 class ReportLock {
   public:

@@ -3,19 +3,12 @@
 // Writing a report's rows into the three tables: the header row, the totals
 // row and one row per station, replacing the previous report.
 
+#include "base/messages.h"
 #include "levelling/report_command.h"
 #include "levelling/report_header.h"
-#include "levelling/strings.h"
 #include "levelling/totals.h"
 
 namespace lorvex::db {
-
-// Where the database messages go; the window shows boxes, the CLI prints.
-class MessageSink {
-  public:
-    virtual ~MessageSink() = default;
-    virtual void Show(const lorvex::UserMessage& m) = 0;
-};
 
 enum class WriteOutcome {
     Written,

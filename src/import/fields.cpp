@@ -27,17 +27,17 @@ std::string_view SplitterInput(std::string_view text) {
     return text;
 }
 
-// Calls emit(piece) for each field; stops early when emit returns false.
+// Calls emit(piece) for each field.
 template <typename Emit>
 void ForEachField(std::string_view text, std::string_view separator, Emit emit) {
     std::size_t sep = text.find(separator);
     if (sep == std::string_view::npos) return;  // no separator: no fields at all
     // The first piece is taken as it is (it cannot be empty after the
     // leading white space went, unless the separator is not white space).
-    if (!emit(text.substr(0, sep))) return;
+    emit(text.substr(0, sep));
     std::size_t pos = sep + separator.size();
     while ((sep = text.find(separator, pos)) != std::string_view::npos) {
-        if (sep > pos && !emit(text.substr(pos, sep - pos))) return;
+        if (sep > pos) emit(text.substr(pos, sep - pos));
         pos = sep + separator.size();
     }
     if (pos < text.size()) emit(text.substr(pos));
@@ -45,45 +45,13 @@ void ForEachField(std::string_view text, std::string_view separator, Emit emit) 
 
 }  // namespace
 
-void SplitFields(std::string_view text, std::vector<std::string>& fields,
+void SplitFields(std::string_view text, std::vector<std::string_view>& fields,
                  std::string_view separator) {
     if (text.empty()) return;
     text = SplitterInput(text);
     fields.clear();
     if (separator.empty()) return;
-    ForEachField(text, separator, [&fields](std::string_view piece) {
-        fields.emplace_back(piece);
-        return true;
-    });
-}
-
-void SplitFieldViews(std::string_view text, std::vector<std::string_view>& fields) {
-    fields.clear();
-    ForEachField(SplitterInput(text), " ", [&fields](std::string_view piece) {
-        fields.push_back(piece);
-        return true;
-    });
-}
-
-std::size_t CountFields(std::string_view text, std::size_t limit) {
-    std::size_t count = 0;
-    if (limit == 0) return 0;
-    ForEachField(SplitterInput(text), " ",
-                 [&count, limit](std::string_view) { return ++count < limit; });
-    return count;
-}
-
-std::string_view FieldView(std::string_view text, std::size_t index) {
-    std::string_view found;
-    std::size_t i = 0;
-    ForEachField(SplitterInput(text), " ", [&](std::string_view piece) {
-        if (i++ == index) {
-            found = piece;
-            return false;
-        }
-        return true;
-    });
-    return found;
+    ForEachField(text, separator, [&fields](std::string_view piece) { fields.push_back(piece); });
 }
 
 }  // namespace lorvex

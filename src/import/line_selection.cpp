@@ -1,28 +1,16 @@
 #include "import/line_selection.h"
 
 #include "import/fields.h"
+#include "import/record_format.h"
 
 namespace lorvex {
 namespace {
-
-// Method codes the level writes for the order of levelling observed.
-constexpr std::string_view kCodeSecond = "107";
-constexpr std::string_view kCodeThird = "105";
-constexpr std::string_view kCodeFourth = "106";
-
-constexpr std::size_t kPointField = 0;
-constexpr std::size_t kCodeField = 6;
 
 std::string_view FieldOrEmpty(const std::vector<std::string_view>& fields, std::size_t i) {
     return i < fields.size() ? fields[i] : std::string_view();
 }
 
 }  // namespace
-
-std::string CutAtLastSpace(std::string_view record) {
-    const std::size_t space = record.rfind(' ');
-    return std::string(space == std::string_view::npos ? record : record.substr(0, space));
-}
 
 LineSelection ShowLine(std::span<const std::string_view> records, LevellingGrade grade,
                        std::string stationStGo, std::string stationEnGo) {
@@ -35,11 +23,12 @@ LineSelection ShowLine(std::span<const std::string_view> records, LevellingGrade
     std::vector<std::string_view> fields;
     s.rows.reserve(records.size());
     for (const std::string_view record : records) {
-        SplitFieldViews(TrimBlanks(record), fields);
-        const std::string_view point = FieldOrEmpty(fields, kPointField);
-        if (point.find("PtID") == std::string_view::npos) {
+        fields.clear();  // a blank record has no fields, not the last record's
+        SplitFields(TrimBlanks(record), fields);
+        const std::string_view point = FieldOrEmpty(fields, kPointIdField);
+        if (!HasColumnHeaderMark(point)) {
             s.points.emplace_back(point);
-            s.codes.emplace_back(FieldOrEmpty(fields, kCodeField));
+            s.codes.emplace_back(FieldOrEmpty(fields, kMethodCodeField));
         }
         s.rows.push_back(CutAtLastSpace(record));
     }
@@ -52,13 +41,8 @@ LineSelection ShowLine(std::span<const std::string_view> records, LevellingGrade
     if (n < 4) {
         // Too few sights for a station pattern: the level's method code
         // says which order was observed. The end points are left alone.
-        const std::string_view code = n > 0 ? std::string_view(c[0]) : std::string_view();
-        if (code == kCodeSecond)
-            s.grade = GradeSecond;
-        else if (code == kCodeThird)
-            s.grade = GradeThird;
-        else if (code == kCodeFourth)
-            s.grade = GradeFourth;
+        const LevellingGrade coded = GradeOfMethodCode(n > 0 ? c[0] : std::string());
+        if (coded != GradeNone) s.grade = coded;
         return s;
     }
 
@@ -73,7 +57,7 @@ LineSelection ShowLine(std::span<const std::string_view> records, LevellingGrade
         if (n >= 6 && p[2] == p[5])
             detected = GradeSecond;
         else
-            detected = c[3] == kCodeSecond ? GradeSecond : GradeThird;
+            detected = c[3] == kMethodCodeSecond ? GradeSecond : GradeThird;
     } else {
         s.outcome = LineSelection::Outcome::Unsupported;
         s.message = MessageFromId(IDS_FORMAT_UNSUPPORTED, MessageIcon::Warning);

@@ -6,14 +6,10 @@
 #include <string_view>
 #include <vector>
 
-#include "levelling/grade.h"
-#include "levelling/strings.h"
+#include "base/grade.h"
+#include "base/messages.h"
 
 namespace lorvex {
-
-// The text a data-list row shows for a record: up to, not including, its
-// last space (the method code is cut off). A text without a space is kept.
-std::string CutAtLastSpace(std::string_view record);
 
 // What a click on a line does to the window's state.
 struct LineSelection {

@@ -2,13 +2,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace lorvex {
 
-// A levelling line as the other modules see it.
+// A levelling line as a value: its name and its record texts.
 struct LevellingLine {
     std::string name;  // may be empty; a dual-run half ends in "(R)" or "(L)"
     std::vector<std::string> records;
@@ -26,8 +27,8 @@ class LineStore {
     static constexpr std::size_t kMaxLines = 100;
 
     void Clear();
-    std::size_t LineCount() const { return lines_.size(); }
-    bool Full() const { return lines_.size() >= kMaxLines; }
+    std::size_t LineCount() const { return m_lines.size(); }
+    bool Full() const { return m_lines.size() >= kMaxLines; }
 
     // Appends a line; returns its index. The store must not be Full().
     std::size_t AppendLine(std::string name);
@@ -36,20 +37,22 @@ class LineStore {
 
     std::size_t RecordCount(std::size_t line) const;
     // Valid until the store is next changed.
-    std::string_view Record(std::size_t line, std::size_t index) const;
     std::vector<std::string_view> RecordViews(std::size_t line) const;
     std::vector<std::string> Records(std::size_t line) const;
-    LevellingLine Line(std::size_t line) const;
 
+    // Appends a record text (a copy); readers of other instruments' files
+    // append the texts FormatRecord makes.
     void AppendRecord(std::size_t line, std::string_view text);
-    void ReplaceRecords(std::size_t line, const std::vector<std::string>& records);
-    void RemoveRecord(std::size_t line, std::size_t index);
+    // Removes the records at the given indexes (ascending, distinct) in one
+    // pass. Throws std::out_of_range, removing nothing, when an index is not
+    // a record of the line or the indexes are out of order.
+    void RemoveRecords(std::size_t line, std::span<const std::size_t> ascendingIndexes);
 
     // For the reader: the pool takes the decoded file text (moved in when the
     // pool is empty), and records are appended as spans of it without
     // copying. Returns the pool offset at which the text begins.
     std::size_t AdoptText(std::string text);
-    std::string_view PoolText() const { return pool_; }
+    std::string_view PoolText() const { return m_pool; }
     void AppendRecordSpan(std::size_t line, std::size_t offset, std::size_t length);
 
     // Low-level access for passes that move records between lines.
@@ -60,7 +63,7 @@ class LineStore {
     std::vector<Span>& Spans(std::size_t line);
     const std::vector<Span>& Spans(std::size_t line) const;
     std::string_view Text(Span span) const {
-        return std::string_view(pool_).substr(span.offset, span.length);
+        return std::string_view(m_pool).substr(span.offset, span.length);
     }
 
   private:
@@ -68,8 +71,8 @@ class LineStore {
         std::string name;
         std::vector<Span> records;
     };
-    std::string pool_;
-    std::vector<Slot> lines_;
+    std::string m_pool;
+    std::vector<Slot> m_lines;
 };
 
 }  // namespace lorvex

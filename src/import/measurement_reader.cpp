@@ -7,15 +7,11 @@
 #include <utility>
 #include <vector>
 
-#include "import/fields.h"
+#include "import/record_format.h"
 #include "import/text_decode.h"
 
 namespace lorvex {
 namespace {
-
-// A level's record has exactly seven space-separated fields: point, sight
-// code, reading, distance, two unused, method code.
-constexpr std::size_t kRecordFields = 7;
 
 // A dual-run line interleaves two runs a station (four sights) at a time.
 // The reader only trusts the pattern on enough records: two whole stations
@@ -25,57 +21,12 @@ constexpr std::size_t kDualRunMinClosedByLineStart = 8;
 constexpr std::size_t kDualRunMinAtEndOfFile = 5;
 constexpr std::size_t kStationSights = 4;
 
-enum class LineKind { Ignored, LineStart, Record };
-
-struct Classified {
-    LineKind kind = LineKind::Ignored;
-    std::string_view trimmed;
-};
-
-// Field count of a trimmed, non-empty line: the runs of non-space characters,
-// or none at all when there is no space. Written as one flat loop so that the
-// compiler can vectorise it; this is the reader's hot path.
-std::size_t CountTrimmedFields(std::string_view t) {
-    const auto* p = reinterpret_cast<const unsigned char*>(t.data());
-    std::size_t runs = 1;  // a trimmed line starts with a non-space
-    for (std::size_t i = 1; i < t.size(); ++i)
-        runs += static_cast<std::size_t>((p[i] != ' ') & (p[i - 1] == ' '));
-    return runs == 1 ? 0 : runs;  // one run means no space at all: no fields
-}
-
-Classified Classify(std::string_view line) {
-    Classified c;
-    c.trimmed = TrimBlanks(line);
-    if (c.trimmed.empty()) return c;
-    if (CountTrimmedFields(c.trimmed) != kRecordFields) return c;
-    if (c.trimmed.find("PtID") != std::string_view::npos) return c;  // column headers
-    c.kind = c.trimmed.find('@') != std::string_view::npos ? LineKind::LineStart : LineKind::Record;
-    return c;
-}
-
-// The name a line-start record gives its line: what follows the first "@"
-// up to the first space of the line; empty when that space comes first.
-std::string LineStartName(std::string_view trimmed) {
-    const std::size_t at = trimmed.find('@');
-    const std::size_t space = trimmed.find(' ');
-    if (at == std::string_view::npos || space < at) return {};
-    return std::string(trimmed.substr(at + 1, space - at - 1));
-}
-
-std::string_view FirstField(std::string_view record) { return record.substr(0, record.find(' ')); }
-
-// Field 7 of a stored record (trimmed, seven fields): the text after its last
-// space.
-std::string_view MethodCode(std::string_view record) {
-    const std::size_t space = record.rfind(' ');
-    return space == std::string_view::npos ? std::string_view() : record.substr(space + 1);
-}
-
 bool IsDualRun(const LineStore& store, const std::vector<LineStore::Span>& spans,
                std::size_t threshold) {
     if (spans.size() < threshold || spans.size() < 5) return false;
-    const std::string_view first = FirstField(store.Text(spans[0]));
-    return FirstField(store.Text(spans[3])) == first && FirstField(store.Text(spans[4])) == first;
+    const std::string_view first = RecordPointId(store.Text(spans[0]));
+    return RecordPointId(store.Text(spans[3])) == first &&
+           RecordPointId(store.Text(spans[4])) == first;
 }
 
 // Ends the current line. A dual-run line keeps its slot as "N(R)" with the
@@ -113,13 +64,13 @@ void RegroupByMethodCode(LineStore& store) {
     for (std::size_t i = 0; i < store.LineCount(); ++i) {
         std::vector<LineStore::Span>& spans = store.Spans(i);
         if (spans.empty()) continue;
-        const std::string_view key = MethodCode(store.Text(spans[0]));
+        const std::string_view key = RecordMethodCode(store.Text(spans[0]));
         latestLineWithCode[key] = i;
 
         // Compacts the records that stay towards the front in the same pass.
         std::size_t kept = 1;
         for (std::size_t j = 1; j < spans.size(); ++j) {
-            const std::string_view code = MethodCode(store.Text(spans[j]));
+            const std::string_view code = RecordMethodCode(store.Text(spans[j]));
             const auto it = code == key ? latestLineWithCode.end() : latestLineWithCode.find(code);
             if (it == latestLineWithCode.end())
                 spans[kept++] = spans[j];
@@ -156,10 +107,10 @@ ImportResult BuildStore(std::string bytes, bool readFailed, std::string_view dis
         const void* nl = std::memchr(text.data() + pos, '\n', text.size() - pos);
         const std::size_t end =
             nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - text.data()) : text.size();
-        const Classified c = Classify(text.substr(pos, end - pos));
+        const ClassifiedLine c = ClassifyLine(text.substr(pos, end - pos));
         pos = end + 1;
 
-        if (c.kind == LineKind::Record) {
+        if (c.kind == TextLineKind::Record) {
             if (!haveCurrent) {
                 // Records ahead of the first line-start record form a line of
                 // their own, without a name, rather than being lost.
@@ -169,7 +120,7 @@ ImportResult BuildStore(std::string bytes, bool readFailed, std::string_view dis
             store.AppendRecordSpan(current,
                                    static_cast<std::size_t>(c.trimmed.data() - text.data()),
                                    c.trimmed.size());
-        } else if (c.kind == LineKind::LineStart) {
+        } else if (c.kind == TextLineKind::LineStart) {
             if (haveCurrent && !CloseLine(store, current, kDualRunMinClosedByLineStart)) {
                 stopped = true;
                 break;
@@ -197,38 +148,38 @@ ImportResult BuildStore(std::string bytes, bool readFailed, std::string_view dis
 
 class MemorySource final : public ByteSource {
   public:
-    explicit MemorySource(std::string_view bytes) : bytes_(bytes) {}
+    explicit MemorySource(std::string_view bytes) : m_bytes(bytes) {}
     std::optional<std::size_t> Read(char* buffer, std::size_t size) override {
-        const std::size_t n = std::min(size, bytes_.size());
-        std::memcpy(buffer, bytes_.data(), n);
-        bytes_.remove_prefix(n);
+        const std::size_t n = std::min(size, m_bytes.size());
+        std::memcpy(buffer, m_bytes.data(), n);
+        m_bytes.remove_prefix(n);
         return n;
     }
-    std::optional<std::size_t> SizeHint() const override { return bytes_.size(); }
+    std::optional<std::size_t> SizeHint() const override { return m_bytes.size(); }
 
   private:
-    std::string_view bytes_;
+    std::string_view m_bytes;
 };
 
 class FileSource final : public ByteSource {
   public:
     explicit FileSource(const std::filesystem::path& path)
-        : stream_(path, std::ios::in | std::ios::binary) {
+        : m_stream(path, std::ios::in | std::ios::binary) {
         std::error_code ec;
         const auto size = std::filesystem::file_size(path, ec);
-        if (!ec) size_ = static_cast<std::size_t>(size);
+        if (!ec) m_size = static_cast<std::size_t>(size);
     }
-    bool IsOpen() const { return stream_.is_open(); }
+    bool IsOpen() const { return m_stream.is_open(); }
     std::optional<std::size_t> Read(char* buffer, std::size_t size) override {
-        stream_.read(buffer, static_cast<std::streamsize>(size));
-        if (stream_.bad()) return std::nullopt;
-        return static_cast<std::size_t>(stream_.gcount());
+        m_stream.read(buffer, static_cast<std::streamsize>(size));
+        if (m_stream.bad()) return std::nullopt;
+        return static_cast<std::size_t>(m_stream.gcount());
     }
-    std::optional<std::size_t> SizeHint() const override { return size_; }
+    std::optional<std::size_t> SizeHint() const override { return m_size; }
 
   private:
-    std::ifstream stream_;
-    std::optional<std::size_t> size_;
+    std::ifstream m_stream;
+    std::optional<std::size_t> m_size;
 };
 
 std::string DisplayPath(const std::filesystem::path& path) {

@@ -6,21 +6,11 @@
 #include <string>
 #include <string_view>
 
+#include "base/byte_source.h"
+#include "base/messages.h"
 #include "import/line_store.h"
-#include "levelling/strings.h"
 
 namespace lorvex {
-
-// Where the reader gets its bytes: Read fills up to size bytes and returns
-// how many (0 at the end), or nullopt on a read error.
-class ByteSource {
-  public:
-    virtual ~ByteSource() = default;
-    virtual std::optional<std::size_t> Read(char* buffer, std::size_t size) = 0;
-    // The number of bytes expected, if known, so the reader can size its
-    // buffer once instead of growing it.
-    virtual std::optional<std::size_t> SizeHint() const { return std::nullopt; }
-};
 
 struct ImportResult {
     bool opened = true;                  // false: the file could not be opened; store untouched

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "levelling/grade.h"
+#include "base/grade.h"
 
 namespace lorvex {
 

@@ -20,7 +20,7 @@
 #include <string_view>
 #include <vector>
 
-#include "levelling/grade.h"
+#include "base/grade.h"
 #include "levelling/limits.h"
 #include "levelling/station.h"
 

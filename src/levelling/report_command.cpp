@@ -1,9 +1,7 @@
 #include "levelling/report_command.h"
 
-#include <string_view>
 #include <utility>
 
-#include "import/fields.h"
 #include "levelling/number_text.h"
 
 namespace lorvex {
@@ -39,31 +37,6 @@ PreparedReport Stop(UserMessage message) {
 
 }  // namespace
 
-std::optional<std::vector<SightRecord>> CollectSightRecords(std::span<const std::string> rows) {
-    std::vector<SightRecord> records;
-    records.reserve(rows.size());
-    std::vector<std::string_view> fields;
-    for (const std::string& row : rows) {
-        const std::string_view text = TrimBlanks(row);
-        if (text.empty()) continue;
-        SplitFieldViews(text, fields);
-        if (fields.empty()) return std::nullopt;
-        // Column-header lines of the level's file ("PtID Code ...") are not
-        // records. The test comes after the split, so a lone "PtID" with no
-        // space in it is a malformed row, not a header.
-        if (fields[0].find("PtID") != std::string_view::npos) continue;
-        if (fields.size() < 4) return std::nullopt;
-
-        SightRecord& record = records.emplace_back();
-        record.PointId.assign(fields[0]);
-        record.SightCode.assign(fields[1]);
-        // Metres to 10^-5 m (reading) and to millimetres (distance).
-        record.Reading = RoundToInt(ParseDouble(fields[2]) * 100000.0);
-        record.Distance = RoundToInt(ParseDouble(fields[3]) * 1000.0);
-    }
-    return records;
-}
-
 bool CheckStationPattern(std::span<const SightRecord> records, LevellingGrade grade) {
     if (!IsKnownGrade(grade)) return true;
     // Only every second station is tested, starting with the first.
@@ -74,15 +47,8 @@ bool CheckStationPattern(std::span<const SightRecord> records, LevellingGrade gr
     return true;
 }
 
-PreparedReport PrepareReport(std::size_t lineCount, std::span<const std::string> dataRows,
-                             LevellingGrade grade, const ReportHeader& header) {
-    if (lineCount == 0) return Stop(MessageFromId(IDS_NO_LINES));
-    if (dataRows.empty()) return Stop(MessageFromId(IDS_NO_RECORDS));
-
-    std::optional<std::vector<SightRecord>> collected = CollectSightRecords(dataRows);
-    if (!collected) return Stop(MessageFromId(IDS_INVALID_ARGUMENT, MessageIcon::Stop));
-    const std::vector<SightRecord>& records = *collected;
-
+PreparedReport ComputeReport(std::span<const SightRecord> records, LevellingGrade grade,
+                             const ReportHeader& header) {
     if (records.size() % kRecordsPerStation != 0 || !CheckStationPattern(records, grade)) {
         return Stop(MessageFromId(IDS_BAD_STATIONS));
     }

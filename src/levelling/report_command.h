@@ -1,27 +1,20 @@
 #pragma once
 
-// The checks and the computation of the report command, from the data-list
-// rows to the rows of the three tables. Front ends (window, lorvex-cli) show
-// the messages and write the rows; nothing here touches a database or widget.
+// The station checks and the computation of the report command, from a
+// line's sight records to the rows of the three tables. Front ends show the
+// messages and write the rows; nothing here touches a database or widget.
 
-#include <cstddef>
 #include <optional>
 #include <span>
-#include <string>
 #include <vector>
 
-#include "levelling/grade.h"
+#include "base/grade.h"
+#include "base/messages.h"
 #include "levelling/report_header.h"
 #include "levelling/station.h"
-#include "levelling/strings.h"
 #include "levelling/totals.h"
 
 namespace lorvex {
-
-// Turns the data-list rows into sight records: blank rows and rows whose
-// first field contains "PtID" are skipped. A non-blank row that splits into
-// no fields, or into fewer than four, is an invalid argument: nullopt.
-std::optional<std::vector<SightRecord>> CollectSightRecords(std::span<const std::string> rows);
 
 // The point-ID pattern of the grade, tested on stations 1, 3, 5, ... only:
 // second and third order 1=4 and 2=3, fourth order 1=2 and 3=4, any other
@@ -44,10 +37,10 @@ struct PreparedReport {
     ReportRows rows;
 };
 
-// Steps 2 to 8 of the report command: lineCount is the number of rows of the
-// line list, dataRows the texts of the data list, grade and header as pulled
-// from the window.
-PreparedReport PrepareReport(std::size_t lineCount, std::span<const std::string> dataRows,
-                             LevellingGrade grade, const ReportHeader& header);
+// Checks that the records form whole stations in the grade's order (else
+// the stop is "数据中有非线路测量的数据或测站数据不完整，请检查！"), then
+// computes every station, the line totals and the rows.
+PreparedReport ComputeReport(std::span<const SightRecord> records, LevellingGrade grade,
+                             const ReportHeader& header);
 
 }  // namespace lorvex

@@ -4,14 +4,14 @@
 #include <span>
 #include <string>
 
-#include "levelling/grade.h"
+#include "base/grade.h"
 
 namespace lorvex {
 
 // One record of a line as the station computation uses it.
 struct SightRecord {
-    std::string PointId;    // staff position, exactly as in the record
-    std::string SightCode;  // exactly "B" marks a back sight; anything else is a fore sight
+    std::string PointId;        // staff position, exactly as in the record
+    std::string SightCode;      // exactly "B" marks a back sight; anything else is a fore sight
     std::int32_t Reading = 0;   // staff reading in 10^-5 m
     std::int32_t Distance = 0;  // sight distance in mm
 

@@ -42,12 +42,6 @@ LineTotals LineTotalsSum::Totals(LevellingGrade grade) const {
     return totals;
 }
 
-LineTotals ComputeLineTotals(std::span<const StationResult> stations, LevellingGrade grade) {
-    LineTotalsSum sum;
-    for (const StationResult& s : stations) sum.Add(s);
-    return sum.Totals(grade);
-}
-
 ResultRow MakeResultRow(const ReportHeader& header, const LineTotals& totals) {
     ResultRow row;
     // The line is one section labelled by its forward run; both distance
@@ -60,48 +54,19 @@ ResultRow MakeResultRow(const ReportHeader& header, const LineTotals& totals) {
     return row;
 }
 
-namespace {
-
-template <typename Station>
-ObservationRow MakeRow(Station&& s, int stationNumber) {
-    // Each member is taken (copied or moved) exactly once.
-    return ObservationRow{
-        .sStation = FormatInt(stationNumber),
-        .sDis_Back = std::forward<Station>(s).sDis_Back,
-        .sDis_Fore = std::forward<Station>(s).sDis_Fore,
-        .sDistance_Error = std::forward<Station>(s).sDistance_Error,
-        .sSigma_d = std::forward<Station>(s).sSigma_d,
-        .sBack_I = std::forward<Station>(s).sBack_I,
-        .sFore_I = std::forward<Station>(s).sFore_I,
-        .sBack_II = std::forward<Station>(s).sBack_II,
-        .sFore_II = std::forward<Station>(s).sFore_II,
-        .sFore_Back_I = std::forward<Station>(s).sFore_Back_I,
-        .sFore_Back_II = std::forward<Station>(s).sFore_Back_II,
-        .sFore_Back = std::forward<Station>(s).sFore_Back,
-        .sFBI_Height = std::forward<Station>(s).sFBI_Height,
-        .sFBII_Height = std::forward<Station>(s).sFBII_Height,
-        .sH = std::forward<Station>(s).sH,
-        .sTarget_Back = std::forward<Station>(s).sTarget_Back,
-        .sTarget_Fore = std::forward<Station>(s).sTarget_Fore,
-    };
-}
-
-}  // namespace
-
-ObservationRow MakeObservationRow(const StationResult& formatted, int stationNumber) {
-    return MakeRow(formatted, stationNumber);
-}
-
-ObservationRow MakeObservationRow(StationResult&& formatted, int stationNumber) {
-    return MakeRow(std::move(formatted), stationNumber);
-}
-
 void AppendObservationRow(std::vector<ObservationRow>& rows, StationResult&& formatted,
                           int stationNumber) {
     // Built as an aggregate and moved in: parenthesised aggregate
     // initialisation inside emplace_back is not accepted by every compiler
     // the project builds with, and one move of the row's strings is cheap.
-    rows.push_back(MakeRow(std::move(formatted), stationNumber));
+    StationResult& s = formatted;
+    rows.push_back(ObservationRow{
+        FormatInt(stationNumber), std::move(s.sDis_Back), std::move(s.sDis_Fore),
+        std::move(s.sDistance_Error), std::move(s.sSigma_d), std::move(s.sBack_I),
+        std::move(s.sFore_I), std::move(s.sBack_II), std::move(s.sFore_II),
+        std::move(s.sFore_Back_I), std::move(s.sFore_Back_II), std::move(s.sFore_Back),
+        std::move(s.sFBI_Height), std::move(s.sFBII_Height), std::move(s.sH),
+        std::move(s.sTarget_Back), std::move(s.sTarget_Fore)});
 }
 
 }  // namespace lorvex

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "levelling/grade.h"
+#include "base/grade.h"
 #include "levelling/report_header.h"
 #include "levelling/station.h"
 
@@ -18,12 +18,9 @@ struct LineTotals {
     double heightDifference = 0.0;  // m: sum of the stations' mean height differences
 };
 
-// Sums the stations as computed (before FormatStationColumns).
-LineTotals ComputeLineTotals(std::span<const StationResult> stations, LevellingGrade grade);
-
-// The same sums taken one station at a time, so a long line can be formatted
-// and turned into rows as it is computed instead of being held twice.
-// Adding the stations in line order gives exactly ComputeLineTotals' result.
+// The line totals, summed one station at a time as computed (before
+// FormatStationColumns), so a long line can be formatted and turned into rows
+// as it is computed instead of being held twice.
 class LineTotalsSum {
   public:
     void Add(const StationResult& station);
@@ -82,11 +79,9 @@ struct ResultRow {
 
 ResultRow MakeResultRow(const ReportHeader& header, const LineTotals& totals);
 
-// The row of a station after FormatStationColumns; stationNumber counts from 1.
-ObservationRow MakeObservationRow(const StationResult& formatted, int stationNumber);
-// The same, taking the station's texts over instead of copying them.
-ObservationRow MakeObservationRow(StationResult&& formatted, int stationNumber);
-// The same, built in place at the end of rows (a long line's rows are many).
+// The row of a station after FormatStationColumns, taking its texts over and
+// built in place at the end of rows (a long line's rows are many);
+// stationNumber counts from 1.
 void AppendObservationRow(std::vector<ObservationRow>& rows, StationResult&& formatted,
                           int stationNumber);
 

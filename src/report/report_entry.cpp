@@ -1,28 +1,28 @@
 #include "report/report_entry.h"
 
+#include "base/messages.h"
 #include "db/data_source.h"
 #include "db/report_lock.h"
 #include "db/report_store.h"
-#include "levelling/strings.h"
 #include "report/report_engine.h"
 #include "report/report_fill.h"
 #include "report/report_output.h"
 
 namespace lorvex::report {
 
-bool WriteReportPdf(LevellingGrade grade, const std::filesystem::path& out, db::MessageSink& sink) {
+bool WriteReportPdf(LevellingGrade grade, const std::filesystem::path& out, MessageSink& sink) {
     return WriteReportPdf(grade, db::GetDataFolder(), out, sink);
 }
 
 bool WriteReportPdf(LevellingGrade grade, const std::filesystem::path& dataFolder,
-                    const std::filesystem::path& out, db::MessageSink& sink) {
+                    const std::filesystem::path& out, MessageSink& sink) {
     const auto rows = MakeOdbcReportRows();
     return WriteReportPdf(grade, dataFolder, *rows, out, sink);
 }
 
 bool WriteReportPdf(LevellingGrade grade, const std::filesystem::path& dataFolder,
                     ReportRowSource& rows, const std::filesystem::path& out,
-                    db::MessageSink& sink) {
+                    MessageSink& sink) {
     const auto kind = TemplateKindForGrade(grade);
     if (!kind) sink.Show(MessageFromId(IDS_NO_TEMPLATE));
     EngineReferences held;

@@ -5,12 +5,11 @@
 
 #include <filesystem>
 
-#include "levelling/grade.h"
+#include "base/grade.h"
 
-namespace lorvex::db {
+namespace lorvex {
 class MessageSink;
-class ReportLock;
-}  // namespace lorvex::db
+}
 
 namespace lorvex::report {
 
@@ -19,14 +18,14 @@ class ReportRowSource;
 // Fills the grade's template from the data source "Qel" and writes it as a
 // PDF. Needs a QGuiApplication (the offscreen platform will do). False after
 // the messages when no report was made.
-bool WriteReportPdf(LevellingGrade grade, const std::filesystem::path& out, db::MessageSink& sink);
+bool WriteReportPdf(LevellingGrade grade, const std::filesystem::path& out, MessageSink& sink);
 
 // The same with the template folder given (tests, benchmarks).
 bool WriteReportPdf(LevellingGrade grade, const std::filesystem::path& dataFolder,
-                    const std::filesystem::path& out, db::MessageSink& sink);
+                    const std::filesystem::path& out, MessageSink& sink);
 
 // The same with the rows given.
 bool WriteReportPdf(LevellingGrade grade, const std::filesystem::path& dataFolder,
-                    ReportRowSource& rows, const std::filesystem::path& out, db::MessageSink& sink);
+                    ReportRowSource& rows, const std::filesystem::path& out, MessageSink& sink);
 
 }  // namespace lorvex::report

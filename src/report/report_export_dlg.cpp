@@ -3,16 +3,16 @@
 #include <QPushButton>
 #include <QResizeEvent>
 
+#include "base/messages.h"
 #include "db/data_source.h"
 #include "db/report_lock.h"
 #include "db/report_store.h"
-#include "levelling/strings.h"
 #include "report/report_engine.h"
 #include "report/report_viewer.h"
 
 namespace lorvex::report {
 
-void RunReportDialog(LevellingGrade grade, db::MessageSink& sink, QWidget* owner,
+void RunReportDialog(LevellingGrade grade, MessageSink& sink, QWidget* owner,
                      std::shared_ptr<ReportRowSource> rows, db::ReportLock* lock) {
     CReportExportDlg dialog(sink, owner);
     dialog.SetRowSource(std::move(rows));
@@ -29,7 +29,7 @@ ReportDialogLayout ComputeReportDialogLayout(QSize outer) {
             QRect(w - 90, h - 90, 70, 20)};
 }
 
-CReportExportDlg::CReportExportDlg(db::MessageSink& sink, QWidget* owner)
+CReportExportDlg::CReportExportDlg(MessageSink& sink, QWidget* owner)
     : QDialog(owner), m_sink(sink) {
     setWindowTitle(QStringLiteral("生成报表"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |

@@ -11,13 +11,15 @@
 #include <memory>
 #include <optional>
 
-#include "levelling/grade.h"
+#include "base/grade.h"
 #include "report/report_fill.h"
 
 class QPushButton;
 
-namespace lorvex::db {
+namespace lorvex {
 class MessageSink;
+}
+namespace lorvex::db {
 class ReportLock;
 }
 
@@ -30,7 +32,7 @@ class ReportViewer;
 // "模板不存在！" and the window opens without a template. Without rows, the
 // report is filled from the data source "Qel". lock, when given, is released
 // once the record book is filled, before the window waits for the user.
-void RunReportDialog(LevellingGrade grade, db::MessageSink& sink, QWidget* owner = nullptr,
+void RunReportDialog(LevellingGrade grade, MessageSink& sink, QWidget* owner = nullptr,
                      std::shared_ptr<ReportRowSource> rows = nullptr,
                      db::ReportLock* lock = nullptr);
 
@@ -48,7 +50,7 @@ class CReportExportDlg final : public QDialog {
     Q_OBJECT
 
   public:
-    CReportExportDlg(db::MessageSink& sink, QWidget* owner = nullptr);
+    CReportExportDlg(MessageSink& sink, QWidget* owner = nullptr);
     ~CReportExportDlg() override;
 
     // 0 opens "Second.rpt", 1 and 2 "ThirdandFour.rpt"; any other grade shows
@@ -80,7 +82,7 @@ class CReportExportDlg final : public QDialog {
     ReportViewer* m_viewer = nullptr;
     std::optional<ReportTemplateKind> m_templateKind;
     QPushButton* m_exit = nullptr;
-    db::MessageSink& m_sink;
+    MessageSink& m_sink;
     std::filesystem::path m_templatePath;
     std::shared_ptr<ReportRowSource> m_rows;
     bool m_initialised = false;

@@ -3,12 +3,12 @@
 #include <exception>
 #include <string_view>
 
+#include "base/messages.h"
 #include "db/data_source.h"
 #include "db/odbc.h"
 #include "db/record_sets.h"
 #include "db/report_store.h"
 #include "levelling/number_text.h"
-#include "levelling/strings.h"
 #include "report/report_engine.h"
 
 namespace lorvex::report {
@@ -154,7 +154,7 @@ std::shared_ptr<ReportRowSource> MakeMemoryReportRows(ReportRowsInMemory rows) {
 }
 
 RefPtr<Report> FillReport(EngineReferences& held, const std::string& templatePath,
-                          ReportTemplateKind kind, ReportRowSource& rows, db::MessageSink& sink) {
+                          ReportTemplateKind kind, ReportRowSource& rows, MessageSink& sink) {
     held.engine.Reset();
     try {
         held.engine = ReportEngine::CreateEngine(rows.StationRows());
@@ -191,7 +191,7 @@ RefPtr<Report> FillReport(EngineReferences& held, const std::string& templatePat
 
 RefPtr<Report> FillReportGuarded(EngineReferences& held, const std::filesystem::path& templatePath,
                                  std::optional<ReportTemplateKind> kind, ReportRowSource& rows,
-                                 db::MessageSink& sink) {
+                                 MessageSink& sink) {
     try {
         // Without a kind there is no template to open; the user has been
         // told so ("模板不存在！"), and an engine error about an empty path

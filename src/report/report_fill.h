@@ -14,12 +14,12 @@
 #include <string>
 #include <vector>
 
-#include "levelling/grade.h"
+#include "base/grade.h"
 #include "levelling/report_header.h"
 #include "report/ref_ptr.h"
 #include "report/row_source.h"
 
-namespace lorvex::db {
+namespace lorvex {
 class MessageSink;
 }
 
@@ -115,13 +115,13 @@ struct EngineReferences {
 // write. Returns none after a table could not be opened (its text already
 // shown). Engine failures throw EngineError.
 RefPtr<Report> FillReport(EngineReferences& held, const std::string& templatePath,
-                          ReportTemplateKind kind, ReportRowSource& rows, db::MessageSink& sink);
+                          ReportTemplateKind kind, ReportRowSource& rows, MessageSink& sink);
 
 // FillReport as the report dialog and lorvex-cli run it: an engine failure
 // is shown (its text and code) instead of ending the program, and "报表未生成！"
 // follows whenever no report came of it. The result goes into held.report.
 RefPtr<Report> FillReportGuarded(EngineReferences& held, const std::filesystem::path& templatePath,
                                  std::optional<ReportTemplateKind> kind, ReportRowSource& rows,
-                                 db::MessageSink& sink);
+                                 MessageSink& sink);
 
 }  // namespace lorvex::report

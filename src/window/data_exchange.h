@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "levelling/grade.h"
+#include "base/grade.h"
 #include "window/dialog_template.h"
 
 namespace lorvex {
@@ -15,15 +15,15 @@ namespace lorvex {
 class DataExchange {
   public:
     DataExchange(const DialogControls& controls, bool saveAndValidate)
-        : controls_(controls), save_(saveAndValidate) {}
+        : m_controls(controls), m_save(saveAndValidate) {}
 
     // True for a pull (controls to members), false for a push.
-    bool SaveAndValidate() const { return save_; }
-    const DialogControls& Controls() const { return controls_; }
+    bool SaveAndValidate() const { return m_save; }
+    const DialogControls& Controls() const { return m_controls; }
 
   private:
-    const DialogControls& controls_;
-    bool save_;
+    const DialogControls& m_controls;
+    bool m_save;
 };
 
 // An edit's whole text, enabled or not, with a text member (UTF-8).

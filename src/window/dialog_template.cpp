@@ -165,14 +165,14 @@ QSize DialogBaseUnits::ToPixels(const QSize& du) const {
 }
 
 QWidget* DialogControls::Item(int id) const {
-    const auto it = byId_.find(id);
-    return it == byId_.end() ? nullptr : it->second;
+    const auto it = m_byId.find(id);
+    return it == m_byId.end() ? nullptr : it->second;
 }
 
 std::vector<QRadioButton*> DialogControls::RadioGroup(int firstId) const {
     std::vector<QRadioButton*> group;
     bool inGroup = false;
-    for (const auto& [control, widget] : ordered_) {
+    for (const auto& [control, widget] : m_ordered) {
         if (!inGroup) {
             inGroup = control.id == firstId;
         } else if (control.HasStyle(QStringLiteral("group"))) {
@@ -279,9 +279,9 @@ DialogControls BuildDialog(const DialogTemplate& t, QWidget* dialog) {
         widget->setEnabled(!c.HasStyle(QStringLiteral("disabled")));
         if (c.id != -1) {
             widget->setObjectName(QStringLiteral("control%1").arg(c.id));
-            controls.byId_[c.id] = widget;
+            controls.m_byId[c.id] = widget;
         }
-        controls.ordered_.emplace_back(c, widget);
+        controls.m_ordered.emplace_back(c, widget);
     }
     // Group boxes only frame their neighbours: keep them beneath, so that
     // clicks reach the radios and edits drawn inside them.

@@ -82,12 +82,12 @@ class DialogControls {
     // The radio buttons of the group that starts at firstId: the radios from
     // there up to the next control that starts a group, in template order.
     std::vector<QRadioButton*> RadioGroup(int firstId) const;
-    const std::vector<std::pair<ControlTemplate, QWidget*>>& InOrder() const { return ordered_; }
+    const std::vector<std::pair<ControlTemplate, QWidget*>>& InOrder() const { return m_ordered; }
 
   private:
     friend DialogControls BuildDialog(const DialogTemplate&, QWidget*);
-    std::map<int, QWidget*> byId_;
-    std::vector<std::pair<ControlTemplate, QWidget*>> ordered_;
+    std::map<int, QWidget*> m_byId;
+    std::vector<std::pair<ControlTemplate, QWidget*>> m_ordered;
 };
 
 // Creates the template's controls as children of dialog, in template order

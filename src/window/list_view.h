@@ -1,8 +1,9 @@
 #pragma once
 
 // The two list views of the main window: one text column in report view.
-// Rows live in a plain vector of UTF-8 texts and are turned into QStrings only
-// when a row is painted, so a line of a hundred thousand records shows at once.
+// Rows live in a plain vector of UTF-8 texts, the model's own or one owned
+// elsewhere (the session's data rows), and are turned into QStrings only when
+// a row is painted, so a line of a hundred thousand records shows at once.
 
 #include <functional>
 #include <optional>
@@ -23,19 +24,21 @@ class TextRowsModel final : public QAbstractListModel {
     // Called when an in-place edit ends with the row and the typed text; the
     // handler decides whether the row changes (through SetRowText).
     using EditEndHandler = std::function<void(int row, const std::optional<std::string>& text)>;
-    void SetEditEndHandler(EditEndHandler handler) { onEditEnd_ = std::move(handler); }
+    void SetEditEndHandler(EditEndHandler handler) { m_onEditEnd = std::move(handler); }
 
     void SetHeaderTitle(const QString& title);
 
-    int RowCount() const { return static_cast<int>(rows_.size()); }
-    const std::vector<std::string>& Rows() const { return rows_; }
-    const std::string& RowText(int row) const { return rows_.at(static_cast<std::size_t>(row)); }
-    void SetRowText(int row, std::string text);
-    void AppendRow(std::string text);
-    void DeleteAllRows();
+    int RowCount() const { return static_cast<int>(m_rows->size()); }
+    const std::vector<std::string>& Rows() const { return *m_rows; }
+    const std::string& RowText(int row) const { return m_rows->at(static_cast<std::size_t>(row)); }
+
+    // Shows rows of the model's own.
     void ReplaceRows(std::vector<std::string> rows);
-    // Removes the given rows (ascending, distinct) in one pass.
-    void DeleteRows(const std::vector<int>& ascendingRows);
+    // Shows rows owned elsewhere, which must outlive the model; whoever
+    // changes them tells the model with RowsReset or RowChanged.
+    void ShowRows(const std::vector<std::string>& rows);
+    void RowsReset();
+    void RowChanged(int row);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -44,9 +47,10 @@ class TextRowsModel final : public QAbstractListModel {
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
   private:
-    std::vector<std::string> rows_;
-    QString title_;
-    EditEndHandler onEditEnd_;
+    std::vector<std::string> m_ownRows;
+    const std::vector<std::string>* m_rows = &m_ownRows;
+    QString m_title;
+    EditEndHandler m_onEditEnd;
 };
 
 // A list view in report view: full-row selection, one left-aligned column of
@@ -58,7 +62,7 @@ class ListViewControl final : public QTreeView {
   public:
     explicit ListViewControl(QWidget* parent = nullptr);
 
-    TextRowsModel* rows() const { return model_; }
+    TextRowsModel* TextRows() const { return m_model; }
     void InsertColumn(const QString& title, int widthPixels);
 
     // The row the user last selected, or -1 when none has been selected since
@@ -66,7 +70,6 @@ class ListViewControl final : public QTreeView {
     int CurrentRow() const;
     // Selected rows, ascending.
     std::vector<int> SelectedRows() const;
-    int SelectedCount() const;
 
   Q_SIGNALS:
     void mouseClicked();
@@ -75,7 +78,7 @@ class ListViewControl final : public QTreeView {
     void mouseReleaseEvent(QMouseEvent* event) override;
 
   private:
-    TextRowsModel* model_;
+    TextRowsModel* m_model;
 };
 
 }  // namespace lorvex

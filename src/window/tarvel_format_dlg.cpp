@@ -1,8 +1,6 @@
 #include "window/tarvel_format_dlg.h"
 
 #include <filesystem>
-#include <span>
-#include <string_view>
 #include <vector>
 
 #include <QCloseEvent>
@@ -12,12 +10,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "base/messages.h"
 #include "db/report_lock.h"
 #include "db/report_store.h"
-#include "import/line_selection.h"
-#include "import/measurement_reader.h"
-#include "levelling/report_command.h"
-#include "levelling/strings.h"
 #include "window/about_dlg.h"
 #include "window/data_exchange.h"
 #include "window/list_view.h"
@@ -29,7 +24,8 @@ namespace {
 
 QString Text(int id) { return QString::fromStdString(LoadString(id)); }
 
-// Database messages arrive while the tables are written; each is a modal box.
+constexpr int kGradeRadios[] = {IDC_GRADE_SECOND, IDC_GRADE_THIRD, IDC_GRADE_FOURTH};
+
 struct TimeEdit {
     int id;
     TimeField field;
@@ -65,7 +61,8 @@ CTarvelFormatDlg::CTarvelFormatDlg(UiServices& ui, QWidget* parent)
                 [this, grade = grade] { ApplyGrade(grade); });
     }
     connect(m_lineList, &ListViewControl::mouseClicked, this, &CTarvelFormatDlg::OnLineListClick);
-    m_dataList->rows()->SetEditEndHandler(
+    m_dataList->TextRows()->ShowRows(m_session.DataRows());
+    m_dataList->TextRows()->SetEditEndHandler(
         [this](int row, const std::optional<std::string>& text) { OnRecordEditEnd(row, text); });
     for (const TimeEdit& time : kTimeEdits) {
         // textChanged, not textEdited: a correction pushed into the edit
@@ -77,7 +74,12 @@ CTarvelFormatDlg::CTarvelFormatDlg(UiServices& ui, QWidget* parent)
     OnInitDialog();
 }
 
-CTarvelFormatDlg::~CTarvelFormatDlg() = default;
+CTarvelFormatDlg::~CTarvelFormatDlg() {
+    // The child widgets outlive the session member (QWidget deletes them
+    // after this class's members are gone): the data list must not show the
+    // session's rows any longer.
+    m_dataList->TextRows()->ReplaceRows({});
+}
 
 bool CTarvelFormatDlg::UpdateData(bool saveAndValidate) {
     DataExchange dx(m_controls, saveAndValidate);
@@ -86,26 +88,27 @@ bool CTarvelFormatDlg::UpdateData(bool saveAndValidate) {
 }
 
 void CTarvelFormatDlg::DoDataExchange(DataExchange& dx) {
-    DDX_Text(dx, IDC_FILE_PATH, m_path);
-    DDX_Radio(dx, IDC_GRADE_SECOND, m_grade);
-    DDX_Text(dx, IDC_CLOUD, m_header.sCloud);
-    DDX_Text(dx, IDC_DAY, m_header.sDay);
-    DDX_Text(dx, IDC_HOUR_EN, m_header.sHourEn);
-    DDX_Text(dx, IDC_MIN_EN, m_header.sMinEn);
-    DDX_Text(dx, IDC_STATION_ST_GO, m_header.sStationStGo);
-    DDX_Text(dx, IDC_STATION_EN_GO, m_header.sStationEnGo);
-    DDX_Text(dx, IDC_IMAGING, m_header.sImaging);
-    DDX_Text(dx, IDC_MONTH, m_header.sMonth);
-    DDX_Text(dx, IDC_STATION_ST_BACK, m_header.sStationStBack);
-    DDX_Text(dx, IDC_STATION_EN_BACK, m_header.sStationEnBack);
-    DDX_Text(dx, IDC_ROAD, m_header.sRoad);
-    DDX_Text(dx, IDC_HOUR_ST, m_header.sHourSt);
-    DDX_Text(dx, IDC_MIN_ST, m_header.sMinSt);
-    DDX_Text(dx, IDC_SUN_LOCATION, m_header.sSunLocation);
-    DDX_Text(dx, IDC_TEMPERATURE, m_header.sTemperature);
-    DDX_Text(dx, IDC_WEATHER, m_header.sWeather);
-    DDX_Text(dx, IDC_WIND, m_header.sWind);
-    DDX_Text(dx, IDC_YEAR, m_header.sYear);
+    ReportHeader& header = m_session.Header();
+    DDX_Text(dx, IDC_FILE_PATH, m_session.FilePath());
+    DDX_Radio(dx, IDC_GRADE_SECOND, m_session.Grade());
+    DDX_Text(dx, IDC_CLOUD, header.sCloud);
+    DDX_Text(dx, IDC_DAY, header.sDay);
+    DDX_Text(dx, IDC_HOUR_EN, header.sHourEn);
+    DDX_Text(dx, IDC_MIN_EN, header.sMinEn);
+    DDX_Text(dx, IDC_STATION_ST_GO, header.sStationStGo);
+    DDX_Text(dx, IDC_STATION_EN_GO, header.sStationEnGo);
+    DDX_Text(dx, IDC_IMAGING, header.sImaging);
+    DDX_Text(dx, IDC_MONTH, header.sMonth);
+    DDX_Text(dx, IDC_STATION_ST_BACK, header.sStationStBack);
+    DDX_Text(dx, IDC_STATION_EN_BACK, header.sStationEnBack);
+    DDX_Text(dx, IDC_ROAD, header.sRoad);
+    DDX_Text(dx, IDC_HOUR_ST, header.sHourSt);
+    DDX_Text(dx, IDC_MIN_ST, header.sMinSt);
+    DDX_Text(dx, IDC_SUN_LOCATION, header.sSunLocation);
+    DDX_Text(dx, IDC_TEMPERATURE, header.sTemperature);
+    DDX_Text(dx, IDC_WEATHER, header.sWeather);
+    DDX_Text(dx, IDC_WIND, header.sWind);
+    DDX_Text(dx, IDC_YEAR, header.sYear);
 }
 
 bool CTarvelFormatDlg::OnInitDialog() {
@@ -120,8 +123,8 @@ bool CTarvelFormatDlg::OnInitDialog() {
     m_lineList->InsertColumn(Text(IDS_LINE_COLUMN), 80);
 
     const QDate today = QDate::currentDate();
-    SetHeaderDate(m_header, today.isValid() ? today.year() : 0, today.isValid() ? today.month() : 0,
-                  today.isValid() ? today.day() : 0);
+    SetHeaderDate(m_session.Header(), today.isValid() ? today.year() : 0,
+                  today.isValid() ? today.month() : 0, today.isValid() ? today.day() : 0);
 
     UpdateData(false);
     return true;
@@ -131,115 +134,67 @@ MessageAnswer CTarvelFormatDlg::Show(const UserMessage& message, MessageButtons 
     return m_ui.ShowMessage(this, message, buttons);
 }
 
-// ---- Import ------------------------------------------------------------------
+void CTarvelFormatDlg::Show(const Messages& messages) {
+    for (const UserMessage& message : messages) Show(message);
+}
+
+void CTarvelFormatDlg::ShowGradeControls() {
+    for (const LevellingGrade grade : {GradeSecond, GradeThird, GradeFourth})
+        GetDlgItem(kGradeRadios[grade])->setEnabled(m_session.GradeSelectable(grade));
+    for (const int id : kSecondOrderEdits)
+        GetDlgItem(id)->setEnabled(m_session.SecondOrderFieldsEnabled());
+}
+
+// ---- Commands ----------------------------------------------------------------
 
 void CTarvelFormatDlg::OnOpenData() {
     UpdateData(true);
     const std::optional<OpenFileChoice> choice =
         m_ui.ChooseFileToOpen(this, LoadString(IDS_FILE_FILTER));
     if (!choice) return;
-    m_path = choice->path.toStdString();
     m_formatIndex = choice->filterIndex;
-    UpdateData(false);
     ImportMeasurementFile(choice->path);
 }
 
 void CTarvelFormatDlg::ImportMeasurementFile(const QString& path) {
-    const ImportResult result =
-        lorvex::ImportMeasurementFile(std::filesystem::path(path.toStdU16String()), m_store);
-    if (!result.opened) return;  // the store and both lists keep what they had
-    m_shownLine = -1;
-    m_dataList->rows()->DeleteAllRows();
-    ShowImportedLines();
-    if (result.message) Show(*result.message);
+    const ImportOutcome outcome =
+        m_session.ImportFile(std::filesystem::path(path.toStdU16String()));
+    UpdateData(false);  // the path field shows the chosen path in any case
+    if (!outcome.opened) return;
+    m_dataList->TextRows()->RowsReset();
+    m_lineList->TextRows()->ReplaceRows(m_session.LineNames());
+    Show(outcome.messages);
 }
-
-void CTarvelFormatDlg::ShowImportedLines() {
-    std::vector<std::string> names;
-    names.reserve(m_store.LineCount());
-    for (std::size_t i = 0; i < m_store.LineCount(); ++i) names.push_back(m_store.Name(i));
-    m_lineList->rows()->ReplaceRows(std::move(names));
-}
-
-// ---- Line selection ----------------------------------------------------------
 
 void CTarvelFormatDlg::OnLineListClick() {
-    const int line = m_lineList->CurrentRow();
-    m_shownLine = line;
-    m_dataList->rows()->DeleteAllRows();
-    if (line < 0 || m_store.RecordCount(static_cast<std::size_t>(line)) == 0) return;
-
-    for (const int id : {IDC_GRADE_SECOND, IDC_GRADE_THIRD, IDC_GRADE_FOURTH}) {
-        GetDlgItem(id)->setEnabled(false);
-    }
     UpdateData(true);
-
-    const std::vector<std::string_view> records =
-        m_store.RecordViews(static_cast<std::size_t>(line));
-    LineSelection selection =
-        ShowLine(records, m_grade, m_header.sStationStGo, m_header.sStationEnGo);
-    m_dataList->rows()->ReplaceRows(std::move(selection.rows));
-
-    if (selection.outcome == LineSelection::Outcome::Unsupported) {
-        // Grade and end points stay as they were; every grade radio stays
-        // disabled until another line is shown.
-        if (selection.message) Show(*selection.message);
-        return;
-    }
-    m_grade = selection.grade;
-    m_header.sStationStGo = std::move(selection.stationStGo);
-    m_header.sStationEnGo = std::move(selection.stationEnGo);
+    const Messages messages = m_session.ClickLine(m_lineList->CurrentRow());
+    m_dataList->TextRows()->RowsReset();
+    ShowGradeControls();
+    Show(messages);
     UpdateData(false);
-    if (IsKnownGrade(m_grade)) ApplyGrade(m_grade);
 }
 
-// ---- Record editing and deletion ---------------------------------------------
-
 void CTarvelFormatDlg::OnRecordEditEnd(int row, const std::optional<std::string>& text) {
-    // The edit changes the working copy only; the stored record stays, and
-    // clicking the line again brings it back.
-    if (!text || text->empty()) return;
-    m_dataList->rows()->SetRowText(row, *text);
+    if (m_session.EditRow(row, text)) m_dataList->TextRows()->RowChanged(row);
 }
 
 void CTarvelFormatDlg::OnDeleteRecords() {
     const std::vector<int> selected = m_dataList->SelectedRows();
-    if (selected.empty()) return;
-    if (Show(MessageFromId(IDS_CONFIRM_DELETE, MessageIcon::Question), MessageButtons::YesNo) !=
-        MessageAnswer::Yes) {
-        return;
-    }
-    // Row r of the data list is record r of the shown line: remove the same
-    // indexes from both, in one pass each.
-    m_dataList->rows()->DeleteRows(selected);
-    if (m_shownLine >= 0 && static_cast<std::size_t>(m_shownLine) < m_store.LineCount()) {
-        auto& spans = m_store.Spans(static_cast<std::size_t>(m_shownLine));
-        std::size_t kept = 0;
-        auto next = selected.begin();
-        for (std::size_t i = 0; i < spans.size(); ++i) {
-            if (next != selected.end() && static_cast<std::size_t>(*next) == i) {
-                ++next;
-                continue;
-            }
-            spans[kept++] = spans[i];
-        }
-        spans.resize(kept);
-    }
+    const std::optional<UserMessage> question = m_session.DeleteQuestion(selected);
+    if (!question || Show(*question, MessageButtons::YesNo) != MessageAnswer::Yes) return;
+    m_session.DeleteRows(selected);
+    m_dataList->TextRows()->RowsReset();
 }
-
-// ---- Report ------------------------------------------------------------------
 
 void CTarvelFormatDlg::OnGenerateReport() {
     UpdateData(true);
-    const PreparedReport prepared =
-        PrepareReport(static_cast<std::size_t>(m_lineList->rows()->RowCount()),
-                      std::span<const std::string>(m_dataList->rows()->Rows()), m_grade, m_header);
+    const PreparedReport prepared = m_session.PrepareReport();
     if (prepared.stop) {
         Show(*prepared.stop);
         return;
     }
     UpdateData(false);
-
     UiMessageSink sink(m_ui, this);
     // Held until the record book is filled, so that it shows this report
     // even when a script writes another one meanwhile.
@@ -252,28 +207,18 @@ void CTarvelFormatDlg::OnGenerateReport() {
     if (m_reportStep) m_reportStep(prepared.rows.grade, *lock);
 }
 
-// ---- Grade and header --------------------------------------------------------
-
 void CTarvelFormatDlg::ApplyGrade(LevellingGrade grade) {
-    if (!IsKnownGrade(grade)) return;
     // Pull first: the push below would otherwise put back what the header
     // edits held at the last pull, and text typed since would be lost.
     UpdateData(true);
-    m_grade = grade;
+    if (!m_session.ApplyGrade(grade)) return;
     UpdateData(false);
-    for (const int id : kSecondOrderEdits) GetDlgItem(id)->setEnabled(grade == GradeSecond);
-    const int radio[] = {IDC_GRADE_SECOND, IDC_GRADE_THIRD, IDC_GRADE_FOURTH};
-    GetDlgItem(radio[grade])->setEnabled(true);
+    ShowGradeControls();
 }
 
 void CTarvelFormatDlg::CheckTimeField(TimeField field) {
     UpdateData(true);
-    std::string& value = m_header.*TimeFieldMember(field);
-    std::string checked = lorvex::CheckTimeField(field, value);
-    if (checked != value) {
-        value = std::move(checked);
-        UpdateData(false);
-    }
+    if (m_session.CheckTimeField(field)) UpdateData(false);
 }
 
 // ---- Window ------------------------------------------------------------------

@@ -2,8 +2,8 @@
 
 // The main window: import a measurement file, pick a levelling line, correct
 // or delete its records, type the report header and generate the report.
-// The window holds the state and forwards events; reading, line selection,
-// checks and computation are the core's, writing the tables the database's.
+// The window binds its controls to a levelling session and forwards events
+// to it; every decision is the session's, writing the tables the database's.
 
 #include <functional>
 #include <optional>
@@ -11,9 +11,9 @@
 
 #include <QDialog>
 
-#include "import/line_store.h"
-#include "levelling/grade.h"
+#include "base/grade.h"
 #include "levelling/report_header.h"
+#include "session/levelling_session.h"
 #include "window/dialog_template.h"
 #include "window/ui_services.h"
 
@@ -73,7 +73,7 @@ class CTarvelFormatDlg final : public QDialog {
 
     // The report step of "生成报表(&R)...", run after the tables have been
     // written: it opens the report dialog for the grade (selecting the
-    // template of a known grade, message 103 for any other). It gets the
+    // template of a known grade, "模板不存在！" for any other). It gets the
     // data folder's report lock, held since before the write, and releases
     // it once the record book is filled. Until it is set the command ends
     // once the tables are written.
@@ -99,12 +99,12 @@ class CTarvelFormatDlg final : public QDialog {
     QWidget* GetDlgItem(int id) const { return m_controls.Item(id); }
     ListViewControl* LineList() const { return m_lineList; }
     ListViewControl* DataList() const { return m_dataList; }
-    const LineStore& Store() const { return m_store; }
-    int ShownLine() const { return m_shownLine; }
+    const LevellingSession& Session() const { return m_session; }
+    int ShownLine() const { return m_session.ShownLine(); }
     int FormatIndex() const { return m_formatIndex; }
-    const std::string& FilePath() const { return m_path; }
-    LevellingGrade Grade() const { return m_grade; }
-    const ReportHeader& Header() const { return m_header; }
+    const std::string& FilePath() const { return m_session.FilePath(); }
+    LevellingGrade Grade() const { return m_session.Grade(); }
+    const ReportHeader& Header() const { return m_session.Header(); }
 
   protected:
     void DoDataExchange(DataExchange& dx);
@@ -117,22 +117,18 @@ class CTarvelFormatDlg final : public QDialog {
 
   private:
     MessageAnswer Show(const UserMessage& message, MessageButtons buttons = MessageButtons::Ok);
-    void ShowImportedLines();
+    void Show(const Messages& messages);
+    // Enables the grade radios and the second-order edits as the session says.
+    void ShowGradeControls();
 
     UiServices& m_ui;
     DialogControls m_controls;
 
-    // Members, in the order the window's state lists them.
-    int m_formatIndex = 0;
-    LineStore m_store;
+    int m_formatIndex = 0;  // filter index of the last file chooser
+    LevellingSession m_session;
     ListViewControl* m_lineList = nullptr;
     ListViewControl* m_dataList = nullptr;
-    std::string m_path;
-    LevellingGrade m_grade = GradeNone;
-    ReportHeader m_header;
     QIcon m_icon;
-
-    int m_shownLine = -1;  // the slot the data list was last filled from
     ReportStep m_reportStep;
 };
 

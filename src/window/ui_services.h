@@ -9,8 +9,7 @@
 
 #include <QString>
 
-#include "db/report_store.h"
-#include "levelling/strings.h"
+#include "base/messages.h"
 
 class QWidget;
 
@@ -51,16 +50,16 @@ inline constexpr const char* kMessageCaption = "Lorvex";
 
 // The database layer's and the report's messages, shown as OK boxes over
 // owner through the window's message service.
-class UiMessageSink final : public db::MessageSink {
+class UiMessageSink final : public MessageSink {
   public:
-    UiMessageSink(UiServices& ui, QWidget* owner) : ui_(ui), owner_(owner) {}
+    UiMessageSink(UiServices& ui, QWidget* owner) : m_ui(ui), m_owner(owner) {}
     void Show(const UserMessage& message) override {
-        ui_.ShowMessage(owner_, message, MessageButtons::Ok);
+        m_ui.ShowMessage(m_owner, message, MessageButtons::Ok);
     }
 
   private:
-    UiServices& ui_;
-    QWidget* owner_;
+    UiServices& m_ui;
+    QWidget* m_owner;
 };
 
 }  // namespace lorvex

@@ -27,7 +27,7 @@
 #include "import/line_store.h"
 #include "import/measurement_reader.h"
 #include "import/text_decode.h"
-#include "levelling/grade.h"
+#include "base/grade.h"
 #include "levelling/report_command.h"
 #include "levelling/report_header.h"
 

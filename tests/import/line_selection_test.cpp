@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "import/record_format.h"
+
 namespace lorvex {
 namespace {
 

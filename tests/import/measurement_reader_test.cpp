@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "levelling/strings.h"
+#include "base/messages.h"
 
 namespace lorvex {
 namespace {
@@ -30,7 +30,8 @@ std::string Join(const std::vector<std::string>& lines) {
 
 std::vector<LevellingLine> Lines(const LineStore& store) {
     std::vector<LevellingLine> lines;
-    for (std::size_t i = 0; i < store.LineCount(); ++i) lines.push_back(store.Line(i));
+    for (std::size_t i = 0; i < store.LineCount(); ++i)
+        lines.push_back({store.Name(i), store.Records(i)});
     return lines;
 }
 
@@ -153,7 +154,7 @@ TEST(Reader, EmptyFileAndNoRecordLinesGiveNoLines) {
 TEST(Reader, ImportReplacesEverything) {
     LineStore store;
     ReadMeasurementBytes(Join({Start("Old"), Rec("A")}), store);
-    store.RemoveRecord(0, 0);
+    store.RemoveRecords(0, std::vector<std::size_t>{0});
     ReadMeasurementBytes(Join({Start("New"), Rec("B")}), store);
     EXPECT_EQ(Lines(store), (std::vector<LevellingLine>{{"New", Recs({"B"})}}));
     ReadMeasurementBytes("", store);
@@ -373,19 +374,19 @@ TEST(Robustness, TenMegabyteLines) {
 class FailingSource final : public ByteSource {
   public:
     FailingSource(std::string text, std::size_t failAfter)
-        : text_(std::move(text)), failAfter_(failAfter) {}
+        : m_text(std::move(text)), m_failAfter(failAfter) {}
     std::optional<std::size_t> Read(char* buffer, std::size_t size) override {
-        if (pos_ >= failAfter_) return std::nullopt;
-        const std::size_t n = std::min({size, failAfter_ - pos_, std::size_t{7}});
-        text_.copy(buffer, n, pos_);
-        pos_ += n;
+        if (m_pos >= m_failAfter) return std::nullopt;
+        const std::size_t n = std::min({size, m_failAfter - m_pos, std::size_t{7}});
+        m_text.copy(buffer, n, m_pos);
+        m_pos += n;
         return n;
     }
 
   private:
-    std::string text_;
-    std::size_t failAfter_;
-    std::size_t pos_ = 0;
+    std::string m_text;
+    std::size_t m_failAfter;
+    std::size_t m_pos = 0;
 };
 
 TEST(ReadError, KeepsCompleteLinesLeavesLineOpenAndSkipsRegrouping) {
@@ -465,15 +466,22 @@ TEST(LineStore, EditsAndSlotsBeyondTheLinesInUse) {
     const std::size_t a = store.AppendLine("A");
     store.AppendRecord(a, "r1");
     store.AppendRecord(a, "r2");
-    store.AppendRecord(a, store.Record(a, 0));  // a view into the store's own text
-    store.RemoveRecord(a, 1);
+    store.AppendRecord(a, store.RecordViews(a)[0]);  // a view into the store's own text
+    store.RemoveRecords(a, std::vector<std::size_t>{1});
     EXPECT_EQ(store.Records(a), (std::vector<std::string>{"r1", "r1"}));
-    store.ReplaceRecords(a, {"x", "y", "z"});
-    EXPECT_EQ(store.Line(a), (LevellingLine{"A", {"x", "y", "z"}}));
+    store.RemoveRecords(a, std::vector<std::size_t>{0, 1});
+    for (const char* text : {"x", "y", "z", "w"}) store.AppendRecord(a, text);
+    store.RemoveRecords(a, std::vector<std::size_t>{1, 3});
+    EXPECT_EQ(store.Name(a), "A");
+    EXPECT_EQ(store.Records(a), (std::vector<std::string>{"x", "z"}));
     EXPECT_EQ(store.RecordCount(5), 0u);
     EXPECT_EQ(store.Name(5), "");
     EXPECT_TRUE(store.RecordViews(99).empty());
-    EXPECT_THROW(store.RemoveRecord(a, 3), std::out_of_range);
+    // A bad index list removes nothing.
+    EXPECT_THROW(store.RemoveRecords(a, std::vector<std::size_t>{0, 2}), std::out_of_range);
+    EXPECT_THROW(store.RemoveRecords(a, std::vector<std::size_t>{1, 0}), std::out_of_range);
+    EXPECT_THROW(store.RemoveRecords(a, std::vector<std::size_t>{0, 0}), std::out_of_range);
+    EXPECT_EQ(store.Records(a), (std::vector<std::string>{"x", "z"}));
     EXPECT_THROW(store.AppendRecord(1, "r"), std::out_of_range);
     for (int i = 1; i < 100; ++i) store.AppendLine("");
     EXPECT_TRUE(store.Full());

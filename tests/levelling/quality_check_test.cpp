@@ -223,19 +223,15 @@ TEST(CheckLine, LeavesTheComputedStationsAndTheirRowsAsTheyWere) {
 
         // The rows of the report command from the same records are the rows
         // these checked stations make.
-        std::vector<std::string> texts;
-        for (const SightRecord& r : line.records) {
-            texts.push_back(r.PointId + " " + r.SightCode + " " + DecimalText(r.Reading, 5, 5) +
-                            " " + DecimalText(r.Distance, 3, 3) + " 0 0 1");
-        }
-        const PreparedReport report = PrepareReport(1, texts, grade, ReportHeader{});
+        const PreparedReport report = ComputeReport(line.records, grade, ReportHeader{});
         ASSERT_FALSE(report.stop);
         ASSERT_EQ(report.rows.observations.size(), before.size());
         for (std::size_t i = 0; i < before.size(); ++i) {
             StationResult formatted = line.computed[i];
             FormatStationColumns(formatted, grade);
-            EXPECT_EQ(MakeObservationRow(formatted, static_cast<int>(i + 1)),
-                      report.rows.observations[i]);
+            std::vector<ObservationRow> expected;
+            AppendObservationRow(expected, std::move(formatted), static_cast<int>(i + 1));
+            EXPECT_EQ(expected.front(), report.rows.observations[i]);
         }
         EXPECT_EQ(check.run.LengthKm(), report.rows.totals.length);
     }

@@ -9,6 +9,13 @@
 namespace lorvex {
 namespace {
 
+// The totals of stations added in line order.
+LineTotals SumOf(const std::vector<StationResult>& stations, LevellingGrade grade) {
+    LineTotalsSum sum;
+    for (const StationResult& s : stations) sum.Add(s);
+    return sum.Totals(grade);
+}
+
 StationResult WithTotals(const char* disBack, const char* disFore, const char* h) {
     StationResult s;
     s.sDis_Back = disBack;
@@ -17,7 +24,7 @@ StationResult WithTotals(const char* disBack, const char* disFore, const char* h
     return s;
 }
 
-TEST(ComputeLineTotals, SumsTheStoredTexts) {
+TEST(LineTotalsSum, SumsTheStoredTexts) {
     const struct {
         const char* name;
         std::vector<StationResult> stations;
@@ -50,13 +57,13 @@ TEST(ComputeLineTotals, SumsTheStoredTexts) {
         {"no stations", {}, GradeSecond, 0.0, 0.0},
     };
     for (const auto& c : cases) {
-        const LineTotals t = ComputeLineTotals(c.stations, c.grade);
+        const LineTotals t = SumOf(c.stations, c.grade);
         EXPECT_DOUBLE_EQ(t.length, c.length) << c.name;
         EXPECT_DOUBLE_EQ(t.heightDifference, c.height) << c.name;
     }
 }
 
-TEST(ComputeLineTotals, FromComputedStations) {
+TEST(LineTotalsSum, FromComputedStations) {
     // Mean back distance 24.96 m (text 250 dm) at both stations: the line
     // gets 50.0 m of back distance, not 49.92 m.
     const std::array<SightRecord, 4> station{{
@@ -70,24 +77,21 @@ TEST(ComputeLineTotals, FromComputedStations) {
                                               ComputeStation(station, GradeFourth, sigma)};
     ASSERT_EQ(stations[0].sDis_Back, "250");
     ASSERT_EQ(stations[0].sDis_Fore, "300");
-    const LineTotals t = ComputeLineTotals(stations, GradeFourth);
+    const LineTotals t = SumOf(stations, GradeFourth);
     EXPECT_DOUBLE_EQ(t.length, (250 + 300) * 2 / 10000.0);
     EXPECT_DOUBLE_EQ(t.heightDifference, 2 * 5000 / 10000.0);
 }
 
-TEST(MakeObservationRow, EveryColumnTakesTheFieldOfItsName) {
+TEST(AppendObservationRow, EveryColumnTakesTheFieldOfItsName) {
     // Each station field holds its own name, so a swapped column shows.
     StationResult s{
         "sBack_I",   "sBack_II",  "sFore_Back_I", "sFore_I",      "sFore_II",   "sFore_Back_II",
         "sDis_Back", "sDis_Fore", "sFBI_Height",  "sFBII_Height", "sFore_Back", "sDistance_Error",
         "sSigma_d",  "sH",        "sTarget_Back", "sTarget_Fore"};
-    const ObservationRow copied = MakeObservationRow(s, 12);
-    const ObservationRow moved = MakeObservationRow(StationResult(s), 12);
     std::vector<ObservationRow> appended;
     AppendObservationRow(appended, StationResult(s), 12);
-    EXPECT_EQ(copied, moved);
     ASSERT_EQ(appended.size(), 1u);
-    EXPECT_EQ(appended[0], copied);
+    const ObservationRow& copied = appended[0];
 
     std::set<std::string> names;
     for (const auto& field : kObservationRowFields) {

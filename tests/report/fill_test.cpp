@@ -12,11 +12,11 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/messages.h"
 #include "db/data_source.h"
 #include "db/install.h"
 #include "db/odbc.h"
 #include "db/report_store.h"
-#include "levelling/strings.h"
 #include "report/report_entry.h"
 #include "report/report_export_dlg.h"
 #include "report/report_fill.h"
@@ -101,7 +101,7 @@ TEST(FillParameters, GradesChooseTheirTemplate) {
     }
 }
 
-struct RecordingSink final : db::MessageSink {
+struct RecordingSink final : MessageSink {
     std::vector<UserMessage> shown;
     void Show(const UserMessage& m) override { shown.push_back(m); }
     std::string Texts() const {

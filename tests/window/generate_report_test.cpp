@@ -6,8 +6,8 @@
 
 #include <QApplication>
 #include <QLineEdit>
-#include <QTimer>
 #include <QTest>
+#include <QTimer>
 
 #include "app/tarvel_format_app.h"
 #include "db/data_source.h"
@@ -35,7 +35,7 @@ std::string Cell(const db::TableRows& table, std::size_t row, const std::string&
     return "<no column " + name + ">";
 }
 
-struct IgnoringSink final : db::MessageSink {
+struct IgnoringSink final : MessageSink {
     void Show(const UserMessage&) override {}
 };
 
@@ -92,8 +92,8 @@ class GenerateReportTest : public QObject {
         }
 
         const PreparedReport expected =
-            PrepareReport(w_->LineList()->rows()->RowCount(), w_->DataList()->rows()->Rows(),
-                          GradeSecond, w_->Header());
+            PrepareReport(w_->LineList()->TextRows()->RowCount(),
+                          w_->DataList()->TextRows()->Rows(), GradeSecond, w_->Header());
         QVERIFY(!expected.stop);
         QVERIFY(!expected.rows.observations.empty());
 
@@ -116,7 +116,7 @@ class GenerateReportTest : public QObject {
 
     void editedRowsAreComputedAsEdited() {
         ShowLine(QStringLiteral(LORVEX_SOURCE_DIR "/samples/sample.mdt"), 0);
-        const std::string before = w_->DataList()->rows()->RowText(0);
+        const std::string before = w_->DataList()->TextRows()->RowText(0);
         w_->OnRecordEditEnd(0, std::string("BM1 B 1.62341 25.31 08:11:00 1"));
         w_->OnGenerateReport();
         QVERIFY(ui_.shown.empty());

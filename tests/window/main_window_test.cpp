@@ -131,8 +131,8 @@ class MainWindowTest : public QObject {
         QCOMPARE(w_->LineList()->columnWidth(0), 80);
         QCOMPARE(w_->DataList()->selectionMode(), QAbstractItemView::ExtendedSelection);
         QCOMPARE(w_->LineList()->selectionMode(), QAbstractItemView::SingleSelection);
-        QCOMPARE(w_->DataList()->rows()->RowCount(), 0);
-        QCOMPARE(w_->LineList()->rows()->RowCount(), 0);
+        QCOMPARE(w_->DataList()->TextRows()->RowCount(), 0);
+        QCOMPARE(w_->LineList()->TextRows()->RowCount(), 0);
         QVERIFY(Edit(*w_, IDC_FILE_PATH)->isReadOnly());
         QVERIFY(ui_.shown.empty());
     }
@@ -194,11 +194,11 @@ class MainWindowTest : public QObject {
         QCOMPARE(ui_.lastFilter, std::string("ASCII格式数据文件(*.mdt)|*.mdt||"));
         QCOMPARE(w_->FormatIndex(), 1);
         ClickRow(w_->LineList(), 0);
-        QCOMPARE(w_->DataList()->rows()->RowCount(), 4);
+        QCOMPARE(w_->DataList()->TextRows()->RowCount(), 4);
         w_->DataList()->selectAll();
         ui_.answers = {MessageAnswer::Yes};
         w_->OnDeleteRecords();
-        QCOMPARE(w_->Store().RecordCount(0), std::size_t{0});
+        QCOMPARE(w_->Session().RecordCount(0), std::size_t{0});
         Edit(*w_, IDC_WEATHER)->setText(QStringLiteral("晴"));
 
         const QString second =
@@ -207,11 +207,11 @@ class MainWindowTest : public QObject {
         ui_.Choose(second);
         w_->OnOpenData();
         QCOMPARE(Rows(w_->LineList()), QStringList({"M1", "M2", "M3"}));
-        QCOMPARE(w_->DataList()->rows()->RowCount(), 0);
+        QCOMPARE(w_->DataList()->TextRows()->RowCount(), 0);
         QCOMPARE(w_->ShownLine(), -1);
         QCOMPARE(w_->LineList()->CurrentRow(), -1);
-        QCOMPARE(w_->Store().LineCount(), std::size_t{3});
-        QCOMPARE(w_->Store().Records(0), std::vector<std::string>{Rec("P")});
+        QCOMPARE(w_->Session().LineCount(), std::size_t{3});
+        QCOMPARE(w_->Session().Records(0), std::vector<std::string>{Rec("P")});
         QCOMPARE(Edit(*w_, IDC_FILE_PATH)->text(), second);
         // The grade and the header are the user's, not the file's.
         QCOMPARE(Edit(*w_, IDC_WEATHER)->text(), QStringLiteral("晴"));
@@ -227,8 +227,8 @@ class MainWindowTest : public QObject {
         w_->OnOpenData();
         QCOMPARE(Edit(*w_, IDC_FILE_PATH)->text(), missing);
         QCOMPARE(Rows(w_->LineList()), QStringList({"L1"}));
-        QCOMPARE(w_->DataList()->rows()->RowCount(), 4);
-        QCOMPARE(w_->Store().RecordCount(0), std::size_t{4});
+        QCOMPARE(w_->DataList()->TextRows()->RowCount(), 4);
+        QCOMPARE(w_->Session().RecordCount(0), std::size_t{4});
         QVERIFY(ui_.shown.empty());
     }
 
@@ -247,7 +247,7 @@ class MainWindowTest : public QObject {
         ui_.Choose(QStringLiteral("/proc/self/mem"));
         w_->OnOpenData();
         QCOMPARE(ui_.Texts(), std::vector<std::string>{"访问 /proc/self/mem 时发生未知错误。"});
-        QCOMPARE(w_->DataList()->rows()->RowCount(), 0);
+        QCOMPARE(w_->DataList()->TextRows()->RowCount(), 0);
 #else
         QSKIP("needs a file whose reading fails");
 #endif
@@ -367,14 +367,14 @@ class MainWindowTest : public QObject {
         QCOMPARE(RadioStates(*w_, false), QStringLiteral("000"));
         QCOMPARE(RadioStates(*w_, true), QStringLiteral("100"));
         QCOMPARE(Edit(*w_, IDC_STATION_EN_GO)->text(), QStringLiteral("B"));
-        QCOMPARE(w_->DataList()->rows()->RowCount(), 4);
+        QCOMPARE(w_->DataList()->TextRows()->RowCount(), 4);
     }
 
     void clickOnLineWithoutRecordsOnlyEmptiesTheDataList() {
         Import({Start("L1"), Rec("A"), Rec("A"), Rec("B"), Rec("B"), Start("empty")});
         ClickRow(w_->LineList(), 0);
         ClickRow(w_->LineList(), 1);
-        QCOMPARE(w_->DataList()->rows()->RowCount(), 0);
+        QCOMPARE(w_->DataList()->TextRows()->RowCount(), 0);
         QCOMPARE(w_->Grade(), GradeFourth);
         QCOMPARE(RadioStates(*w_, false), QStringLiteral("001"));
     }
@@ -517,7 +517,7 @@ class MainWindowTest : public QObject {
         for (const std::string& r : SixRecords()) lines.push_back(r);
         Import(lines);
         ClickRow(w_->LineList(), 0);
-        const std::vector<std::string> stored = w_->Store().Records(0);
+        const std::vector<std::string> stored = w_->Session().Records(0);
 
         ListViewControl* list = w_->DataList();
         list->setCurrentIndex(list->model()->index(0, 0));
@@ -531,8 +531,8 @@ class MainWindowTest : public QObject {
         QCoreApplication::processEvents();
 
         QCOMPARE(Rows(list).value(0), row);
-        QCOMPARE(w_->Store().Records(0), stored);  // an edit never reaches the store
-        QVERIFY(w_->isVisible());                  // Esc ended the edit, not the window
+        QCOMPARE(w_->Session().Records(0), stored);  // an edit never reaches the store
+        QVERIFY(w_->isVisible());                    // Esc ended the edit, not the window
         ClickRow(w_->LineList(), 0);
         QCOMPARE(Rows(list).value(0), QStringLiteral("A B 1.00001 25.30 08:00:00 1"));
     }
@@ -543,7 +543,7 @@ class MainWindowTest : public QObject {
         w_->DataList()->clearSelection();
         w_->OnDeleteRecords();
         QVERIFY(ui_.shown.empty());
-        QCOMPARE(w_->DataList()->rows()->RowCount(), 4);
+        QCOMPARE(w_->DataList()->TextRows()->RowCount(), 4);
     }
 
     void deleteRecords_data() {
@@ -573,7 +573,7 @@ class MainWindowTest : public QObject {
         ListViewControl* list = w_->DataList();
         ClickRow(list, selected.front());
         for (qsizetype i = 1; i < selected.size(); ++i) CtrlClickRow(list, selected[i]);
-        QCOMPARE(qsizetype(list->SelectedCount()), selected.size());
+        QCOMPARE(qsizetype(list->SelectedRows().size()), selected.size());
         const QStringList before = Rows(list);
 
         ui_.answers = {MessageAnswer(answer)};
@@ -590,8 +590,8 @@ class MainWindowTest : public QObject {
             expectedStore.push_back(records[static_cast<std::size_t>(r)]);
         }
         QCOMPARE(Rows(list), expectedRows);
-        QCOMPARE(w_->Store().Records(0), expectedStore);
-        QCOMPARE(w_->Store().Records(1),
+        QCOMPARE(w_->Session().Records(0), expectedStore);
+        QCOMPARE(w_->Session().Records(1),
                  std::vector<std::string>{Rec("Z")});  // other lines untouched
         ClickRow(w_->LineList(), 0);
         QCOMPARE(Rows(list), expectedRows);
@@ -608,9 +608,9 @@ class MainWindowTest : public QObject {
         ClickRow(w_->DataList(), 0);
         ui_.answers = {MessageAnswer::Yes};
         w_->OnDeleteRecords();
-        QCOMPARE(w_->Store().Records(0),
+        QCOMPARE(w_->Session().Records(0),
                  std::vector<std::string>(records.begin() + 1, records.end()));
-        QCOMPARE(w_->DataList()->rows()->RowCount(), 5);
+        QCOMPARE(w_->DataList()->TextRows()->RowCount(), 5);
     }
 
     // ---- Keyboard and closing -------------------------------------------------

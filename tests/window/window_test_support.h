@@ -111,7 +111,7 @@ inline void CtrlClickRow(ListViewControl* list, int row) {
 
 inline QStringList Rows(const ListViewControl* list) {
     QStringList rows;
-    for (const std::string& row : list->rows()->Rows()) rows << QString::fromStdString(row);
+    for (const std::string& row : list->TextRows()->Rows()) rows << QString::fromStdString(row);
     return rows;
 }
 

@@ -1,4 +1,4 @@
-#include "levelling/strings.h"
+#include "base/strings.h"
 
 #include <algorithm>
 #include <iterator>
@@ -36,7 +36,5 @@ std::string FormatMessage1(std::string_view pattern, std::string_view arg) {
     }
     return out;
 }
-
-UserMessage MessageFromId(int id, MessageIcon icon) { return UserMessage{LoadString(id), icon}; }
 
 }  // namespace lorvex

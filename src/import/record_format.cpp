@@ -1,0 +1,139 @@
+#include "import/record_format.h"
+
+#include <cmath>
+
+#include "import/fields.h"
+#include "levelling/number_text.h"
+
+namespace lorvex {
+namespace {
+
+constexpr std::string_view kColumnHeaderMark = "PtID";
+
+// Field count of a trimmed, non-empty line: the runs of non-space characters,
+// or none at all when there is no space. Written as one flat loop so that the
+// compiler can vectorise it; classifying every line of a file is the
+// reader's hot path.
+std::size_t CountTrimmedFields(std::string_view t) {
+    const auto* p = reinterpret_cast<const unsigned char*>(t.data());
+    std::size_t runs = 1;  // a trimmed line starts with a non-space
+    for (std::size_t i = 1; i < t.size(); ++i)
+        runs += static_cast<std::size_t>((p[i] != ' ') & (p[i - 1] == ' '));
+    return runs == 1 ? 0 : runs;  // one run means no space at all: no fields
+}
+
+// Whether a part can stand as one field of a record and read back unchanged.
+bool IsFieldText(std::string_view text) {
+    if (text.empty() || HasColumnHeaderMark(text)) return false;
+    for (const char c : text) {
+        if (IsBlank(c) || c == '@') return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+ClassifiedLine ClassifyLine(std::string_view line) {
+    ClassifiedLine c;
+    c.trimmed = TrimBlanks(line);
+    if (c.trimmed.empty()) return c;
+    if (CountTrimmedFields(c.trimmed) != kRecordFieldCount) {
+        c.kind = TextLineKind::Ignored;
+    } else if (HasColumnHeaderMark(c.trimmed)) {
+        c.kind = TextLineKind::ColumnHeader;
+    } else if (c.trimmed.find('@') != std::string_view::npos) {
+        c.kind = TextLineKind::LineStart;
+    } else {
+        c.kind = TextLineKind::Record;
+    }
+    return c;
+}
+
+bool HasColumnHeaderMark(std::string_view text) {
+    return text.find(kColumnHeaderMark) != std::string_view::npos;
+}
+
+std::string LineStartName(std::string_view trimmed) {
+    const std::size_t at = trimmed.find('@');
+    const std::size_t space = trimmed.find(' ');
+    if (at == std::string_view::npos || space < at) return {};
+    return std::string(trimmed.substr(at + 1, space - at - 1));
+}
+
+std::string_view RecordPointId(std::string_view record) {
+    return record.substr(0, record.find(' '));
+}
+
+std::string_view RecordMethodCode(std::string_view record) {
+    const std::size_t space = record.rfind(' ');
+    return space == std::string_view::npos ? std::string_view() : record.substr(space + 1);
+}
+
+LevellingGrade GradeOfMethodCode(std::string_view code) {
+    if (code == kMethodCodeSecond) return GradeSecond;
+    if (code == kMethodCodeThird) return GradeThird;
+    if (code == kMethodCodeFourth) return GradeFourth;
+    return GradeNone;
+}
+
+std::string_view MethodCodeOfGrade(LevellingGrade grade) {
+    switch (grade) {
+        case GradeSecond:
+            return kMethodCodeSecond;
+        case GradeThird:
+            return kMethodCodeThird;
+        case GradeFourth:
+            return kMethodCodeFourth;
+        default:
+            return {};
+    }
+}
+
+std::string CutAtLastSpace(std::string_view record) {
+    const std::size_t space = record.rfind(' ');
+    return std::string(space == std::string_view::npos ? record : record.substr(0, space));
+}
+
+std::optional<std::vector<SightRecord>> CollectSightRecords(std::span<const std::string> rows) {
+    std::vector<SightRecord> records;
+    records.reserve(rows.size());
+    std::vector<std::string_view> fields;
+    for (const std::string& row : rows) {
+        const std::string_view text = TrimBlanks(row);
+        if (text.empty()) continue;
+        SplitFields(text, fields);
+        if (fields.empty()) return std::nullopt;
+        // The test comes after the split, so a lone "PtID" with no space in
+        // it is a malformed row, not a column header.
+        if (HasColumnHeaderMark(fields[kPointIdField])) continue;
+        if (fields.size() <= kDistanceField) return std::nullopt;
+
+        SightRecord& record = records.emplace_back();
+        record.PointId.assign(fields[kPointIdField]);
+        record.SightCode.assign(fields[kSightCodeField]);
+        // Metres to 10^-5 m (reading) and to millimetres (distance).
+        record.Reading = RoundToInt(ParseDouble(fields[kReadingField]) * 100000.0);
+        record.Distance = RoundToInt(ParseDouble(fields[kDistanceField]) * 1000.0);
+    }
+    return records;
+}
+
+std::optional<std::string> FormatRecord(const RecordParts& parts) {
+    if (!std::isfinite(parts.readingMetres) || !std::isfinite(parts.distanceMetres))
+        return std::nullopt;
+    const std::string_view time = parts.time.empty() ? std::string_view("0") : parts.time;
+    const std::string_view number = parts.number.empty() ? std::string_view("0") : parts.number;
+    const std::string reading = FormatFixed(parts.readingMetres, 5);
+    const std::string distance = FormatFixed(parts.distanceMetres, 3);
+    const std::string_view fields[kRecordFieldCount] = {
+        parts.pointId, parts.sightCode, reading, distance, time, number, parts.methodCode};
+    std::string text;
+    for (const std::string_view field : fields) {
+        if (!IsFieldText(field)) return std::nullopt;
+        if (!text.empty()) text.push_back(' ');
+        text.append(field);
+    }
+    return text;
+}
+
+}  // namespace lorvex

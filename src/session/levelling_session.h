@@ -1,0 +1,136 @@
+#pragma once
+
+// One levelling session: what a main window holds between the user's
+// commands (the imported lines, the line shown and its data-list rows as the
+// user edited them, the grade, the report header, the file path) and the
+// commands themselves. The window binds its widgets to it and lorvex-cli
+// prints it as JSON; neither holds any logic of its own.
+//
+// Every operation hands back the messages the user must see, in order, as
+// values; the front end shows them (boxes, or JSON and stderr).
+
+#include <cstddef>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/byte_source.h"
+#include "base/grade.h"
+#include "base/messages.h"
+#include "levelling/report_command.h"
+#include "levelling/report_header.h"
+
+namespace lorvex {
+
+class LineStore;
+struct ImportResult;
+
+using Messages = std::vector<UserMessage>;
+
+struct ImportOutcome {
+    bool opened = true;  // false: the file could not be opened; nothing changed
+    Messages messages;   // a read error (stop icon), or the 100-line limit
+};
+
+// The report command's checks and computation over what a window shows:
+// lineCount rows in the line list, the data-list rows, the grade and header
+// as pulled from the controls. Stops with "没有线路数据，请导入！" when nothing
+// was imported, "没有测量数据，请选择线路名称！" when no line is shown, the
+// invalid-argument error (stop icon) for a row without the fields of a
+// record, and the station checks of ComputeReport.
+PreparedReport PrepareReport(std::size_t lineCount, std::span<const std::string> dataRows,
+                             LevellingGrade grade, const ReportHeader& header);
+
+class LevellingSession {
+  public:
+    LevellingSession();
+    ~LevellingSession();
+    LevellingSession(const LevellingSession&) = delete;
+    LevellingSession& operator=(const LevellingSession&) = delete;
+
+    // ---- State: the front end shows it, and exchanges the file path, the
+    // grade and the header with its controls. ----
+
+    std::size_t LineCount() const;
+    const std::string& LineName(std::size_t line) const;
+    std::vector<std::string> LineNames() const;
+    std::size_t RecordCount(std::size_t line) const;
+    // The stored record texts of a line (seven fields each).
+    std::vector<std::string> Records(std::size_t line) const;
+
+    // The line the data list was last filled from; -1 for none.
+    int ShownLine() const { return m_shownLine; }
+    // The data-list rows: the shown line's records cut at their last space,
+    // as the user has edited and thinned them since.
+    const std::vector<std::string>& DataRows() const { return m_dataRows; }
+
+    std::string& FilePath() { return m_filePath; }
+    const std::string& FilePath() const { return m_filePath; }
+    // Any value: a front end's exchange may set GradeNone (no radio checked).
+    LevellingGrade& Grade() { return m_grade; }
+    LevellingGrade Grade() const { return m_grade; }
+    ReportHeader& Header() { return m_header; }
+    const ReportHeader& Header() const { return m_header; }
+
+    // Whether the user may pick a grade (its radio button is enabled), and
+    // whether the header fields recorded for second order only are open.
+    // Before any line is shown no grade can be picked and the fields are open.
+    bool GradeSelectable(LevellingGrade grade) const;
+    bool SecondOrderFieldsEnabled() const { return m_secondOrderFields; }
+
+    // ---- Operations ----
+
+    // Reads a measurement file into the lines: every earlier line, record
+    // and edit is replaced, and no line is shown. The path is kept as the
+    // session's file path whether or not the file opens.
+    ImportOutcome ImportFile(const std::filesystem::path& path);
+    // The same from a byte source; displayPath names it in messages.
+    ImportOutcome ImportBytes(ByteSource& source, std::string_view displayPath);
+
+    // Shows line `row` (-1 for none): fills the data rows from its records,
+    // and, for a line with records, detects the grade and end points (into
+    // sStationStGo and sStationEnGo) and applies the grade. A pattern that
+    // fits no grade gives "数据格式不支持！" and leaves no grade selectable.
+    Messages ClickLine(int row);
+
+    // The end of an in-place edit of a data row: the typed text replaces the
+    // row as typed; an absent or empty text leaves it. The stored record
+    // never changes. Returns whether the row changed.
+    bool EditRow(int row, const std::optional<std::string>& text);
+
+    // The question to ask before deleting data rows; nullopt when none is
+    // given, in which case nothing is asked and nothing deleted.
+    std::optional<UserMessage> DeleteQuestion(std::span<const int> rows) const;
+    // Deletes data rows and the same records of the shown line (row r stands
+    // for record r). Rows in any order; rows that do not exist are passed over.
+    void DeleteRows(std::span<const int> rows);
+
+    // Sets a grade of 0-2 (other values do nothing; returns false), makes it
+    // selectable and opens or closes the second-order fields.
+    bool ApplyGrade(LevellingGrade grade);
+
+    // The range rule of a time field (hours 0-23, minutes 0-59, read like
+    // atoi): an out-of-range text becomes "0". Returns whether it changed.
+    bool CheckTimeField(TimeField field);
+
+    // The report command's checks and computation over the session.
+    PreparedReport PrepareReport() const;
+
+  private:
+    ImportOutcome Imported(const ImportResult& result);
+
+    std::unique_ptr<LineStore> m_store;
+    int m_shownLine = -1;
+    std::vector<std::string> m_dataRows;
+    std::string m_filePath;
+    LevellingGrade m_grade = GradeNone;
+    ReportHeader m_header;
+    bool m_gradeSelectable[3] = {false, false, false};
+    bool m_secondOrderFields = true;
+};
+
+}  // namespace lorvex
