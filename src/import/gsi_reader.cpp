@@ -45,7 +45,7 @@ bool ThreeDigitFamily(int twoDigits) {
 }
 
 // Splits a word into its parts; returns the fault text or empty.
-std::string ParseWord(std::string_view text, InstrumentFormat format, Word& word) {
+std::string ParseWord(std::string_view text, InstrumentFormat format, bool starred, Word& word) {
     const std::size_t data = format == InstrumentFormat::Gsi16 ? 16 : 8;
     if (text.size() >= 2 && IsDigit(text[0]) && IsDigit(text[1])) {
         const int two = (text[0] - '0') * 10 + (text[1] - '0');
@@ -56,7 +56,8 @@ std::string ParseWord(std::string_view text, InstrumentFormat format, Word& word
         }
     }
     if (text.size() != 7 + data) {
-        if (format == InstrumentFormat::Gsi16 && text.size() == 15) {
+        // A GSI-8 block has no '*'; in a starred block a short word was cut.
+        if (format == InstrumentFormat::Gsi16 && !starred && text.size() == 15) {
             return LoadString(IDS_GSI8_IN_GSI16);
         }
         if (text.size() < 7 + data) return LoadString(IDS_WORD_TRUNCATED);
@@ -206,7 +207,8 @@ class GsiReader {
         if (line.empty()) return;
         // A GSI-16 block starts with '*'. Without it the words are still
         // read, and their length tells what they are.
-        if (line.front() == '*') line.remove_prefix(1);
+        const bool starred = line.front() == '*';
+        if (starred) line.remove_prefix(1);
 
         InstrumentBlock block;
         block.fileLine = number;
@@ -218,7 +220,7 @@ class GsiReader {
             while (!line.empty() && line.front() == ' ') line.remove_prefix(1);
             if (text.empty()) continue;
             Word word;
-            std::string fault = ParseWord(text, format_, word);
+            std::string fault = ParseWord(text, format_, starred, word);
             if (first && word.index == kLineStart) {
                 // A damaged line start still starts a line, of a method we
                 // cannot tell, so its readings join no other line.

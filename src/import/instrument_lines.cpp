@@ -307,32 +307,38 @@ std::string InstrumentLineBuilder::UniqueName(std::string name) {
 void InstrumentLineBuilder::FinishLine() {
     CloseIncomplete();
 
+    // A line runs from its first back sight to its last fore sight, whether
+    // or not their stations could be kept.
+    std::size_t intermediate = 0;
     const Observation* first = nullptr;
     const Observation* last = nullptr;
-    std::size_t intermediate = 0;
     for (const Observation& o : line_.observations) {
         if (o.kind == SightKind::Intermediate) {
             ++intermediate;
-            continue;
+        } else if (o.kind == SightKind::Back) {
+            if (!first) first = &o;
+        } else {
+            last = &o;
         }
-        if (!first) first = &o;
-        last = &o;
     }
+    if (!first) first = last;
+    if (!last) last = first;
     line_.name = UniqueName(first ? first->point + "-" + last->point
                                   : LoadString(IDS_LINE_WITHOUT_READINGS));
 
     for (const Gap& gap : gaps_) {
         std::string where = LoadString(IDS_GAP_LINE_END);
+        // The station after the gap is the first one with a reading past it.
         for (std::size_t k = 0; k < line_.stations.size(); ++k) {
             const InstrumentStation& s = line_.stations[k];
-            std::size_t firstLine = SIZE_MAX;
+            std::size_t lastLine = 0;
             for (const std::int32_t i : s.sights) {
                 if (i >= 0) {
-                    firstLine = std::min(firstLine,
-                                         line_.observations[static_cast<std::size_t>(i)].fileLine);
+                    lastLine = std::max(lastLine,
+                                        line_.observations[static_cast<std::size_t>(i)].fileLine);
                 }
             }
-            if (firstLine >= gap.fileLine) {
+            if (lastLine >= gap.fileLine) {
                 where =
                     Text(IDS_GAP_STATION,
                          {FormatInt(static_cast<std::int32_t>(k + 1)),

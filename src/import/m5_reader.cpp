@@ -124,7 +124,7 @@ void Fault(InstrumentBlock& block, std::string text) {
 
 class M5Reader {
   public:
-    M5Reader() : builder_(InstrumentFormat::M5, AddressStyle{100000, 5}) {}
+    M5Reader() : builder_(InstrumentFormat::M5, AddressStyle{100000, 1}) {}
 
     InstrumentFile Read(std::string_view text) {
         std::size_t number = 0;
