@@ -63,12 +63,12 @@ std::string ParseWord(std::string_view text, InstrumentFormat format, bool starr
         if (text.size() < 7 + data) return LoadString(IDS_WORD_TRUNCATED);
         return FormatMessageArgs(LoadString(IDS_WORD_LENGTH), {FormatName(format)});
     }
-    if (word.index < 0) return FormatMessageArgs(LoadString(IDS_VALUE_UNREADABLE), {text});
+    if (word.index < 0) return FormatMessageArgs(LoadString(IDS_VALUE_UNREADABLE), {TextOf(text)});
     const std::size_t indexWidth = word.index >= 100 ? 3 : 2;
     word.info = text.substr(indexWidth, 6 - indexWidth);
     word.units = text[5];
     if (text[6] != '+' && text[6] != '-') {
-        return FormatMessageArgs(LoadString(IDS_VALUE_UNREADABLE), {text});
+        return FormatMessageArgs(LoadString(IDS_VALUE_UNREADABLE), {TextOf(text)});
     }
     word.negative = text[6] == '-';
     word.data = text.substr(7);
@@ -97,8 +97,7 @@ std::string ParseValue(const Word& word, std::int64_t& value, std::int64_t& unit
     std::int64_t v = 0;
     for (const char c : word.data) {
         if (!IsDigit(c)) {
-            return FormatMessageArgs(LoadString(IDS_VALUE_UNREADABLE),
-                                     {std::string_view(word.data)});
+            return FormatMessageArgs(LoadString(IDS_VALUE_UNREADABLE), {TextOf(word.data)});
         }
         v = v * 10 + (c - '0');  // at most 16 digits: no overflow
     }

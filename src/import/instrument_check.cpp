@@ -85,11 +85,7 @@ std::vector<UserMessage> CrossCheckLine(const InstrumentLine& line) {
     std::vector<UserMessage> messages;
     const int per = ReadingsPerStation(line.method);
     if (per == 0 || line.stations.empty()) return messages;
-    const std::vector<std::string> records = InstrumentLineRecords(line, GradeSecond);
-    const std::optional<std::vector<SightRecord>> sights = CollectSightRecords(records);
-    if (!sights || sights->size() != line.stations.size() * static_cast<std::size_t>(per)) {
-        return messages;
-    }
+    std::vector<std::string> records;
 
     // Running values continue from what the instrument wrote at the station
     // before, so a disagreement is reported at the station where it arises
@@ -102,9 +98,11 @@ std::vector<UserMessage> CrossCheckLine(const InstrumentLine& line) {
 
     for (std::size_t k = 0; k < line.stations.size(); ++k) {
         const InstrumentStation& station = line.stations[k];
-        const std::span<const SightRecord> records4 =
-            std::span(*sights).subspan(k * static_cast<std::size_t>(per), per);
-        const Ours ours = FromRecords(records4, sigma);
+        WriteStationRecords(line, station, GradeSecond, k * static_cast<std::size_t>(per) + 1,
+                            records);
+        const std::optional<std::vector<SightRecord>> sights = CollectSightRecords(records);
+        if (!sights || sights->size() != records.size()) continue;
+        const Ours ours = FromRecords(*sights, sigma);
         const InstrumentResults& inst = station.instrument;
 
         const auto report = [&](int quantity, const std::string& theirs, const std::string& our) {

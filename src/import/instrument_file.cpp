@@ -4,8 +4,8 @@
 
 #include "import/fields.h"
 #include "import/gsi_reader.h"
+#include "import/instrument_lines.h"
 #include "import/m5_reader.h"
-#include "import/text_decode.h"
 #include "levelling/number_text.h"
 
 namespace lorvex {
@@ -29,11 +29,6 @@ std::string_view NextLine(std::string_view& rest) {
     const std::string_view line = rest.substr(0, end);
     rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
     return line;
-}
-
-bool IsAscii(std::string_view bytes) {
-    return std::all_of(bytes.begin(), bytes.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 }  // namespace
@@ -120,13 +115,9 @@ InstrumentFile ReadInstrumentFile(std::string_view bytes) {
         file.format = format;
         return file;
     }
-    // Both formats are ASCII as the instrument writes them; a point name
-    // typed on a computer may not be, and is decoded like an .mdt's text.
-    std::string decoded;
-    if (!IsAscii(bytes)) {
-        decoded = DecodeMeasurementText(std::string(bytes));
-        bytes = decoded;
-    }
+    // Both formats are read as bytes: their columns and word lengths count
+    // bytes. The few texts kept from them (point names) are decoded one by
+    // one where they are not ASCII.
     if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
     return format == InstrumentFormat::M5 ? ReadM5(bytes) : ReadGsi(bytes, format);
 }
@@ -201,14 +192,16 @@ std::string_view MethodCodeForGrade(LevellingGrade grade) {
     return "0";
 }
 
-std::string FormatMeasurementRecord(std::string_view point, std::string_view sightCode,
-                                    std::int64_t reading, std::int64_t distance,
-                                    std::string_view time, std::size_t number,
-                                    std::string_view methodCode) {
+namespace {
+
+// The one place that writes a measurement record here (see
+// FormatMeasurementRecord); writes over `text`, keeping its storage.
+void WriteRecord(std::string& text, std::string_view point, std::string_view sightCode,
+                 std::int64_t reading, std::int64_t distance, std::string_view time,
+                 std::size_t number, std::string_view methodCode) {
     // Fields are separated by spaces, so a point name keeps its characters
     // but not a space inside it, and an empty one holds its place with "-".
-    std::string text;
-    text.reserve(48);
+    text.clear();
     if (point.empty()) {
         text.push_back('-');
     } else {
@@ -228,38 +221,56 @@ std::string FormatMeasurementRecord(std::string_view point, std::string_view sig
         .append(FormatInt(static_cast<std::int32_t>(number)))
         .append(" ")
         .append(methodCode);
+}
+
+}  // namespace
+
+std::string FormatMeasurementRecord(std::string_view point, std::string_view sightCode,
+                                    std::int64_t reading, std::int64_t distance,
+                                    std::string_view time, std::size_t number,
+                                    std::string_view methodCode) {
+    std::string text;
+    text.reserve(48);
+    WriteRecord(text, point, sightCode, reading, distance, time, number, methodCode);
     return text;
+}
+
+void WriteStationRecords(const InstrumentLine& line, const InstrumentStation& station,
+                         LevellingGrade grade, std::size_t firstNumber,
+                         std::vector<std::string>& records) {
+    const int per = ReadingsPerStation(line.method);
+    const bool foreFirst = !station.order.empty() && station.order.front() == 'F';
+    std::array<int, 4> layout{SightB1, SightF1, SightF2, SightB2};
+    if (per == 2) {
+        layout = foreFirst ? std::array<int, 4>{SightF1, SightB1, -1, -1}
+                           : std::array<int, 4>{SightB1, SightF1, -1, -1};
+    } else if (grade == GradeSecond) {
+        // The second-order book takes a station fore-back-back-fore when
+        // its first record is a fore sight.
+        if (foreFirst) layout = {SightF1, SightB1, SightB2, SightF2};
+    } else if (grade != GradeThird) {
+        // The fourth-order book reads back, back, fore, fore.
+        layout = {SightB1, SightB2, SightF1, SightF2};
+    }
+    records.resize(static_cast<std::size_t>(per));
+    const std::string_view code = MethodCodeForGrade(grade);
+    for (std::size_t k = 0; k < records.size(); ++k) {
+        const std::int32_t index = station.sights[static_cast<std::size_t>(layout[k])];
+        const Observation& o = line.observations[static_cast<std::size_t>(index)];
+        WriteRecord(records[k], o.point, o.kind == SightKind::Back ? "B" : "F", o.reading,
+                    o.distance, o.Time(), firstNumber + k, code);
+    }
 }
 
 std::vector<std::string> InstrumentLineRecords(const InstrumentLine& line, LevellingGrade grade) {
     std::vector<std::string> records;
-    const std::string_view code = MethodCodeForGrade(grade);
-    const int per = ReadingsPerStation(line.method);
+    const auto per = static_cast<std::size_t>(ReadingsPerStation(line.method));
     if (per == 0) return records;
-    records.reserve(line.stations.size() * static_cast<std::size_t>(per));
-    std::size_t number = 0;
+    records.reserve(line.stations.size() * per);
+    std::vector<std::string> station;
     for (const InstrumentStation& s : line.stations) {
-        const bool foreFirst = !s.order.empty() && s.order.front() == 'F';
-        std::array<int, 4> layout{SightB1, SightF1, SightF2, SightB2};
-        if (per == 2) {
-            layout = foreFirst ? std::array<int, 4>{SightF1, SightB1, -1, -1}
-                               : std::array<int, 4>{SightB1, SightF1, -1, -1};
-        } else if (grade == GradeSecond) {
-            // The second-order book takes a station fore-back-back-fore
-            // when its first record is a fore sight.
-            if (foreFirst) layout = {SightF1, SightB1, SightB2, SightF2};
-        } else if (grade != GradeThird) {
-            // The fourth-order book reads back, back, fore, fore.
-            layout = {SightB1, SightB2, SightF1, SightF2};
-        }
-        for (const int sight : layout) {
-            if (sight < 0) continue;
-            const Observation& o = line.observations[static_cast<std::size_t>(
-                s.sights[static_cast<std::size_t>(sight)])];
-            records.push_back(
-                FormatMeasurementRecord(o.point, o.kind == SightKind::Back ? "B" : "F", o.reading,
-                                        o.distance, o.time, ++number, code));
-        }
+        WriteStationRecords(line, s, grade, records.size() + 1, station);
+        for (std::string& r : station) records.push_back(std::move(r));
     }
     return records;
 }

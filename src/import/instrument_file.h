@@ -48,11 +48,15 @@ enum class SightKind : std::uint8_t { Back, Fore, Intermediate };
 struct Observation {
     SightKind kind = SightKind::Back;
     std::string point;
-    std::int64_t reading = 0;   // signed: an inverted staff reads negative
-    std::int64_t distance = 0;  // horizontal sight distance
-    std::string time;           // as written ("08:11:00"), empty when the file has none
-    std::size_t fileLine = 0;   // 1-based line of the file
-    bool inStation = false;     // part of a station that was kept
+    std::int64_t reading = 0;    // signed: an inverted staff reads negative
+    std::int64_t distance = 0;   // horizontal sight distance
+    std::size_t fileLine = 0;    // 1-based line of the file
+    std::array<char, 8> time{};  // hh:mm:ss as written; zeros when the file has none
+    bool inStation = false;      // part of a station that was kept
+
+    std::string_view Time() const {
+        return time[0] == '\0' ? std::string_view() : std::string_view(time.data(), time.size());
+    }
 
     friend bool operator==(const Observation&, const Observation&) = default;
 };
@@ -93,11 +97,13 @@ struct InstrumentStation {
     friend bool operator==(const InstrumentStation&, const InstrumentStation&) = default;
 };
 
-// The running record address the instrument wrote (GSI: the information part
-// of word 11; M5: Adr). A jump inside a line means records were deleted.
-struct BlockAddress {
-    std::uint32_t address = 0;
-    std::size_t fileLine = 0;
+// Record addresses the instrument wrote one after another (GSI: the
+// information part of word 11; M5: Adr), kept as runs. A new run inside a
+// line means records were deleted after the instrument wrote them.
+struct AddressRun {
+    std::uint32_t first = 0;   // address of the run's first record
+    std::uint32_t count = 0;   // records in the run
+    std::size_t fileLine = 0;  // file line of the run's first record
 };
 
 // One line as the instrument recorded it: from a GSI 41 word or an M5
@@ -109,7 +115,7 @@ struct InstrumentLine {
     std::vector<Observation> observations;       // every readable reading, in file order
     std::vector<InstrumentStation> stations;     // the complete, readable stations
     std::optional<InstrumentValue> startHeight;  // height of the start point, if written
-    std::vector<BlockAddress> addresses;
+    std::vector<AddressRun> addresses;
     std::int64_t readingUnit = 1;       // coarsest last digit of the readings, 10^-5 m
     std::vector<UserMessage> messages;  // what the reader and the checks said about the line
 };

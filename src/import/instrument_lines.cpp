@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "import/text_decode.h"
 #include "levelling/number_text.h"
 
 namespace lorvex {
@@ -41,7 +42,26 @@ void Merge(InstrumentResults& into, const InstrumentResults& from) {
     take(into.height, from.height);
 }
 
+Observation MakeObservation(const InstrumentBlock& block) {
+    Observation o;
+    o.kind = *block.readingKind;
+    o.point = TextOf(block.point);
+    o.reading = block.reading;
+    o.distance = *block.distance;
+    o.fileLine = block.fileLine;
+    if (block.time.size() == o.time.size()) {
+        std::copy(block.time.begin(), block.time.end(), o.time.begin());
+    }
+    return o;
+}
+
 }  // namespace
+
+std::string TextOf(std::string_view bytes) {
+    const bool ascii = std::all_of(bytes.begin(), bytes.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    return ascii ? std::string(bytes) : DecodeMeasurementText(std::string(bytes));
+}
 
 InstrumentLineBuilder::InstrumentLineBuilder(InstrumentFormat format, AddressStyle style)
     : format_(format), style_(style) {}
@@ -65,8 +85,8 @@ void InstrumentLineBuilder::StartLine(LevellingMethod method, std::string_view m
     gaps_.clear();
     TrackAddress(fileLine, address);
     if (method == LevellingMethod::Unknown) {
-        Message(
-            {Text(IDS_METHOD_UNKNOWN, {LineNumber(fileLine), methodText}), MessageIcon::Warning});
+        Message({Text(IDS_METHOD_UNKNOWN, {LineNumber(fileLine), TextOf(methodText)}),
+                 MessageIcon::Warning});
     }
 }
 
@@ -80,18 +100,22 @@ void InstrumentLineBuilder::EndLine(std::optional<std::uint32_t> address) {
 void InstrumentLineBuilder::TrackAddress(std::size_t fileLine,
                                          std::optional<std::uint32_t> address) {
     if (!open_ || !address) return;
+    const std::uint32_t m = style_.modulus;
+    const std::uint32_t a = *address % m;
     if (!line_.addresses.empty()) {
         // The instrument numbers every record it writes, one up from the
         // last. A jump forward means records were taken out afterwards; a
         // jump of more than half the range is a renumbering, not a loss.
-        const std::uint32_t m = style_.modulus;
-        const std::uint32_t expected = (line_.addresses.back().address + 1) % m;
-        const std::uint32_t missing = (*address % m + m - expected) % m;
-        if (missing > 0 && missing < m / 2) {
-            gaps_.push_back({expected, (*address % m + m - 1) % m, fileLine});
+        AddressRun& run = line_.addresses.back();
+        const std::uint32_t expected = (run.first + run.count) % m;
+        if (a == expected) {
+            ++run.count;
+            return;
         }
+        const std::uint32_t missing = (a + m - expected) % m;
+        if (missing < m / 2) gaps_.push_back({expected, (a + m - 1) % m, fileLine});
     }
-    line_.addresses.push_back({*address, fileLine});
+    line_.addresses.push_back({a, 1, fileLine});
 }
 
 void InstrumentLineBuilder::NoteAddress(std::size_t fileLine,
@@ -129,9 +153,7 @@ void InstrumentLineBuilder::AddBlock(const InstrumentBlock& block) {
     }
     if (*block.readingKind == SightKind::Intermediate || ReadingsPerStation(line_.method) == 0) {
         // Listed with the line, never part of a station.
-        line_.observations.push_back({*block.readingKind, std::string(block.point), block.reading,
-                                      *block.distance, std::string(block.time), block.fileLine,
-                                      false});
+        line_.observations.push_back(MakeObservation(block));
         return;
     }
     const bool startsStation = pending_.count == 0;
@@ -173,9 +195,7 @@ void InstrumentLineBuilder::AddReading(const InstrumentBlock& block) {
     std::int32_t index = -2;
     if (block.fault.empty()) {
         index = static_cast<std::int32_t>(line_.observations.size());
-        line_.observations.push_back({*block.readingKind, std::string(block.point), block.reading,
-                                      *block.distance, std::string(block.time), block.fileLine,
-                                      false});
+        line_.observations.push_back(MakeObservation(block));
         line_.readingUnit = std::max(line_.readingUnit, block.readingUnit);
     } else if (pending_.fault.empty()) {
         pending_.fault = block.fault;

@@ -23,7 +23,7 @@ struct InstrumentBlock {
     std::size_t fileLine = 0;
     std::optional<std::uint32_t> address;
     std::string_view point;
-    std::string_view time;
+    std::string_view time;  // hh:mm:ss, or empty
 
     // A staff reading. series is 1 or 2 where the format says which reading
     // of the station it is (GSI 331/335), 0 where order alone tells (M5).
@@ -111,6 +111,17 @@ class InstrumentLineBuilder {
     std::vector<Gap> gaps_;
     std::unordered_map<std::string, int> nameCounts_;  // lines named so far, by name
 };
+
+// A text of the file as UTF-8: ASCII as it is, anything else decoded as an
+// .mdt's text is (UTF-8 if valid, else GBK).
+std::string TextOf(std::string_view bytes);
+
+// The records of one station in the grade's order (see
+// InstrumentLineRecords), numbered from firstNumber, written over `records`
+// so that a caller going station by station reuses their storage.
+void WriteStationRecords(const InstrumentLine& line, const InstrumentStation& station,
+                         LevellingGrade grade, std::size_t firstNumber,
+                         std::vector<std::string>& records);
 
 // The messages of the comparison with the instrument's own results, one per
 // station and quantity that disagrees.

@@ -221,13 +221,13 @@ class M5Reader {
             return;
         }
         if (unit != "m") {
-            Fault(block, FormatMessageArgs(LoadString(IDS_UNITS_UNKNOWN), {unit}));
+            Fault(block, FormatMessageArgs(LoadString(IDS_UNITS_UNKNOWN), {TextOf(unit)}));
             return;
         }
         std::int64_t v = 0;
         std::int64_t lastDigit = 1;
         if (!ParseMetres(value, v, lastDigit)) {
-            Fault(block, FormatMessageArgs(LoadString(IDS_VALUE_UNREADABLE), {value}));
+            Fault(block, FormatMessageArgs(LoadString(IDS_VALUE_UNREADABLE), {TextOf(value)}));
             return;
         }
         const InstrumentValue iv{v, lastDigit};

@@ -32,7 +32,7 @@ inline constexpr std::size_t kBlocks = 3;
 inline constexpr std::size_t kLineWidth = kFirstBlock + kBlocks * (kBlockWidth + 1);
 }  // namespace m5
 
-// Reads a DiNi M5 file (text already decoded).
+// Reads a DiNi M5 file.
 InstrumentFile ReadM5(std::string_view text);
 
 }  // namespace lorvex

@@ -498,6 +498,29 @@ TEST(M5Reader, StationRepeatedReplacesTheLastStation) {
     EXPECT_TRUE(file.messages.empty()) << AllText(file.messages);
 }
 
+TEST(InstrumentFile, PointNamesInOtherCodePagesAreDecodedAlone) {
+    // Columns and word lengths count bytes; only the point name is decoded.
+    const std::string gbk = "\xCB\xAE\xD7\xBC";  // 水准 in GBK
+    const std::string gsi =
+        Join({"*" + Word("410001", 1),
+              "*" + PointWord(2, gbk) + " " + Word("32...8", 1000000) + " " + Word("331..8", 1),
+              "*" + PointWord(3, "\xE6\xB0\xB4") + " " + Word("32...8", 1000000) + " " +
+                  Word("332..8", 1)});  // 水 in UTF-8
+    const std::string m5 = Join({M5(1, "TO", "Start-Line BF"), M5Reading(2, gbk, "Rb", "1.00000"),
+                                 M5Reading(3, "B", "Rf", "0.50000"), M5(4, "TO", "End-Line")});
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* line;
+    } cases[] = {{"GSI-16", gsi, "水准-水"}, {"M5", m5, "水准-B"}};
+    for (const auto& c : cases) {
+        const InstrumentFile file = ReadInstrumentFile(c.bytes);
+        ASSERT_EQ(file.lines.size(), 1u) << c.name;
+        EXPECT_EQ(file.lines[0].name, c.line) << c.name;
+        EXPECT_EQ(file.lines[0].stations.size(), 1u) << c.name << AllText(file.messages);
+    }
+}
+
 // --- Grade choice -------------------------------------------------------------
 
 TEST(GradeChoice, FollowsTheStationPatternAndTheReadingUnit) {
