@@ -1,14 +1,13 @@
 // The comparison of a line with the instrument's own results. Our values
-// come from the records the line gives for second order (the finest reading
-// unit, and the instrument's own order of sights) through the same
-// CollectSightRecords and ComputeStation the record book uses.
+// come from the line's second-order records (the finest reading unit, and
+// the instrument's own order of sights) as the computation reads them, and
+// from the same ComputeStation the record book uses.
 
 #include <cmath>
 #include <cstdlib>
 
 #include "import/instrument_lines.h"
 #include "levelling/number_text.h"
-#include "levelling/report_command.h"
 #include "levelling/station.h"
 
 namespace lorvex {
@@ -85,7 +84,7 @@ std::vector<UserMessage> CrossCheckLine(const InstrumentLine& line) {
     std::vector<UserMessage> messages;
     const int per = ReadingsPerStation(line.method);
     if (per == 0 || line.stations.empty()) return messages;
-    std::vector<std::string> records;
+    std::array<SightRecord, 4> sights;
 
     // Running values continue from what the instrument wrote at the station
     // before, so a disagreement is reported at the station where it arises
@@ -98,11 +97,8 @@ std::vector<UserMessage> CrossCheckLine(const InstrumentLine& line) {
 
     for (std::size_t k = 0; k < line.stations.size(); ++k) {
         const InstrumentStation& station = line.stations[k];
-        WriteStationRecords(line, station, GradeSecond, k * static_cast<std::size_t>(per) + 1,
-                            records);
-        const std::optional<std::vector<SightRecord>> sights = CollectSightRecords(records);
-        if (!sights || sights->size() != records.size()) continue;
-        const Ours ours = FromRecords(*sights, sigma);
+        const std::size_t count = StationSightRecords(line, station, GradeSecond, sights);
+        const Ours ours = FromRecords(std::span(sights).first(count), sigma);
         const InstrumentResults& inst = station.instrument;
 
         const auto report = [&](int quantity, const std::string& theirs, const std::string& our) {

@@ -235,9 +235,12 @@ std::string FormatMeasurementRecord(std::string_view point, std::string_view sig
     return text;
 }
 
-void WriteStationRecords(const InstrumentLine& line, const InstrumentStation& station,
-                         LevellingGrade grade, std::size_t firstNumber,
-                         std::vector<std::string>& records) {
+namespace {
+
+// The canonical sights of a station in the order the grade's record book
+// reads them; -1 past the station's readings.
+std::array<int, 4> StationLayout(const InstrumentLine& line, const InstrumentStation& station,
+                                 LevellingGrade grade) {
     const int per = ReadingsPerStation(line.method);
     const bool foreFirst = !station.order.empty() && station.order.front() == 'F';
     std::array<int, 4> layout{SightB1, SightF1, SightF2, SightB2};
@@ -252,7 +255,16 @@ void WriteStationRecords(const InstrumentLine& line, const InstrumentStation& st
         // The fourth-order book reads back, back, fore, fore.
         layout = {SightB1, SightB2, SightF1, SightF2};
     }
-    records.resize(static_cast<std::size_t>(per));
+    return layout;
+}
+
+}  // namespace
+
+void WriteStationRecords(const InstrumentLine& line, const InstrumentStation& station,
+                         LevellingGrade grade, std::size_t firstNumber,
+                         std::vector<std::string>& records) {
+    const std::array<int, 4> layout = StationLayout(line, station, grade);
+    records.resize(static_cast<std::size_t>(ReadingsPerStation(line.method)));
     const std::string_view code = MethodCodeForGrade(grade);
     for (std::size_t k = 0; k < records.size(); ++k) {
         const std::int32_t index = station.sights[static_cast<std::size_t>(layout[k])];
@@ -260,6 +272,25 @@ void WriteStationRecords(const InstrumentLine& line, const InstrumentStation& st
         WriteRecord(records[k], o.point, o.kind == SightKind::Back ? "B" : "F", o.reading,
                     o.distance, o.Time(), firstNumber + k, code);
     }
+}
+
+std::size_t StationSightRecords(const InstrumentLine& line, const InstrumentStation& station,
+                                LevellingGrade grade, std::array<SightRecord, 4>& sights) {
+    const std::array<int, 4> layout = StationLayout(line, station, grade);
+    const auto per = static_cast<std::size_t>(ReadingsPerStation(line.method));
+    for (std::size_t k = 0; k < per; ++k) {
+        const Observation& o = line.observations[static_cast<std::size_t>(
+            station.sights[static_cast<std::size_t>(layout[k])])];
+        SightRecord& r = sights[k];
+        r.PointId = o.point.empty() ? "-" : o.point;
+        std::replace(r.PointId.begin(), r.PointId.end(), ' ', '_');
+        r.SightCode = o.kind == SightKind::Back ? "B" : "F";
+        // Readings are whole 10^-5 m, as the record's 5 decimals hold them;
+        // distances are rounded to the record's millimetres.
+        r.Reading = static_cast<std::int32_t>(o.reading);
+        r.Distance = RoundToInt(static_cast<double>(o.distance) / 100.0);
+    }
+    return per;
 }
 
 std::vector<std::string> InstrumentLineRecords(const InstrumentLine& line, LevellingGrade grade) {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "import/instrument_file.h"
+#include "levelling/station.h"
 
 namespace lorvex {
 
@@ -122,6 +123,13 @@ std::string TextOf(std::string_view bytes);
 void WriteStationRecords(const InstrumentLine& line, const InstrumentStation& station,
                          LevellingGrade grade, std::size_t firstNumber,
                          std::vector<std::string>& records);
+
+// The same station as the computation reads those records back
+// (CollectSightRecords), without the text in between; returns how many of
+// `sights` it filled. The cross-check runs on these for speed; a test holds
+// them equal to the records read back.
+std::size_t StationSightRecords(const InstrumentLine& line, const InstrumentStation& station,
+                                LevellingGrade grade, std::array<SightRecord, 4>& sights);
 
 // The messages of the comparison with the instrument's own results, one per
 // station and quantity that disagrees.

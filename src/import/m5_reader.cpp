@@ -155,7 +155,7 @@ class M5Reader {
             line.size() > kInfo ? line.substr(kInfo, kInfoWidth) : std::string_view();
 
         // Lines of '#' mark the file; they carry no readings.
-        if (info.find("#####") != std::string_view::npos) {
+        if (TrimBlanks(info).starts_with("#####")) {
             builder_.NoteAddress(number, address);
             return;
         }

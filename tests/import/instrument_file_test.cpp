@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "import/fields.h"
+#include "import/instrument_lines.h"
 #include "import/line_selection.h"
 #include "import/measurement_reader.h"
 #include "levelling/report_command.h"
@@ -560,8 +561,9 @@ TEST(GradeChoice, FollowsTheStationPatternAndTheReadingUnit) {
 // --- Anything at all ----------------------------------------------------------
 
 // Whatever the bytes, the reader ends, and what it keeps is consistent:
-// every station's sights are readings of its line, and its records are
-// whole stations the report command can take.
+// every station's sights are readings of its line, its records are whole
+// stations the report command can take, and the cross-check's sight records
+// are exactly what the computation reads back from those records.
 void ExpectConsistent(const InstrumentFile& file) {
     for (const InstrumentLine& line : file.lines) {
         for (const InstrumentStation& s : line.stations) {
@@ -569,11 +571,20 @@ void ExpectConsistent(const InstrumentFile& file) {
                 ASSERT_LT(i, static_cast<std::int32_t>(line.observations.size()));
             }
         }
-        const std::vector<std::string> records = InstrumentLineRecords(line, GradeSecond);
-        const auto sights = CollectSightRecords(records);
-        ASSERT_TRUE(sights);
-        EXPECT_EQ(sights->size(),
-                  line.stations.size() * static_cast<std::size_t>(ReadingsPerStation(line.method)));
+        for (const LevellingGrade grade : {GradeSecond, GradeThird, GradeFourth}) {
+            const auto sights = CollectSightRecords(InstrumentLineRecords(line, grade));
+            ASSERT_TRUE(sights);
+            std::vector<SightRecord> direct;
+            std::array<SightRecord, 4> station;
+            for (const InstrumentStation& s : line.stations) {
+                const std::size_t n = StationSightRecords(line, s, grade, station);
+                direct.insert(direct.end(), station.begin(),
+                              station.begin() + static_cast<std::ptrdiff_t>(n));
+            }
+            EXPECT_EQ(*sights, direct);
+            EXPECT_EQ(sights->size(), line.stations.size() * static_cast<std::size_t>(
+                                                                 ReadingsPerStation(line.method)));
+        }
     }
 }
 
@@ -582,6 +593,7 @@ TEST(InstrumentFile, SurvivesCutsAndDamage) {
     for (const char* name : {"levelling.gsi", "levelling_gsi8.gsi", "levelling.dat"}) {
         SCOPED_TRACE(name);
         const std::string clean = Data(name);
+        ExpectConsistent(ReadInstrumentFile(clean));
         for (std::size_t cut = 0; cut < clean.size(); cut += 7) {
             ExpectConsistent(ReadInstrumentFile(clean.substr(0, cut)));
         }
