@@ -90,9 +90,9 @@ void InstrumentLineBuilder::StartLine(LevellingMethod method, std::string_view m
     }
 }
 
-void InstrumentLineBuilder::EndLine(std::optional<std::uint32_t> address) {
+void InstrumentLineBuilder::EndLine(std::size_t fileLine, std::optional<std::uint32_t> address) {
     if (!open_) return;
-    TrackAddress(line_.fileLine, address);
+    TrackAddress(fileLine, address);
     FinishLine();
     open_ = false;
 }
@@ -217,7 +217,8 @@ void InstrumentLineBuilder::Fault(const InstrumentBlock& block) {
         AddReading(block);
         return;
     }
-    if (pending_.count > 0 && per > 0) {
+    // An intermediate sight is in no station, so no station suffers for it.
+    if (pending_.count > 0 && per > 0 && block.readingKind != SightKind::Intermediate) {
         if (pending_.fault.empty()) {
             pending_.fault = block.fault;
             pending_.faultLine = block.fileLine;

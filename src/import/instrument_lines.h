@@ -56,7 +56,7 @@ class InstrumentLineBuilder {
     // unrecognised method in the message.
     void StartLine(LevellingMethod method, std::string_view methodText, std::size_t fileLine,
                    std::optional<std::uint32_t> address);
-    void EndLine(std::optional<std::uint32_t> address = std::nullopt);
+    void EndLine(std::size_t fileLine, std::optional<std::uint32_t> address);
     bool LineOpen() const { return open_; }
 
     void AddBlock(const InstrumentBlock& block);

@@ -192,7 +192,7 @@ class M5Reader {
             const std::string_view name = text.substr(0, text.find(' '));
             builder_.StartLine(MethodFromName(name), name, number, address);
         } else if (text.starts_with("End-Line")) {
-            builder_.EndLine(address);
+            builder_.EndLine(number, address);
         } else if (text.starts_with("Station repeated")) {
             builder_.RepeatStation(number, address);
         } else {

@@ -384,6 +384,20 @@ TEST(InstrumentFile, BadInputLeavesOutOneStationAndSaysWhere) {
     }
 }
 
+TEST(InstrumentFile, DamagedIntermediateSightCostsNoStation) {
+    // Line 30 is the intermediate sight on M1, in the middle of the second
+    // line; without its distance it is dropped alone.
+    std::vector<std::string> lines = FileLines(Data("levelling.gsi"));
+    ASSERT_NE(lines[29].find("333..8"), std::string::npos);
+    lines[29] = lines[29].substr(0, 25) + lines[29].substr(49);
+    const InstrumentFile file = ReadInstrumentFile(Join(lines));
+    ASSERT_EQ(file.lines.size(), 2u);
+    EXPECT_EQ(file.lines[1].stations.size(), 3u);
+    EXPECT_TRUE(AnyMessageHas(file.lines[1].messages, "文件第 30 行：读数缺少视距，此行已忽略。"))
+        << AllText(file.messages);
+    EXPECT_FALSE(AnyMessageHas(file.messages, "中间视"));
+}
+
 // --- Deleted and edited records -------------------------------------------
 
 TEST(InstrumentFile, DeletedStationIsAGapAndACrossCheckMessageOnItsLineOnly) {
