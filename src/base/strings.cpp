@@ -37,4 +37,23 @@ std::string FormatMessage1(std::string_view pattern, std::string_view arg) {
     return out;
 }
 
+std::string FormatMessageArgs(std::string_view pattern,
+                              std::initializer_list<std::string_view> args) {
+    std::string out;
+    out.reserve(pattern.size() + 32);
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] >= '1' &&
+            pattern[i + 1] <= '9') {
+            const auto n = static_cast<std::size_t>(pattern[i + 1] - '1');
+            if (n < args.size()) {
+                out.append(args.begin()[n]);
+                ++i;
+                continue;
+            }
+        }
+        out.push_back(pattern[i]);
+    }
+    return out;
+}
+
 }  // namespace lorvex

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,37 @@ enum StringId : int {
     IDS_INVALID_ARGUMENT = 202,    // "遇到不适当的参数。"
     IDS_DSN_FAILED = 203,          // "无法连接数据库！"
     IDS_TOO_MANY_LINES = 204,      // only the first 100 lines were imported
+
+    // Reading other levels' files: where a station or a file line was left
+    // out, and what the line-by-line checks found.
+    IDS_STATION_LEFT_OUT = 301,   // file line(s), reason
+    IDS_FILE_LINE_IGNORED = 302,  // file line, reason
+    IDS_WORD_TRUNCATED = 303,
+    IDS_GSI8_IN_GSI16 = 304,
+    IDS_WORD_LENGTH = 305,    // format name
+    IDS_UNITS_UNKNOWN = 306,  // units digit
+    IDS_UNITS_FEET = 307,
+    IDS_NO_DISTANCE = 308,
+    IDS_VALUE_UNREADABLE = 309,  // value text
+    IDS_READINGS_MISSING = 310,  // readings present, readings needed
+    IDS_M5_SHORT = 311,
+    IDS_VALUE_OUT_OF_RANGE = 312,
+    IDS_NOT_M5 = 313,
+    IDS_REPEAT_AT_START = 314,
+    IDS_OUTSIDE_LINE = 315,    // first file line
+    IDS_METHOD_UNKNOWN = 316,  // file line, method text
+    IDS_ADDRESS_GAP = 317,     // line, where, missing addresses
+    IDS_GAP_STATION = 318,     // station number, back point, fore point
+    IDS_GAP_LINE_END = 319,
+    IDS_INTERMEDIATE_SIGHTS = 320,  // line, count
+    IDS_CHECK_DISAGREES = 321,      // line, station, back, fore, quantity, instrument, ours
+    IDS_CHECK_STATION_DIFF = 322,
+    IDS_CHECK_HEIGHT = 323,
+    IDS_CHECK_DISTANCE_SUM = 324,
+    IDS_CHECK_LINE_LENGTH = 325,
+    IDS_LINE_WITHOUT_READINGS = 326,
+    IDS_READING_NOT_IN_METHOD = 327,
+    IDS_TWO_READINGS = 328,
 };
 
 // The text of a string id, UTF-8; empty for an unknown id.
@@ -31,5 +63,10 @@ std::string LoadString(int id);
 
 // Replaces every "%1" in a framework message with the argument.
 std::string FormatMessage1(std::string_view pattern, std::string_view arg);
+
+// Replaces "%1" to "%9" with the arguments in order; a placeholder without an
+// argument is kept as it stands.
+std::string FormatMessageArgs(std::string_view pattern,
+                              std::initializer_list<std::string_view> args);
 
 }  // namespace lorvex

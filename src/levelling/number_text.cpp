@@ -164,6 +164,24 @@ std::string FormatInt(std::int32_t value) {
     return std::string(buf, res.ptr);
 }
 
+std::string FormatIntPadded(std::int32_t value, int width) {
+    char digits[16];
+    const std::int64_t wide = value;
+    const std::uint64_t magnitude = static_cast<std::uint64_t>(wide < 0 ? -wide : wide);
+    const auto res = std::to_chars(digits, digits + sizeof digits, magnitude);
+    const std::size_t count = static_cast<std::size_t>(res.ptr - digits);
+    const std::size_t sign = value < 0 ? 1 : 0;
+    const std::size_t target = width > 0 ? static_cast<std::size_t>(width) : 0;
+    const std::size_t zeros = target > sign + count ? target - sign - count : 0;
+
+    std::string out;
+    out.reserve(sign + zeros + count);
+    if (sign) out.push_back('-');
+    out.append(zeros, '0');
+    out.append(digits, count);
+    return out;
+}
+
 std::string FormatFixed(double value, int decimals) {
     if (decimals < 0) decimals = 6;  // printf's default precision
     if (!std::isfinite(value)) {

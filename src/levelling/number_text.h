@@ -22,6 +22,9 @@ std::int32_t ParseInt(std::string_view text);
 // "%d".
 std::string FormatInt(std::int32_t value);
 
+// "%0<width>d": zero-padded to width characters, a minus sign counting as one.
+std::string FormatIntPadded(std::int32_t value, int width);
+
 // "%.<decimals>f" with halves rounded away from zero on the exact binary value
 // (2.5 -> "3", 0.25 -> "0.3" at one decimal, 0.15 -> "0.1" because 0.15 is
 // stored below the half). A negative value that rounds to zero keeps its sign

@@ -31,9 +31,11 @@ INSTANTIATE_TEST_SUITE_P(
                       DecodeCase{"EuroAt0x80", "\x80 5", "€ 5"},
                       DecodeCase{"Utf8", "中文 x", "中文 x"},
                       // GBK 水准 (CB AE D7 BC) is also well-formed two-byte UTF-8.
-                      DecodeCase{"GbkThatLooksLikeUtf8", "@\xCB\xAE\xD7\xBC" "3", "@水准3"},
-                      DecodeCase{"Utf8WithGbkLookalikeAndCjk",
-                                 "\xCB\xAE 水", "\xCB\xAE 水"},
+                      DecodeCase{"GbkThatLooksLikeUtf8",
+                                 "@\xCB\xAE\xD7\xBC"
+                                 "3",
+                                 "@水准3"},
+                      DecodeCase{"Utf8WithGbkLookalikeAndCjk", "\xCB\xAE 水", "\xCB\xAE 水"},
                       DecodeCase{"Utf8BomDropped",
                                  "\xEF\xBB\xBF"
                                  "中 x",
