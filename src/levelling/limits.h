@@ -71,7 +71,9 @@ class LimitTable {
     friend bool operator==(const LimitTable&, const LimitTable&) = default;
 
   private:
-    std::array<std::array<Limit, 3>, kRuleCount> m_limits{};
+    // Default-initialised: each Limit has its own member defaults (and clang
+    // 14 crashes on value-initialising this nested array of strings).
+    std::array<std::array<Limit, 3>, kRuleCount> m_limits;
 };
 
 // The limits of GB/T 12897-2006 (second order) and GB/T 12898-2009 (third and
