@@ -80,10 +80,10 @@ class StreamSource final : public ByteSource {
 };
 
 // Reads the rest of an instrument file after its first bytes.
-AnyFileImport ReadInstrument(std::string bytes, ByteSource& rest, std::string_view displayPath,
-                             LineStore& store) {
+AnyFileImport ReadInstrument(std::string bytes, bool headRead, ByteSource& rest,
+                             std::string_view displayPath, LineStore& store) {
     AnyFileImport out;
-    const bool complete = ReadInto(rest, bytes, 0);
+    const bool complete = headRead && ReadInto(rest, bytes, 0);
     store.Clear();
     out.instrument = std::make_unique<InstrumentFile>(ReadInstrumentFile(bytes));
     if (!complete) {
@@ -103,8 +103,10 @@ bool HasSingleReadingStations(const InstrumentLine& line) {
 AnyFileImport ReadAnyFile(ByteSource& source, std::string_view displayPath, LineStore& store) {
     std::string head;
     const bool headRead = ReadInto(source, head, kPeekSize);
-    if (headRead && IsInstrumentFormat(DetectInstrumentFormat(head))) {
-        return ReadInstrument(std::move(head), source, displayPath, store);
+    // A read error inside the first bytes still leaves an instrument's
+    // file to its own reader, which keeps what was read.
+    if (IsInstrumentFormat(DetectInstrumentFormat(head))) {
+        return ReadInstrument(std::move(head), headRead, source, displayPath, store);
     }
     ReplaySource replay(head, !headRead, source);
     AnyFileImport out;
@@ -119,11 +121,11 @@ AnyFileImport ImportAnyFile(const std::filesystem::path& path, LineStore& store)
         if (stream.is_open()) {
             StreamSource source(stream);
             std::string head;
-            if (ReadInto(source, head, kPeekSize) &&
-                IsInstrumentFormat(DetectInstrumentFormat(head))) {
+            const bool headRead = ReadInto(source, head, kPeekSize);
+            if (IsInstrumentFormat(DetectInstrumentFormat(head))) {
                 const std::u8string u8 = path.u8string();
-                return ReadInstrument(std::move(head), source, std::string(u8.begin(), u8.end()),
-                                      store);
+                return ReadInstrument(std::move(head), headRead, source,
+                                      std::string(u8.begin(), u8.end()), store);
             }
         }
     }
