@@ -2,7 +2,8 @@
 # The checks CI runs besides scripts/test.sh, each in its own build folder:
 #   clang   the tree without the Qt parts, built with clang and tested;
 #   fuzz    the measurement fuzz target (libFuzzer, ASan + UBSan) over the
-#           seed corpus, then for LORVEX_FUZZ_SECONDS (default 60) seconds;
+#           seed corpus, then for LORVEX_FUZZ_SECONDS (default 60) seconds, and
+#           the GSI/M5 target for LORVEX_INSTRUMENT_FUZZ_SECONDS (default 30);
 #   mingw   the core, the database layer and lorvex-cli cross-compiled for
 #           Windows, and the Windows system menu compiled as a syntax check.
 # Give step names to run only those: bash scripts/ci-checks.sh clang mingw
@@ -35,13 +36,19 @@ step_fuzz() {
     cmake -S "$root" -B "$build" "${common[@]}" -DCMAKE_CXX_COMPILER=clang++ \
         -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLORVEX_FUZZ=ON -DLORVEX_SANITIZE=ON \
         -DLORVEX_BUILD_TESTS=OFF -DLORVEX_BUILD_CLI=OFF
-    cmake --build "$build" --parallel "$jobs" --target measurement_fuzz
+    cmake --build "$build" --parallel "$jobs" --target measurement_fuzz instrument_fuzz
     # New inputs go to a scratch folder; the committed seeds stay as they are.
     local work="$build/fuzz-corpus"
     mkdir -p "$work"
     "$build/tests/fuzz/measurement_fuzz" -max_total_time="${LORVEX_FUZZ_SECONDS:-60}" \
         -max_len=16384 -timeout=10 -print_final_stats=1 -artifact_prefix="$build/" \
         "$work" "$root/tests/fuzz/corpus"
+    # The GSI and M5 readers, 30 s on seeds of their own.
+    local instrumentWork="$build/instrument-fuzz-corpus"
+    mkdir -p "$instrumentWork"
+    "$build/tests/fuzz/instrument_fuzz" -max_total_time="${LORVEX_INSTRUMENT_FUZZ_SECONDS:-30}" \
+        -max_len=16384 -timeout=10 -print_final_stats=1 -artifact_prefix="$build/instrument-" \
+        "$instrumentWork" "$root/tests/fuzz/instrument_corpus"
 }
 
 # A prefix holding nothing but nlohmann/json's headers and CMake files, so the

@@ -21,10 +21,14 @@ enum StringId : int {
     IDS_LINE_COLUMN = 110,         // "线路名称"
     IDS_FILE_FILTER = 111,         // "ASCII格式数据文件(*.mdt)|*.mdt||"
     IDS_WINDOW_TITLE = 112,        // "Lorvex 格式转换"
-    IDS_READ_ERROR = 201,          // "访问 %1 时发生未知错误。"
-    IDS_INVALID_ARGUMENT = 202,    // "遇到不适当的参数。"
-    IDS_DSN_FAILED = 203,          // "无法连接数据库！"
-    IDS_TOO_MANY_LINES = 204,      // only the first 100 lines were imported
+    // Further file-chooser filters after IDS_FILE_FILTER, "label|pattern" each.
+    IDS_FILTER_GSI = 113,
+    IDS_FILTER_M5 = 114,
+    IDS_FILTER_ALL = 115,
+    IDS_READ_ERROR = 201,        // "访问 %1 时发生未知错误。"
+    IDS_INVALID_ARGUMENT = 202,  // "遇到不适当的参数。"
+    IDS_DSN_FAILED = 203,        // "无法连接数据库！"
+    IDS_TOO_MANY_LINES = 204,    // only the first 100 lines were imported
 
     // Reading other levels' files: where a station or a file line was left
     // out, and what the line-by-line checks found.
@@ -56,6 +60,11 @@ enum StringId : int {
     IDS_LINE_WITHOUT_READINGS = 326,
     IDS_READING_NOT_IN_METHOD = 327,
     IDS_TWO_READINGS = 328,
+    IDS_SINGLE_READING_STATIONS = 329,  // report command on a BF line
+    IDS_GRADE_QUESTION = 330,           // the grade a GSI or M5 file leaves open
+    IDS_GRADE_NAME_SECOND = 331,
+    IDS_GRADE_NAME_THIRD = 332,
+    IDS_GRADE_NAME_FOURTH = 333,
 };
 
 // The text of a string id, UTF-8; empty for an unknown id.

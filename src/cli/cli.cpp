@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iostream>
 #include <sstream>
+#include <utility>
 
 #include "cli_session.h"
 
@@ -12,12 +13,23 @@ namespace lorvex::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: lorvex-cli lines FILE.mdt\n"
-    "       lorvex-cli show FILE.mdt --line N\n"
-    "       lorvex-cli compute FILE.mdt --line N [--header HEADER.json]\n"
-    "       lorvex-cli report FILE.mdt --line N [--header HEADER.json] [--pdf OUT.pdf]\n"
+    "usage: lorvex-cli lines FILE [--grade G]\n"
+    "       lorvex-cli show FILE --line N [--grade G]\n"
+    "       lorvex-cli compute FILE --line N [--header HEADER.json] [--grade G]\n"
+    "       lorvex-cli report FILE --line N [--header HEADER.json] [--pdf OUT.pdf] [--grade G]\n"
     "       lorvex-cli dump\n"
-    "       lorvex-cli install-data [--force]\n";
+    "       lorvex-cli install-data [--force]\n"
+    "FILE: .mdt, Leica GSI-8/GSI-16 or Trimble DiNi M5; G: second, third or fourth\n";
+
+constexpr std::pair<const char*, LevellingGrade> kGradeNames[] = {
+    {"second", GradeSecond}, {"third", GradeThird}, {"fourth", GradeFourth}};
+
+std::string GradeName(LevellingGrade grade) {
+    for (const auto& [name, g] : kGradeNames) {
+        if (g == grade) return name;
+    }
+    return std::to_string(grade);
+}
 
 // Dumps with invalid UTF-8 replaced: record texts are decoded at import, but
 // a JSON writer must never throw on what a file happened to contain.
@@ -57,6 +69,16 @@ std::optional<CliOptions> ParseOptions(const std::vector<std::string>& args, std
         } else if (arg == "--pdf") {
             options.pdf = value("--pdf");
             if (!options.pdf) return std::nullopt;
+        } else if (arg == "--grade") {
+            const auto v = value("--grade");
+            if (!v) return std::nullopt;
+            for (const auto& [name, g] : kGradeNames) {
+                if (*v == name) options.grade = g;
+            }
+            if (!options.grade) {
+                error = "--grade takes second, third or fourth";
+                return std::nullopt;
+            }
         } else if (arg == "--force") {
             options.force = true;
         } else if (arg.starts_with("--")) {
@@ -88,6 +110,7 @@ std::string CheckUsage(const CliOptions& o) {
         return "--header goes with compute or report";
     }
     if (o.pdf && o.command != "report") return "--pdf goes with report";
+    if (o.grade && !needsFile) return "--grade goes with a measurement file";
     if (o.force && o.command != "install-data") return "--force goes with install-data";
     if (o.line && *o.line < 1) return "--line counts from 1";
     return {};
@@ -176,7 +199,22 @@ std::optional<int> Session::Import() {
                          kExitNoAccess);
         }
     }
-    return std::nullopt;
+    return ApplyGrade(outcome.gradeQuestion);
+}
+
+std::optional<int> Session::ApplyGrade(const std::optional<GradeQuestion>& question) {
+    if (m_options.grade) {
+        if (m_session.SetFileGrade(*m_options.grade)) return std::nullopt;
+        // An .mdt names its grade in its records; a pattern allows only some.
+        return UsageError("--grade " + GradeName(*m_options.grade) + " does not fit " +
+                          m_options.file);
+    }
+    if (!question) return std::nullopt;
+    std::string allowed;
+    for (const LevellingGrade g : question->allowed) {
+        allowed += (allowed.empty() ? "" : "|") + GradeName(g);
+    }
+    return UsageError(m_options.file + " does not name its grade: give --grade " + allowed);
 }
 
 std::optional<int> Session::ClickLine() {

@@ -28,6 +28,7 @@ struct CliOptions {
     std::optional<long long> line;  // 1-based row of the line list
     std::optional<std::string> headerFile;
     std::optional<std::string> pdf;
+    std::optional<LevellingGrade> grade;  // --grade, for files that name none
     bool force = false;
 };
 
@@ -46,8 +47,14 @@ class Session {
     Json& MessagesJson() { return m_messages; }
 
     // Imports Options().file. Returns an exit code when the command must end
-    // here (file cannot be opened or read), having printed the JSON.
+    // here (file cannot be opened or read, or the file leaves the grade open
+    // and --grade does not answer it), having printed the JSON.
     std::optional<int> Import();
+
+    // Answers the file's grade question with --grade: a usage error when
+    // the file leaves the grade open and --grade is missing, or when the
+    // given grade does not fit the file.
+    std::optional<int> ApplyGrade(const std::optional<GradeQuestion>& question);
 
     // Clicks row Options().line of the line list, as the window does.
     // Returns an exit code on a usage error (line beyond the last line).

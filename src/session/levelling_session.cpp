@@ -4,6 +4,8 @@
 #include <utility>
 
 #include "base/erase_indexes.h"
+#include "import/instrument_file.h"
+#include "import/instrument_import.h"
 #include "import/line_selection.h"
 #include "import/line_store.h"
 #include "import/measurement_reader.h"
@@ -62,21 +64,56 @@ bool LevellingSession::GradeSelectable(LevellingGrade grade) const {
 ImportOutcome LevellingSession::ImportFile(const std::filesystem::path& path) {
     const std::u8string utf8 = path.u8string();
     m_filePath.assign(utf8.begin(), utf8.end());
-    return Imported(ImportMeasurementFile(path, *m_store));
+    AnyFileImport read = ImportAnyFile(path, *m_store);
+    return Imported(read.result, std::move(read.instrument));
 }
 
 ImportOutcome LevellingSession::ImportBytes(ByteSource& source, std::string_view displayPath) {
-    return Imported(ReadMeasurementFile(source, displayPath, *m_store));
+    AnyFileImport read = ReadAnyFile(source, displayPath, *m_store);
+    return Imported(read.result, std::move(read.instrument));
 }
 
-ImportOutcome LevellingSession::Imported(const ImportResult& result) {
+ImportOutcome LevellingSession::Imported(const ImportResult& result,
+                                         std::unique_ptr<InstrumentFile> instrument) {
     ImportOutcome outcome;
     outcome.opened = result.opened;
     if (!result.opened) return outcome;  // the lines and the data rows stay as they were
     m_shownLine = -1;
     m_dataRows.clear();
+    m_instrument = std::move(instrument);
+    m_fileGrades.clear();
+    if (m_instrument) {
+        outcome.messages = m_instrument->messages;
+        const GradeChoice choice = FileGradeChoice(*m_instrument);
+        m_fileGrades = choice.allowed;
+        // Lines are listed at once; their records carry the preselected
+        // grade until the user has answered.
+        if (auto full = FillInstrumentLines(*m_instrument, choice.preselected, *m_store)) {
+            outcome.messages.push_back(*full);
+        }
+        if (choice.allowed.size() > 1) {
+            outcome.gradeQuestion = GradeQuestion{choice.allowed, choice.preselected};
+        }
+    }
     if (result.message) outcome.messages.push_back(*result.message);
     return outcome;
+}
+
+bool LevellingSession::SetFileGrade(LevellingGrade grade) {
+    if (!m_instrument ||
+        std::find(m_fileGrades.begin(), m_fileGrades.end(), grade) == m_fileGrades.end()) {
+        return false;
+    }
+    FillInstrumentLines(*m_instrument, grade, *m_store);
+    m_shownLine = -1;
+    m_dataRows.clear();
+    return true;
+}
+
+bool LevellingSession::ShownLineHasSingleReadings() const {
+    if (!m_instrument || m_shownLine < 0) return false;
+    const auto line = static_cast<std::size_t>(m_shownLine);
+    return line < m_instrument->lines.size() && HasSingleReadingStations(m_instrument->lines[line]);
 }
 
 Messages LevellingSession::ClickLine(int row) {
@@ -90,6 +127,12 @@ Messages LevellingSession::ClickLine(int row) {
     std::fill(std::begin(m_gradeSelectable), std::end(m_gradeSelectable), false);
     const std::vector<std::string_view> records =
         m_store->RecordViews(static_cast<std::size_t>(row));
+    if (ShownLineHasSingleReadings()) {
+        // One reading each way fits none of the record books: the line is
+        // shown as read, with no grade; the report command says why.
+        for (const std::string_view r : records) m_dataRows.push_back(CutAtLastSpace(r));
+        return messages;
+    }
     LineSelection selection =
         ShowLine(records, m_grade, m_header.sStationStGo, m_header.sStationEnGo);
     m_dataRows = std::move(selection.rows);
@@ -159,6 +202,11 @@ bool LevellingSession::CheckTimeField(TimeField field) {
 }
 
 PreparedReport LevellingSession::PrepareReport() const {
+    if (ShownLineHasSingleReadings() && !m_dataRows.empty()) {
+        PreparedReport stopped;
+        stopped.stop = MessageFromId(IDS_SINGLE_READING_STATIONS, MessageIcon::Stop);
+        return stopped;
+    }
     return lorvex::PrepareReport(m_store->LineCount(), m_dataRows, m_grade, m_header);
 }
 

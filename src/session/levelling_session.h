@@ -28,12 +28,28 @@ namespace lorvex {
 
 class LineStore;
 struct ImportResult;
+struct InstrumentFile;
 
 using Messages = std::vector<UserMessage>;
 
+// The grade a file leaves to the user: a GSI or M5 file names none, and its
+// station pattern may fit more than one (back-fore-fore-back fits second and
+// third order). Asked once per file, before a line is shown.
+struct GradeQuestion {
+    std::vector<LevellingGrade> allowed;  // two or more, ascending
+    LevellingGrade preselected = GradeNone;
+
+    friend bool operator==(const GradeQuestion&, const GradeQuestion&) = default;
+};
+
 struct ImportOutcome {
     bool opened = true;  // false: the file could not be opened; nothing changed
-    Messages messages;   // a read error (stop icon), or the 100-line limit
+    // A read error (stop icon), the 100-line limit, and what the reader of
+    // an instrument's file found (left-out stations, gaps, intermediate
+    // sights, disagreements with the instrument's own results).
+    Messages messages;
+    // Set when the file leaves the grade open; answer with SetFileGrade.
+    std::optional<GradeQuestion> gradeQuestion;
 };
 
 // The report command's checks and computation over what a window shows:
@@ -109,6 +125,13 @@ class LevellingSession {
     // for record r). Rows in any order; rows that do not exist are passed over.
     void DeleteRows(std::span<const int> rows);
 
+    // The grade for every line of a GSI or M5 file: its records are written
+    // again with that grade's method code and order of sights, and no line
+    // is shown. Until it is called the records carry the preselected grade.
+    // False (nothing changes) for an .mdt, or a grade the pattern does not
+    // allow.
+    bool SetFileGrade(LevellingGrade grade);
+
     // Sets a grade of 0-2 (other values do nothing; returns false), makes it
     // selectable and opens or closes the second-order fields.
     bool ApplyGrade(LevellingGrade grade);
@@ -121,9 +144,13 @@ class LevellingSession {
     PreparedReport PrepareReport() const;
 
   private:
-    ImportOutcome Imported(const ImportResult& result);
+    ImportOutcome Imported(const ImportResult& result, std::unique_ptr<InstrumentFile> instrument);
+    bool ShownLineHasSingleReadings() const;
 
     std::unique_ptr<LineStore> m_store;
+    // The lines of a GSI or M5 file as read; null after an .mdt.
+    std::unique_ptr<InstrumentFile> m_instrument;
+    std::vector<LevellingGrade> m_fileGrades;  // the grades its pattern allows
     int m_shownLine = -1;
     std::vector<std::string> m_dataRows;
     std::string m_filePath;

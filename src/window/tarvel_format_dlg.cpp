@@ -24,6 +24,18 @@ namespace {
 
 QString Text(int id) { return QString::fromStdString(LoadString(id)); }
 
+// The file chooser's filters: the .mdt filter of the string table first,
+// then the other levels' files and all files.
+std::string OpenFileFilter() {
+    std::string filter = LoadString(IDS_FILE_FILTER);
+    while (filter.ends_with("||")) filter.pop_back();  // keep one "|" after its pattern
+    for (const int id : {IDS_FILTER_GSI, IDS_FILTER_M5, IDS_FILTER_ALL}) {
+        filter.append(LoadString(id)).push_back('|');
+    }
+    filter.push_back('|');
+    return filter;
+}
+
 constexpr int kGradeRadios[] = {IDC_GRADE_SECOND, IDC_GRADE_THIRD, IDC_GRADE_FOURTH};
 
 struct TimeEdit {
@@ -149,8 +161,7 @@ void CTarvelFormatDlg::ShowGradeControls() {
 
 void CTarvelFormatDlg::OnOpenData() {
     UpdateData(true);
-    const std::optional<OpenFileChoice> choice =
-        m_ui.ChooseFileToOpen(this, LoadString(IDS_FILE_FILTER));
+    const std::optional<OpenFileChoice> choice = m_ui.ChooseFileToOpen(this, OpenFileFilter());
     if (!choice) return;
     m_formatIndex = choice->filterIndex;
     ImportMeasurementFile(choice->path);
@@ -164,6 +175,12 @@ void CTarvelFormatDlg::ImportMeasurementFile(const QString& path) {
     m_dataList->TextRows()->RowsReset();
     m_lineList->TextRows()->ReplaceRows(m_session.LineNames());
     Show(outcome.messages);
+    if (const auto& question = outcome.gradeQuestion) {
+        // A cancelled question leaves the preselected grade in the records.
+        const std::optional<LevellingGrade> grade =
+            m_ui.ChooseGrade(this, question->allowed, question->preselected);
+        if (grade) m_session.SetFileGrade(*grade);
+    }
 }
 
 void CTarvelFormatDlg::OnLineListClick() {

@@ -1,7 +1,10 @@
 #include "window/ui_services.h"
 
+#include "base/strings.h"
+
 #include <QAbstractButton>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 
 namespace lorvex {
@@ -39,6 +42,25 @@ class StandardServices final : public UiServices {
         const int answer = box.exec();
         if (!yesNo) return MessageAnswer::Ok;
         return answer == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
+    }
+
+    std::optional<LevellingGrade> ChooseGrade(QWidget* owner,
+                                              std::span<const LevellingGrade> allowed,
+                                              LevellingGrade preselected) override {
+        QStringList items;
+        int current = 0;
+        for (const LevellingGrade grade : allowed) {
+            if (grade == preselected) current = static_cast<int>(items.size());
+            items << QString::fromStdString(LoadString(IDS_GRADE_NAME_SECOND + grade));
+        }
+        bool ok = false;
+        const QString picked = QInputDialog::getItem(
+            owner, QString::fromUtf8(kMessageCaption),
+            QString::fromStdString(LoadString(IDS_GRADE_QUESTION)), items, current, false, &ok);
+        if (!ok) return std::nullopt;
+        const qsizetype index = items.indexOf(picked);
+        if (index < 0) return std::nullopt;
+        return allowed[static_cast<std::size_t>(index)];
     }
 
     std::optional<OpenFileChoice> ChooseFileToOpen(QWidget* owner,

@@ -5,10 +5,12 @@
 // answer questions and choose files.
 
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include <QString>
 
+#include "base/grade.h"
 #include "base/messages.h"
 
 class QWidget;
@@ -36,6 +38,17 @@ class UiServices {
     // in the string-table form "label|pattern|label|pattern||".
     virtual std::optional<OpenFileChoice> ChooseFileToOpen(QWidget* owner,
                                                            std::string_view filter) = 0;
+
+    // Asks which grade a file that names none was observed to, offering
+    // only the allowed grades with one preselected; nullopt when the user
+    // cancels. Services that cannot ask take the preselection.
+    virtual std::optional<LevellingGrade> ChooseGrade(QWidget* owner,
+                                                      std::span<const LevellingGrade> allowed,
+                                                      LevellingGrade preselected) {
+        (void)owner;
+        (void)allowed;
+        return preselected;
+    }
 };
 
 // The real dialogs: QMessageBox and QFileDialog.

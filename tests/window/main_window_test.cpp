@@ -191,7 +191,12 @@ class MainWindowTest : public QObject {
     void importListsLinesAndReplacesEverything() {
         Import({Start("L1"), Rec("A"), Rec("A"), Rec("B"), Rec("B"), Start("L2"), Rec("X")});
         QCOMPARE(Rows(w_->LineList()), QStringList({"L1", "L2"}));
-        QCOMPARE(ui_.lastFilter, std::string("ASCII格式数据文件(*.mdt)|*.mdt||"));
+        // The .mdt filter stays first, the other levels' files and all files follow.
+        QCOMPARE(ui_.lastFilter,
+                 std::string("ASCII格式数据文件(*.mdt)|*.mdt|"
+                             "徕卡 GSI 数据文件(*.gsi *.txt)|*.gsi;*.txt|"
+                             "天宝 DiNi 数据文件(*.dat *.m5 *.txt)|*.dat;*.m5;*.txt|"
+                             "所有文件(*)|*||"));
         QCOMPARE(w_->FormatIndex(), 1);
         ClickRow(w_->LineList(), 0);
         QCOMPARE(w_->DataList()->TextRows()->RowCount(), 4);

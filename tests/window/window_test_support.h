@@ -6,7 +6,9 @@
 
 #include <deque>
 #include <optional>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <QTemporaryDir>
@@ -43,6 +45,9 @@ class RecordingUi final : public UiServices {
     std::optional<OpenFileChoice> choice;  // what the file chooser returns
     int chooserCalls = 0;
     std::string lastFilter;
+    // The grade questions asked (allowed, preselected) and the answer given.
+    std::vector<std::pair<std::vector<LevellingGrade>, LevellingGrade>> gradeQuestions;
+    std::optional<LevellingGrade> gradeAnswer;  // nullopt: the user cancels
 
     MessageAnswer ShowMessage(QWidget*, const UserMessage& message,
                               MessageButtons buttons) override {
@@ -58,6 +63,13 @@ class RecordingUi final : public UiServices {
         ++chooserCalls;
         lastFilter = std::string(filter);
         return choice;
+    }
+
+    std::optional<LevellingGrade> ChooseGrade(QWidget*, std::span<const LevellingGrade> allowed,
+                                              LevellingGrade preselected) override {
+        gradeQuestions.emplace_back(std::vector<LevellingGrade>(allowed.begin(), allowed.end()),
+                                    preselected);
+        return gradeAnswer;
     }
 
     void Choose(const QString& path) { choice = OpenFileChoice{path, 1}; }
