@@ -43,6 +43,7 @@ class RecordingUi final : public UiServices {
     std::optional<OpenFileChoice> choice;  // what the file chooser returns
     int chooserCalls = 0;
     std::string lastFilter;
+    QString lastFolder;  // where the chooser opened
 
     MessageAnswer ShowMessage(QWidget*, const UserMessage& message,
                               MessageButtons buttons) override {
@@ -54,9 +55,11 @@ class RecordingUi final : public UiServices {
         return answer;
     }
 
-    std::optional<OpenFileChoice> ChooseFileToOpen(QWidget*, std::string_view filter) override {
+    std::optional<OpenFileChoice> ChooseFileToOpen(QWidget*, std::string_view filter,
+                                                   const QString& folder) override {
         ++chooserCalls;
         lastFilter = std::string(filter);
+        lastFolder = folder;
         return choice;
     }
 
