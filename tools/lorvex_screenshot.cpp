@@ -1,8 +1,9 @@
 // lorvex-screenshot [--file X.mdt] [--line N] [--select A-B] [--report] [--qt-dialogs]
-//                   [--out DIR]
+//                   [--out DIR] [FILE]
 //
 // Opens the main window (offscreen unless QT_QPA_PLATFORM says otherwise),
-// optionally imports a measurement file, clicks line N (1-based) of the line
+// optionally imports a measurement file (--file through the chooser, FILE as
+// `lorvex FILE` opens it at start), clicks line N (1-based) of the line
 // list and selects data rows A to B, and saves main.png, about.png and
 // icon.png into DIR (default: .). With --report it then presses
 // "生成报表(&R)..." as start-up wires it (data source "Qel" registered, the
@@ -27,8 +28,8 @@
 #include <QTimer>
 
 #include "app/qt_translations.h"
-#include "db/data_source.h"
 #include "base/strings.h"
+#include "db/data_source.h"
 #include "report/report_export_dlg.h"
 #include "window/about_dlg.h"
 #include "window/list_view.h"
@@ -46,7 +47,8 @@ class ScriptedUi final : public lorvex::UiServices {
         return buttons == lorvex::MessageButtons::YesNo ? lorvex::MessageAnswer::No
                                                         : lorvex::MessageAnswer::Ok;
     }
-    std::optional<lorvex::OpenFileChoice> ChooseFileToOpen(QWidget*, std::string_view) override {
+    std::optional<lorvex::OpenFileChoice> ChooseFileToOpen(QWidget*, std::string_view,
+                                                           const QString&) override {
         if (file_.isEmpty()) return std::nullopt;
         return lorvex::OpenFileChoice{file_, 1};
     }
@@ -138,13 +140,21 @@ int main(int argc, char** argv) {
         QStringLiteral("Also save the file chooser and an edit's context menu."));
     parser.addOptions(
         {fileOption, lineOption, selectOption, reportOption, qtDialogsOption, outOption});
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+                                 QStringLiteral("Measurement file opened as at start-up."));
     parser.process(app);
+    QApplication::setWindowIcon(lorvex::ProgramIcon());
+    const QString startFile =
+        parser.positionalArguments().isEmpty()
+            ? QString()
+            : QFileInfo(parser.positionalArguments().front()).absoluteFilePath();
 
     ScriptedUi ui(parser.value(fileOption));
     lorvex::CTarvelFormatDlg window(ui);
     window.show();
     QApplication::processEvents();
     if (parser.isSet(fileOption)) window.OnOpenData();
+    if (!startFile.isEmpty()) window.OpenFile(startFile);
     if (parser.isSet(lineOption)) {
         const int line = parser.value(lineOption).toInt() - 1;
         if (line < 0 || line >= window.LineList()->TextRows()->RowCount()) {
@@ -175,7 +185,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "saved %s\n", qPrintable(iconPath));
 
     if (parser.isSet(qtDialogsOption)) {
-        ok = SaveQtDialogs(window, parser.value(fileOption), out) && ok;
+        ok = SaveQtDialogs(window, parser.isSet(fileOption) ? parser.value(fileOption) : startFile,
+                           out) &&
+             ok;
     }
 
     if (parser.isSet(reportOption)) {

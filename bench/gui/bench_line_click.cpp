@@ -28,7 +28,8 @@ class QuietUi final : public lorvex::UiServices {
         return buttons == lorvex::MessageButtons::YesNo ? lorvex::MessageAnswer::Yes
                                                         : lorvex::MessageAnswer::Ok;
     }
-    std::optional<lorvex::OpenFileChoice> ChooseFileToOpen(QWidget*, std::string_view) override {
+    std::optional<lorvex::OpenFileChoice> ChooseFileToOpen(QWidget*, std::string_view,
+                                                           const QString&) override {
         return lorvex::OpenFileChoice{file, 1};
     }
 };

@@ -1,4 +1,6 @@
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QFileInfo>
 
 #include "app/qt_translations.h"
 #include "app/tarvel_format_app.h"
@@ -12,7 +14,15 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QStringLiteral("lorvex"));
     lorvex::InstallQtChineseTranslations(application);
 
+    // lorvex [FILE]: the menu entry passes the file a user double-clicked.
+    QCommandLineParser parser;
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+                                 QStringLiteral("a measurement file to open"));
+    parser.process(application);
+
     lorvex::CTarvelFormatApp theApp;
+    if (!parser.positionalArguments().isEmpty())
+        theApp.fileToOpen = QFileInfo(parser.positionalArguments().front()).absoluteFilePath();
     theApp.InitInstance();
     return 0;
 }

@@ -2,13 +2,17 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <QWidget>
 
 namespace lorvex {
 namespace {
 
+// One request a line. A path travels in base64 of its UTF-8 text, since a
+// file name may hold a line break.
 constexpr char kActivate[] = "activate\n";
+constexpr char kOpen[] = "open ";
 
 QString CurrentUser() {
     for (const char* variable : {"USER", "USERNAME", "LOGNAME"}) {
@@ -33,11 +37,15 @@ QString SingleInstance::ServerNameFor(const QString& windowTitle) {
     return QStringLiteral("lorvex-") + QString::fromLatin1(hash.left(24));
 }
 
-bool SingleInstance::HandOverToRunningInstance(int timeoutMs) {
+bool SingleInstance::HandOverToRunningInstance(int timeoutMs, const QString& file) {
     QLocalSocket socket;
     socket.connectToServer(m_name);
     if (!socket.waitForConnected(timeoutMs)) return false;
-    socket.write(kActivate);
+    if (file.isEmpty()) {
+        socket.write(kActivate);
+    } else {
+        socket.write(kOpen + QFileInfo(file).absoluteFilePath().toUtf8().toBase64() + '\n');
+    }
     socket.waitForBytesWritten(timeoutMs);
     socket.disconnectFromServer();
     if (socket.state() != QLocalSocket::UnconnectedState) socket.waitForDisconnected(timeoutMs);
@@ -58,7 +66,16 @@ void SingleInstance::onNewConnection() {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         const auto read = [this, socket] {
             while (socket->canReadLine()) {
-                if (socket->readLine() == kActivate) Q_EMIT activationRequested();
+                const QByteArray line = socket->readLine();
+                if (line == kActivate) {
+                    Q_EMIT activationRequested();
+                } else if (line.startsWith(kOpen) && line.endsWith('\n')) {
+                    const QByteArray encoded = line.mid(qsizetype(sizeof kOpen) - 1).chopped(1);
+                    const auto decoded = QByteArray::fromBase64Encoding(
+                        encoded, QByteArray::AbortOnBase64DecodingErrors);
+                    if (decoded && !decoded.decoded.isEmpty())
+                        Q_EMIT fileOpenRequested(QString::fromUtf8(decoded.decoded));
+                }
             }
         };
         connect(socket, &QLocalSocket::readyRead, this, read);

@@ -1,25 +1,51 @@
 #include "app/tarvel_format_app.h"
 
+#include <exception>
+
+#include <QApplication>
+#include <QTimer>
+
 #include "app/single_instance.h"
 #include "base/messages.h"
-#include "db/data_source.h"
 #include "base/strings.h"
+#include "db/data_source.h"
+#include "db/install.h"
+#include "db/resources_dir.h"
 #include "report/report_export_dlg.h"
+#include "window/program_icon.h"
 
 namespace lorvex {
 
 CTarvelFormatApp::CTarvelFormatApp()
-    : registerDataSource([](std::string* error) { return db::RegisterDataSource(error); }),
+    : installDataIfMissing([] {
+          // A program run from the build tree before lorvex-cli install-data
+          // would otherwise fail at every report for want of the database.
+          std::error_code error;
+          const std::filesystem::path folder = db::GetDataFolder();
+          if (std::filesystem::exists(folder / db::DatabaseFileName(), error)) return;
+          db::InstallData(db::ResourcesDir(), false);
+      }),
+      registerDataSource([](std::string* error) { return db::RegisterDataSource(error); }),
       runWindow([](CTarvelFormatDlg& window) { window.exec(); }) {}
 
 std::filesystem::path CTarvelFormatApp::GetDataFolder() { return db::GetDataFolder(); }
 
 bool CTarvelFormatApp::InitInstance() {
+    // Every window and box from here on, the first message included, shows
+    // the program's icon instead of a generic one.
+    QApplication::setWindowIcon(ProgramIcon());
+
     const QString title = QString::fromStdString(LoadString(IDS_WINDOW_TITLE));
     SingleInstance instance(instanceName.isEmpty() ? SingleInstance::ServerNameFor(title)
                                                    : instanceName);
-    if (instance.HandOverToRunningInstance()) return false;
+    if (instance.HandOverToRunningInstance(1000, fileToOpen)) return false;
     instance.Listen();  // without it the program still runs, only not alone
+
+    try {
+        installDataIfMissing();
+    } catch (const std::exception& e) {
+        ui->ShowMessage(nullptr, UserMessage{e.what(), MessageIcon::Error}, MessageButtons::Ok);
+    }
 
     std::string error;
     if (!registerDataSource(&error)) {
@@ -30,6 +56,15 @@ bool CTarvelFormatApp::InitInstance() {
     CTarvelFormatDlg window(*ui);
     QObject::connect(&instance, &SingleInstance::activationRequested, &window,
                      [&window] { BringToFront(&window); });
+    QObject::connect(&instance, &SingleInstance::fileOpenRequested, &window,
+                     [&window](const QString& path) {
+                         BringToFront(&window);
+                         window.OpenFile(path);
+                     });
+    if (!fileToOpen.isEmpty()) {
+        // Once the window shows, so that messages of the import sit over it.
+        QTimer::singleShot(0, &window, [&window, file = fileToOpen] { window.OpenFile(file); });
+    }
     // The report command ends in the report window, over the main window.
     window.SetReportStep([this, &window](LevellingGrade grade, db::ReportLock& lock) {
         UiMessageSink sink(*ui, &window);

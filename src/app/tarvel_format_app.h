@@ -1,7 +1,9 @@
 #pragma once
 
-// Start-up: one instance per user, the data source registered, the main
-// window run until it is closed. Nothing is saved at exit.
+// Start-up: one instance per user, the data folder installed when it is
+// missing, the data source registered, the main window run until it is
+// closed, opening the file the program was started with. Nothing is saved at
+// exit.
 
 #include <filesystem>
 #include <functional>
@@ -25,12 +27,20 @@ class CTarvelFormatApp {
     // The folder of the database file and the report templates.
     static std::filesystem::path GetDataFolder();
 
+    // The file given on the command line: opened by the window once it shows,
+    // or handed to the running instance, which opens it.
+    QString fileToOpen;
+
     // Seams for tests; the defaults are the real thing.
     UiServices* ui = &StandardUiServices();
+    // Installs the data folder (database, templates, limits) when it or its
+    // database is missing; throws std::runtime_error when it cannot.
+    std::function<void()> installDataIfMissing;
     QString instanceName;  // empty: named from the window title and the user
     std::function<bool(std::string* error)> registerDataSource;
-    std::function<void(CTarvelFormatDlg& window)> runWindow;      // default: exec()
-    std::function<void(CTarvelFormatDlg& window)> prepareWindow;  // runs last, may replace the report step
+    std::function<void(CTarvelFormatDlg& window)> runWindow;  // default: exec()
+    std::function<void(CTarvelFormatDlg& window)>
+        prepareWindow;  // runs last, may replace the report step
 };
 
 }  // namespace lorvex

@@ -1,6 +1,7 @@
 #include "session/levelling_session.h"
 
 #include <algorithm>
+#include <system_error>
 #include <utility>
 
 #include "base/erase_indexes.h"
@@ -208,6 +209,23 @@ PreparedReport LevellingSession::PrepareReport() const {
         return stopped;
     }
     return lorvex::PrepareReport(m_store->LineCount(), m_dataRows, m_grade, m_header);
+}
+
+std::filesystem::path LevellingSession::ChooserFolder(const std::filesystem::path& lastUsed,
+                                                      const std::filesystem::path& home) const {
+    const auto isFolder = [](const std::filesystem::path& p) {
+        std::error_code error;
+        return !p.empty() && std::filesystem::is_directory(p, error);
+    };
+    if (!m_filePath.empty()) {
+        // A path typed without a folder names no folder of its own: the
+        // process's working folder means nothing to the user of a window.
+        const std::filesystem::path file(std::u8string(m_filePath.begin(), m_filePath.end()));
+        if (file.has_parent_path() && file.is_absolute() && isFolder(file.parent_path()))
+            return file.parent_path();
+    }
+    if (isFolder(lastUsed)) return lastUsed;
+    return home;
 }
 
 }  // namespace lorvex

@@ -143,6 +143,12 @@ class LevellingSession {
     // The report command's checks and computation over the session.
     PreparedReport PrepareReport() const;
 
+    // Where a file chooser opens: the folder of the session's file path
+    // (typed or imported) when that folder exists, else lastUsed when it is
+    // an existing folder, else home.
+    std::filesystem::path ChooserFolder(const std::filesystem::path& lastUsed,
+                                        const std::filesystem::path& home) const;
+
   private:
     ImportOutcome Imported(const ImportResult& result, std::unique_ptr<InstrumentFile> instrument);
     bool ShownLineHasSingleReadings() const;

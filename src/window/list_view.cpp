@@ -5,6 +5,7 @@
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 namespace lorvex {
@@ -116,6 +117,17 @@ std::vector<int> ListViewControl::SelectedRows() const {
 void ListViewControl::mouseReleaseEvent(QMouseEvent* event) {
     QTreeView::mouseReleaseEvent(event);
     if (event->button() == Qt::LeftButton) Q_EMIT mouseClicked();
+}
+
+void ListViewControl::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        Q_EMIT deletePressed();
+        return;
+    }
+    const QModelIndex before = selectionModel()->currentIndex();
+    QTreeView::keyPressEvent(event);
+    if (selectionModel()->currentIndex() != before) Q_EMIT keyboardMoved();
 }
 
 }  // namespace lorvex

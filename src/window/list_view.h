@@ -73,9 +73,15 @@ class ListViewControl final : public QTreeView {
 
   Q_SIGNALS:
     void mouseClicked();
+    // A key (an arrow, Page Up, Home, a typed letter) made another row the
+    // current one; emitted after the view has moved.
+    void keyboardMoved();
+    // The Delete key, pressed on the list itself (not in a row being edited).
+    void deletePressed();
 
   protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     TextRowsModel* m_model;

@@ -3,12 +3,22 @@
 #include <filesystem>
 #include <vector>
 
+#include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDate>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
+#include <QTimer>
+#include <QUrl>
 
 #include "base/messages.h"
 #include "db/report_lock.h"
@@ -49,6 +59,23 @@ constexpr TimeEdit kTimeEdits[] = {
     {IDC_MIN_EN, TimeField::MinuteEnd},
 };
 
+// The folder of the last file imported, kept between runs.
+QSettings ProgramSettings() {
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("lorvex"),
+                     QStringLiteral("lorvex"));
+}
+constexpr char kLastFolderKey[] = "chooser/lastFolder";
+
+// The first local file a drag carries; empty when it carries none (text, a
+// web address).
+QString DraggedFile(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls()) return {};
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile() && !url.toLocalFile().isEmpty()) return url.toLocalFile();
+    }
+    return {};
+}
+
 }  // namespace
 
 CTarvelFormatDlg::CTarvelFormatDlg(UiServices& ui, QWidget* parent)
@@ -73,6 +100,10 @@ CTarvelFormatDlg::CTarvelFormatDlg(UiServices& ui, QWidget* parent)
                 [this, grade = grade] { ApplyGrade(grade); });
     }
     connect(m_lineList, &ListViewControl::mouseClicked, this, &CTarvelFormatDlg::OnLineListClick);
+    // A line reached by the keyboard is shown as a clicked one is: the data
+    // list never shows another line than the highlighted one.
+    connect(m_lineList, &ListViewControl::keyboardMoved, this, &CTarvelFormatDlg::OnLineListClick);
+    connect(m_dataList, &ListViewControl::deletePressed, this, &CTarvelFormatDlg::OnDeleteRecords);
     m_dataList->TextRows()->ShowRows(m_session.DataRows());
     m_dataList->TextRows()->SetEditEndHandler(
         [this](int row, const std::optional<std::string>& text) { OnRecordEditEnd(row, text); });
@@ -82,6 +113,18 @@ CTarvelFormatDlg::CTarvelFormatDlg(UiServices& ui, QWidget* parent)
         connect(m_controls.Get<QLineEdit>(time.id), &QLineEdit::textChanged, this,
                 [this, field = time.field] { CheckTimeField(field); });
     }
+
+    m_pendingTimer = new QTimer(this);
+    m_pendingTimer->setInterval(100);
+    connect(m_pendingTimer, &QTimer::timeout, this, [this] {
+        const QString file = m_pendingFile;  // OpenFile clears the member
+        OpenFile(file);
+    });
+
+    // A file dropped anywhere on the window is opened, also over an edit,
+    // which would otherwise take the file's address as text.
+    setAcceptDrops(true);
+    for (QLineEdit* edit : findChildren<QLineEdit*>()) edit->installEventFilter(this);
 
     OnInitDialog();
 }
@@ -131,6 +174,16 @@ bool CTarvelFormatDlg::OnInitDialog() {
                          [this](unsigned id) { OnSysCommand(id); });
     setWindowIcon(m_icon);
 
+    // The about box also from the two lists' context menus, where a user
+    // right-clicks first; the window's background menu and F1 stay.
+    auto* about = new QAction(Text(IDS_ABOUTBOX), this);
+    about->setObjectName(QStringLiteral("aboutFromLists"));
+    connect(about, &QAction::triggered, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
+    for (ListViewControl* list : {m_lineList, m_dataList}) {
+        list->addAction(about);
+        list->setContextMenuPolicy(Qt::ActionsContextMenu);
+    }
+
     m_dataList->InsertColumn(Text(IDS_DATA_COLUMN), 600);
     m_lineList->InsertColumn(Text(IDS_LINE_COLUMN), 80);
 
@@ -161,7 +214,12 @@ void CTarvelFormatDlg::ShowGradeControls() {
 
 void CTarvelFormatDlg::OnOpenData() {
     UpdateData(true);
-    const std::optional<OpenFileChoice> choice = m_ui.ChooseFileToOpen(this, OpenFileFilter());
+    const QString lastFolder = ProgramSettings().value(QLatin1String(kLastFolderKey)).toString();
+    const std::filesystem::path folder =
+        m_session.ChooserFolder(std::filesystem::path(lastFolder.toStdU16String()),
+                                std::filesystem::path(QDir::homePath().toStdU16String()));
+    const std::optional<OpenFileChoice> choice = m_ui.ChooseFileToOpen(
+        this, OpenFileFilter(), QString::fromStdU16String(folder.u16string()));
     if (!choice) return;
     m_formatIndex = choice->filterIndex;
     ImportMeasurementFile(choice->path);
@@ -172,6 +230,7 @@ void CTarvelFormatDlg::ImportMeasurementFile(const QString& path) {
         m_session.ImportFile(std::filesystem::path(path.toStdU16String()));
     UpdateData(false);  // the path field shows the chosen path in any case
     if (!outcome.opened) return;
+    ProgramSettings().setValue(QLatin1String(kLastFolderKey), QFileInfo(path).absolutePath());
     m_dataList->TextRows()->RowsReset();
     m_lineList->TextRows()->ReplaceRows(m_session.LineNames());
     Show(outcome.messages);
@@ -181,6 +240,19 @@ void CTarvelFormatDlg::ImportMeasurementFile(const QString& path) {
             m_ui.ChooseGrade(this, question->allowed, question->preselected);
         if (grade) m_session.SetFileGrade(*grade);
     }
+}
+
+void CTarvelFormatDlg::OpenFile(const QString& path) {
+    const QWidget* modal = QApplication::activeModalWidget();
+    if (modal != nullptr && modal != this) {
+        m_pendingFile = path;
+        m_pendingTimer->start();
+        return;
+    }
+    m_pendingTimer->stop();
+    m_pendingFile.clear();
+    UpdateData(true);  // header text typed since the last pull stays
+    ImportMeasurementFile(path);
 }
 
 void CTarvelFormatDlg::OnLineListClick() {
@@ -257,7 +329,51 @@ void CTarvelFormatDlg::keyPressEvent(QKeyEvent* event) {
         event->accept();  // dropped: Esc never closes the window
         return;
     }
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        // Enter presses the focused push button as Space does. No button is
+        // the default one, so Enter anywhere else (in an edit) does nothing.
+        auto* button = qobject_cast<QPushButton*>(focusWidget());
+        if (button != nullptr && button->isEnabled() && button->isVisible()) {
+            event->accept();
+            button->click();
+            return;
+        }
+    }
     QDialog::keyPressEvent(event);
+}
+
+void CTarvelFormatDlg::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DraggedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void CTarvelFormatDlg::dragMoveEvent(QDragMoveEvent* event) {
+    if (!DraggedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void CTarvelFormatDlg::dropEvent(QDropEvent* event) {
+    const QString file = DraggedFile(event->mimeData());
+    if (file.isEmpty()) return;
+    event->acceptProposedAction();
+    OpenFile(file);
+}
+
+bool CTarvelFormatDlg::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            if (DraggedFile(drop->mimeData()).isEmpty()) break;  // text: the edit's own
+            if (event->type() == QEvent::Drop)
+                dropEvent(drop);
+            else
+                drop->acceptProposedAction();
+            return true;
+        }
+        default:
+            break;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void CTarvelFormatDlg::closeEvent(QCloseEvent* event) {

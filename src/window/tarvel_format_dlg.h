@@ -10,6 +10,9 @@
 #include <string>
 
 #include <QDialog>
+#include <QString>
+
+class QTimer;
 
 #include "base/grade.h"
 #include "levelling/report_header.h"
@@ -87,6 +90,12 @@ class CTarvelFormatDlg final : public QDialog {
     // drive the window as the events would.
     void OnOpenData();
     void ImportMeasurementFile(const QString& path);
+    // A file given from outside the chooser (the command line, a second
+    // start, a drop): imported as "打开数据(&B)..." imports the chosen one.
+    // While another modal window of the program is up (a message box, the
+    // chooser, the report window) the import waits until it closes; the
+    // last file asked for wins.
+    void OpenFile(const QString& path);
     void OnLineListClick();
     void OnRecordEditEnd(int row, const std::optional<std::string>& text);
     void OnDeleteRecords();
@@ -112,6 +121,10 @@ class CTarvelFormatDlg final : public QDialog {
     void accept() override;  // OnOK: Enter never closes the window
     void reject() override;  // OnCancel: nor does Esc
     void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
 
@@ -130,6 +143,8 @@ class CTarvelFormatDlg final : public QDialog {
     ListViewControl* m_dataList = nullptr;
     QIcon m_icon;
     ReportStep m_reportStep;
+    QString m_pendingFile;  // OpenFile's file, waiting for a modal window to close
+    QTimer* m_pendingTimer = nullptr;
 };
 
 }  // namespace lorvex

@@ -63,12 +63,13 @@ class StandardServices final : public UiServices {
         return allowed[static_cast<std::size_t>(index)];
     }
 
-    std::optional<OpenFileChoice> ChooseFileToOpen(QWidget* owner,
-                                                   std::string_view filter) override {
+    std::optional<OpenFileChoice> ChooseFileToOpen(QWidget* owner, std::string_view filter,
+                                                   const QString& folder) override {
         const QStringList filters = FileFilterToQt(filter);
         QString selectedFilter;
         const QString path = QFileDialog::getOpenFileName(
-            owner, QString(), QString(), filters.join(QStringLiteral(";;")), &selectedFilter);
+            owner, QString(), folder, filters.join(QStringLiteral(";;")), &selectedFilter,
+            QFileDialog::DontUseNativeDialog);
         if (path.isEmpty()) return std::nullopt;
         const qsizetype index = filters.indexOf(selectedFilter);
         return OpenFileChoice{path, index < 0 ? 1 : static_cast<int>(index) + 1};

@@ -34,10 +34,11 @@ class UiServices {
     virtual MessageAnswer ShowMessage(QWidget* owner, const UserMessage& message,
                                       MessageButtons buttons) = 0;
 
-    // A file chooser in open mode; nullopt when the user cancels. filter is
-    // in the string-table form "label|pattern|label|pattern||".
-    virtual std::optional<OpenFileChoice> ChooseFileToOpen(QWidget* owner,
-                                                           std::string_view filter) = 0;
+    // A file chooser in open mode, Qt's own (its texts translated) on every
+    // platform, showing folder first; nullopt when the user cancels. filter
+    // is in the string-table form "label|pattern|label|pattern||".
+    virtual std::optional<OpenFileChoice> ChooseFileToOpen(QWidget* owner, std::string_view filter,
+                                                           const QString& folder) = 0;
 
     // Asks which grade a file that names none was observed to, offering
     // only the allowed grades with one preselected; nullopt when the user

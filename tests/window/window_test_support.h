@@ -48,6 +48,7 @@ class RecordingUi final : public UiServices {
     // The grade questions asked (allowed, preselected) and the answer given.
     std::vector<std::pair<std::vector<LevellingGrade>, LevellingGrade>> gradeQuestions;
     std::optional<LevellingGrade> gradeAnswer;  // nullopt: the user cancels
+    QString lastFolder;  // where the chooser opened
 
     MessageAnswer ShowMessage(QWidget*, const UserMessage& message,
                               MessageButtons buttons) override {
@@ -59,9 +60,11 @@ class RecordingUi final : public UiServices {
         return answer;
     }
 
-    std::optional<OpenFileChoice> ChooseFileToOpen(QWidget*, std::string_view filter) override {
+    std::optional<OpenFileChoice> ChooseFileToOpen(QWidget*, std::string_view filter,
+                                                   const QString& folder) override {
         ++chooserCalls;
         lastFilter = std::string(filter);
+        lastFolder = folder;
         return choice;
     }
 
