@@ -72,10 +72,11 @@ ImportOutcome LevellingSession::ImportBytes(ByteSource& source, std::string_view
 ImportOutcome LevellingSession::Imported(const ImportResult& result) {
     ImportOutcome outcome;
     outcome.opened = result.opened;
+    if (result.message) outcome.messages.push_back(*result.message);
     if (!result.opened) return outcome;  // the lines and the data rows stay as they were
+    m_ignoredLines = result.ignored;
     m_shownLine = -1;
     m_dataRows.clear();
-    if (result.message) outcome.messages.push_back(*result.message);
     return outcome;
 }
 

@@ -32,8 +32,13 @@ struct ImportResult;
 using Messages = std::vector<UserMessage>;
 
 struct ImportOutcome {
-    bool opened = true;  // false: the file could not be opened; nothing changed
-    Messages messages;   // a read error (stop icon), or the 100-line limit
+    // false: the file could not be opened, or was refused (not a regular
+    // file, too large, UTF-16 without a byte-order mark: messages says why);
+    // nothing changed.
+    bool opened = true;
+    // A read error (stop icon), the 100-line limit, a file without data, or
+    // why the file was refused.
+    Messages messages;
 };
 
 // The report command's checks and computation over what a window shows:
@@ -61,6 +66,10 @@ class LevellingSession {
     std::size_t RecordCount(std::size_t line) const;
     // The stored record texts of a line (seven fields each).
     std::vector<std::string> Records(std::size_t line) const;
+
+    // Non-empty text lines of the last imported file that were neither a
+    // record nor a line start: a script tells a clean file from a noisy one.
+    std::size_t IgnoredLineCount() const { return m_ignoredLines; }
 
     // The line the data list was last filled from; -1 for none.
     int ShownLine() const { return m_shownLine; }
@@ -124,6 +133,7 @@ class LevellingSession {
     ImportOutcome Imported(const ImportResult& result);
 
     std::unique_ptr<LineStore> m_store;
+    std::size_t m_ignoredLines = 0;
     int m_shownLine = -1;
     std::vector<std::string> m_dataRows;
     std::string m_filePath;
