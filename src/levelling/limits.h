@@ -71,7 +71,10 @@ class LimitTable {
     friend bool operator==(const LimitTable&, const LimitTable&) = default;
 
   private:
-    std::array<std::array<Limit, 3>, kRuleCount> m_limits{};
+    // Each Limit starts from its member initializers. No "{}" here: clang 14
+    // crashes on value-initialising this nested array of a class with a
+    // defaulted comparison.
+    std::array<std::array<Limit, 3>, kRuleCount> m_limits;
 };
 
 // The limits of GB/T 12897-2006 (second order) and GB/T 12898-2009 (third and
