@@ -17,7 +17,10 @@ if(LORVEX_SOURCE_RESOURCES)
         LORVEX_BUILD_TREE_RESOURCES="${PROJECT_SOURCE_DIR}/resources")
 endif()
 
-install(TARGETS lorvex-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# A build without the CLI (the fuzz build) has no program to install.
+if(TARGET lorvex-cli)
+    install(TARGETS lorvex-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
 # The whole folder, so that a table added to it later ships without a change here.
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/resources/ DESTINATION ${LORVEX_INSTALL_RESOURCESDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/linux/lorvex-mime.xml

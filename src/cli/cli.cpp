@@ -116,6 +116,14 @@ std::string CheckUsage(const CliOptions& o) {
     return {};
 }
 
+// Header texts are stored as C strings further on; a NUL would cut them.
+std::optional<std::string> FieldWithNul(const ReportHeader& header) {
+    for (const auto& field : kReportHeaderFields) {
+        if ((header.*(field.member)).find('\0') != std::string::npos) return field.name;
+    }
+    return std::nullopt;
+}
+
 Json LinesJson(const LevellingSession& session) {
     Json lines = Json::array();
     for (std::size_t i = 0; i < session.LineCount(); ++i) {
@@ -126,7 +134,9 @@ Json LinesJson(const LevellingSession& session) {
 
 int RunLines(Session& s) {
     if (auto code = s.Import()) return *code;
-    return s.Print(Json{{"lines", LinesJson(s.Levelling())}, {"messages", s.MessagesJson()}},
+    return s.Print(Json{{"lines", LinesJson(s.Levelling())},
+                        {"ignored", s.Levelling().IgnoredLineCount()},
+                        {"messages", s.MessagesJson()}},
                    kExitOk);
 }
 
@@ -164,9 +174,11 @@ Session::Session(const CliOptions& options, std::ostream& out, std::ostream& err
     }
 }
 
+void Session::StreamSink::Show(const UserMessage& message) { m_out << message.text << '\n'; }
+
 void Session::Show(const UserMessage& message) {
     m_messages.push_back(message.text);
-    m_err << message.text << '\n';
+    m_errRuns.Show(message);
 }
 
 void Session::Show(const Messages& messages) {
@@ -174,20 +186,36 @@ void Session::Show(const Messages& messages) {
 }
 
 int Session::Print(Json document, int code) {
+    m_errRuns.Flush();
     m_out << Dump(document) << '\n';
     return code;
 }
 
+void Session::Complain(const std::string& text) {
+    m_errRuns.Flush();
+    m_err << "lorvex-cli: " << text << '\n';
+}
+
 int Session::UsageError(const std::string& text) {
-    m_err << "lorvex-cli: " << text << '\n' << kUsage;
+    Complain(text);
+    m_err << kUsage;
     return Print(Json{{"error", text}, {"messages", m_messages}}, kExitUsage);
+}
+
+int Session::UnexpectedError(const std::string& text) {
+    Complain(text);
+    return Print(Json{{"error", text}, {"messages", m_messages}}, kExitNoAccess);
 }
 
 std::optional<int> Session::Import() {
     const ImportOutcome outcome = m_session.ImportFile(m_options.file);
     if (!outcome.opened) {
-        const std::string text = "cannot open " + m_options.file;
-        m_err << "lorvex-cli: " << text << '\n';
+        // A refused file (not a regular file, too large, UTF-16 without a
+        // byte-order mark) says why, in the error and as a message.
+        std::string text = "cannot open " + m_options.file;
+        for (const UserMessage& message : outcome.messages) text += ": " + message.text;
+        Show(outcome.messages);
+        Complain(text);
         return Print(Json{{"error", text}, {"messages", m_messages}}, kExitNoAccess);
     }
     Show(outcome.messages);
@@ -234,7 +262,7 @@ std::optional<int> Session::ApplyHeaderFile() {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         const std::string text = "cannot open " + path;
-        m_err << "lorvex-cli: " << text << '\n';
+        Complain(text);
         return Print(Json{{"error", text}, {"messages", m_messages}}, kExitNoAccess);
     }
     Json given;
@@ -254,6 +282,8 @@ std::optional<int> Session::ApplyHeaderFile() {
         if (!value.is_string()) return UsageError(path + ": " + key + " must be a string");
         header.*(field->member) = value.get<std::string>();
     }
+    if (const auto field = FieldWithNul(header))
+        return UsageError(path + ": " + *field + " holds a NUL character (U+0000)");
     // Typed hours and minutes go through the range rule of the time edits.
     for (const TimeField f :
          {TimeField::HourStart, TimeField::MinuteStart, TimeField::HourEnd, TimeField::MinuteEnd}) {
@@ -316,13 +346,21 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return session.UsageError(error);
     }
     Session session(*options, out, err);
-    const std::string& command = options->command;
-    if (command == "lines") return RunLines(session);
-    if (command == "show") return RunShow(session);
-    if (command == "compute") return RunCompute(session);
-    if (command == "report") return RunReport(session);
-    if (command == "dump") return RunDump(session);
-    return RunInstallData(session);
+    // Whatever a command did not expect still ends in JSON and an exit
+    // status a script can act on, never in an abort.
+    try {
+        const std::string& command = options->command;
+        if (command == "lines") return RunLines(session);
+        if (command == "show") return RunShow(session);
+        if (command == "compute") return RunCompute(session);
+        if (command == "report") return RunReport(session);
+        if (command == "dump") return RunDump(session);
+        return RunInstallData(session);
+    } catch (const std::exception& e) {
+        return session.UnexpectedError(std::string("unexpected error: ") + e.what());
+    } catch (...) {
+        return session.UnexpectedError("unexpected error");
+    }
 }
 
 }  // namespace lorvex::cli

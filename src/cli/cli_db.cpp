@@ -1,7 +1,6 @@
 // The commands that reach the database through the data source "Qel".
 
 #include <exception>
-#include <iostream>
 #include <optional>
 #include <string>
 
@@ -40,7 +39,7 @@ int RunReport(Session& s) {
     // nothing is written: another "Qel" (a system-wide one) is not ours.
     if (std::string error; !db::RegisterDataSource(&error)) {
         s.Show(MessageFromId(IDS_DSN_FAILED, MessageIcon::Error));
-        std::cerr << "lorvex-cli: " << error << '\n';
+        s.Complain(error);
         document["error"] = error;
         document["messages"] = s.MessagesJson();
         return s.Print(std::move(document), kExitNoAccess);
@@ -96,7 +95,7 @@ int RunInstallData(Session& s) {
                             {"messages", s.MessagesJson()}},
                        kExitOk);
     } catch (const std::exception& e) {
-        std::cerr << "lorvex-cli: " << e.what() << '\n';
+        s.Complain(e.what());
         return s.Print(Json{{"error", e.what()}, {"messages", s.MessagesJson()}}, kExitNoAccess);
     }
 }

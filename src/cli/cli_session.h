@@ -71,13 +71,32 @@ class Session {
     // Prints a JSON document followed by a newline; returns code.
     int Print(Json document, int code);
     int UsageError(const std::string& text);
+    // A failure that no command expects (an exception out of a library):
+    // JSON with its text as the error, exit kExitNoAccess.
+    int UnexpectedError(const std::string& text);
+    // Writes a line "lorvex-cli: text" to stderr, after the messages held.
+    void Complain(const std::string& text);
 
   private:
+    // Writes each message's text to stderr on a line of its own.
+    class StreamSink final : public MessageSink {
+      public:
+        explicit StreamSink(std::ostream& out) : m_out(out) {}
+        void Show(const UserMessage& message) override;
+
+      private:
+        std::ostream& m_out;
+    };
+
     CliOptions m_options;
     std::ostream& m_out;
     std::ostream& m_err;
     LevellingSession m_session;
     Json m_messages = Json::array();
+    // stderr gets each run of identical messages once with its count; the
+    // JSON array keeps every message.
+    StreamSink m_errSink{m_err};
+    RepeatCollapsingSink m_errRuns{m_errSink};
 };
 
 // The database layer's and the report's messages, into the session in order.

@@ -115,8 +115,13 @@ AnyFileImport ReadAnyFile(ByteSource& source, std::string_view displayPath, Line
 }
 
 AnyFileImport ImportAnyFile(const std::filesystem::path& path, LineStore& store) {
+    // Only a regular file within the size limit is looked into here; the
+    // .mdt reader refuses anything else (a FIFO would block this open) and
+    // says why.
     std::error_code ec;
-    if (!std::filesystem::is_directory(path, ec)) {
+    const bool regular = std::filesystem::is_regular_file(path, ec);
+    const std::uintmax_t size = regular ? std::filesystem::file_size(path, ec) : 0;
+    if (regular && !ec && size <= kMaxMeasurementFileBytes) {
         std::ifstream stream(path, std::ios::in | std::ios::binary);
         if (stream.is_open()) {
             StreamSource source(stream);

@@ -81,6 +81,14 @@ void RegroupByMethodCode(LineStore& store) {
     }
 }
 
+ImportResult Refused(StringId reason, std::string_view displayPath) {
+    return ImportResult{
+        .opened = false,
+        .message =
+            UserMessage{FormatMessage1(LoadString(reason), displayPath), MessageIcon::Warning},
+    };
+}
+
 UserMessage TooManyLinesMessage() {
     return MessageFromId(IDS_TOO_MANY_LINES, MessageIcon::Warning);
 }
@@ -94,6 +102,7 @@ ImportResult BuildStore(std::string bytes, bool readFailed, std::string_view dis
         const std::size_t lastBreak = bytes.rfind('\n');
         bytes.resize(lastBreak == std::string::npos ? 0 : lastBreak + 1);
     }
+    if (LooksLikeUtf16WithoutBom(bytes)) return Refused(IDS_UTF16_WITHOUT_BOM, displayPath);
     store.Clear();
     const std::size_t base = store.AdoptText(DecodeMeasurementText(std::move(bytes)));
     const std::string_view text = store.PoolText();
@@ -110,7 +119,9 @@ ImportResult BuildStore(std::string bytes, bool readFailed, std::string_view dis
         const ClassifiedLine c = ClassifyLine(text.substr(pos, end - pos));
         pos = end + 1;
 
-        if (c.kind == TextLineKind::Record) {
+        if (c.kind == TextLineKind::Ignored || c.kind == TextLineKind::ColumnHeader) {
+            ++result.ignored;
+        } else if (c.kind == TextLineKind::Record) {
             if (!haveCurrent) {
                 // Records ahead of the first line-start record form a line of
                 // their own, without a name, rather than being lost.
@@ -143,6 +154,10 @@ ImportResult BuildStore(std::string bytes, bool readFailed, std::string_view dis
         stopped = true;
     if (stopped) result.message = TooManyLinesMessage();
     RegroupByMethodCode(store);
+    // Tab-separated text, CR-only line ends or another instrument's file
+    // give lines of text and no line; saying so beats an empty line list.
+    if (!result.message && store.LineCount() == 0 && result.ignored > 0)
+        result.message = MessageFromId(IDS_NO_MEASUREMENT_DATA, MessageIcon::Warning);
     return result;
 }
 
@@ -195,7 +210,10 @@ ImportResult ReadMeasurementFile(ByteSource& source, std::string_view displayPat
     // zero-fill before each read stays in cache.
     constexpr std::size_t kChunk = std::size_t{1} << 20;
     std::string bytes;
-    if (const auto hint = source.SizeHint()) bytes.reserve(*hint + 1);
+    if (const auto hint = source.SizeHint()) {
+        if (*hint > kMaxMeasurementFileBytes) return Refused(IDS_FILE_TOO_LARGE, displayPath);
+        bytes.reserve(*hint + 1);
+    }
     bool failed = false;
     for (;;) {
         const std::size_t used = bytes.size();
@@ -210,6 +228,10 @@ ImportResult ReadMeasurementFile(ByteSource& source, std::string_view displayPat
         }
         bytes.resize(used + std::min(*got, want));
         if (*got == 0) break;
+        // A source that outgrows its size (a file still being written, a
+        // device) is refused rather than read until memory runs out.
+        if (bytes.size() > kMaxMeasurementFileBytes)
+            return Refused(IDS_FILE_TOO_LARGE, displayPath);
     }
     return BuildStore(std::move(bytes), failed, displayPath, store);
 }
@@ -221,7 +243,15 @@ ImportResult ReadMeasurementBytes(std::string_view bytes, LineStore& store) {
 
 ImportResult ImportMeasurementFile(const std::filesystem::path& path, LineStore& store) {
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) return ImportResult{false, std::nullopt};
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    if (ec || !std::filesystem::exists(status)) return ImportResult{false, std::nullopt};
+    // Reading /dev/zero never ends and a FIFO without a writer blocks
+    // forever: only regular files are measurement files.
+    if (!std::filesystem::is_regular_file(status))
+        return Refused(IDS_NOT_REGULAR_FILE, DisplayPath(path));
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    if (!ec && size > kMaxMeasurementFileBytes)
+        return Refused(IDS_FILE_TOO_LARGE, DisplayPath(path));
     FileSource source(path);
     if (!source.IsOpen()) return ImportResult{false, std::nullopt};
     return ReadMeasurementFile(source, DisplayPath(path), store);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -12,9 +13,19 @@
 
 namespace lorvex {
 
+// The largest measurement file the reader takes: the store holds 100 lines
+// anyway, and a limit keeps a device or a growing file from filling memory.
+inline constexpr std::uint64_t kMaxMeasurementFileBytes = std::uint64_t{1} << 30;  // 1 GiB
+
 struct ImportResult {
-    bool opened = true;                  // false: the file could not be opened; store untouched
-    std::optional<UserMessage> message;  // read error, or the 100-line limit
+    // false: the file could not be opened or was refused (message says why
+    // when it was refused); the store is untouched.
+    bool opened = true;
+    // A read error, the 100-line limit, or a file with text but no line.
+    std::optional<UserMessage> message;
+    // Non-empty text lines the reader did not use (neither a record nor a
+    // line start), up to where it stopped.
+    std::size_t ignored = 0;
 };
 
 // The reader's choices where the file leaves them open:
@@ -25,6 +36,10 @@ struct ImportResult {
 //   whole under its own name; the lines kept are regrouped, and the message
 //   IDS_TOO_MANY_LINES comes back;
 // - a record whose method code starts no earlier line stays where it is;
+// - a file larger than kMaxMeasurementFileBytes, or one that looks like
+//   UTF-16 without its byte-order mark, is refused (opened false, with a
+//   message) and the store is untouched;
+// - a file with non-empty text lines but no line gives IDS_NO_MEASUREMENT_DATA;
 // - on a read error the complete lines before it are kept, the line being
 //   read is not closed, nothing is regrouped, and IDS_READ_ERROR comes back
 //   with the stop icon.
@@ -40,6 +55,8 @@ ImportResult ReadMeasurementFile(ByteSource& source, std::string_view displayPat
 ImportResult ReadMeasurementBytes(std::string_view bytes, LineStore& store);
 
 // Opens the file; if it cannot be opened nothing changes and opened is false.
+// Anything but a regular file (a directory, a device, a FIFO) is refused
+// with a message, as is a file over the size limit, before any byte is read.
 ImportResult ImportMeasurementFile(const std::filesystem::path& path, LineStore& store);
 
 }  // namespace lorvex

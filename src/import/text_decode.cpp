@@ -143,11 +143,75 @@ std::string DecodeGbk(std::string_view bytes, bool* clean = nullptr) {
     return out;
 }
 
+constexpr std::string_view kUtf16LeBom = "\xFF\xFE";
+constexpr std::string_view kUtf16BeBom = "\xFE\xFF";
+
+void AppendUtf8(char32_t c, std::string& out) {
+    if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+}
+
+// UTF-16 (without its byte-order mark) to UTF-8.
+std::string DecodeUtf16(std::string_view body, bool bigEndian) {
+    auto unit = [&](std::size_t i) -> char32_t {
+        const auto b0 = static_cast<unsigned char>(body[i]);
+        const auto b1 = static_cast<unsigned char>(body[i + 1]);
+        return bigEndian ? char32_t{b0} << 8 | b1 : char32_t{b1} << 8 | b0;
+    };
+    std::string out;
+    out.reserve(body.size() / 2 + body.size() / 4);
+    std::size_t i = 0;
+    for (; i + 1 < body.size(); i += 2) {
+        const char32_t u = unit(i);
+        if (u >= 0xD800 && u <= 0xDBFF && i + 3 < body.size()) {
+            const char32_t low = unit(i + 2);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                AppendUtf8(0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00), out);
+                i += 2;
+                continue;
+            }
+        }
+        if (u >= 0xD800 && u <= 0xDFFF)
+            out.append(kReplacement);
+        else
+            AppendUtf8(u, out);
+    }
+    if (i < body.size()) out.append(kReplacement);
+    return out;
+}
+
 }  // namespace
+
+bool LooksLikeUtf16WithoutBom(std::string_view bytes) {
+    if (bytes.size() < 2 || bytes.starts_with(kUtf16LeBom) || bytes.starts_with(kUtf16BeBom))
+        return false;
+    std::size_t units = 0;
+    std::size_t withZero = 0;
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        ++units;
+        if (bytes[i] == '\0' || bytes[i + 1] == '\0') ++withZero;
+    }
+    return withZero * 2 > units;
+}
 
 std::string DecodeMeasurementText(std::string bytes) {
     if (IsAscii(bytes)) return bytes;
     const std::string_view view(bytes);
+    if (view.starts_with(kUtf16LeBom)) return DecodeUtf16(view.substr(2), false);
+    if (view.starts_with(kUtf16BeBom)) return DecodeUtf16(view.substr(2), true);
     if (view.starts_with(kBom)) {
         // A byte-order mark says UTF-8 outright; damaged sequences after it
         // are replaced rather than the whole file being read as GBK.

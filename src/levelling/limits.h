@@ -71,8 +71,9 @@ class LimitTable {
     friend bool operator==(const LimitTable&, const LimitTable&) = default;
 
   private:
-    // Default-initialised: each Limit has its own member defaults (and clang
-    // 14 crashes on value-initialising this nested array of strings).
+    // Each Limit starts from its member initializers. No "{}" here: clang 14
+    // crashes on value-initialising this nested array of a class with a
+    // defaulted comparison.
     std::array<std::array<Limit, 3>, kRuleCount> m_limits;
 };
 

@@ -78,7 +78,13 @@ ImportOutcome LevellingSession::Imported(const ImportResult& result,
                                          std::unique_ptr<InstrumentFile> instrument) {
     ImportOutcome outcome;
     outcome.opened = result.opened;
-    if (!result.opened) return outcome;  // the lines and the data rows stay as they were
+    if (!result.opened) {
+        // The lines and the data rows stay as they were; the message says
+        // why a file was refused.
+        if (result.message) outcome.messages.push_back(*result.message);
+        return outcome;
+    }
+    m_ignoredLines = result.ignored;
     m_shownLine = -1;
     m_dataRows.clear();
     m_instrument = std::move(instrument);

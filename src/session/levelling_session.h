@@ -43,10 +43,12 @@ struct GradeQuestion {
 };
 
 struct ImportOutcome {
-    bool opened = true;  // false: the file could not be opened; nothing changed
-    // A read error (stop icon), the 100-line limit, and what the reader of
-    // an instrument's file found (left-out stations, gaps, intermediate
-    // sights, disagreements with the instrument's own results).
+    // false: the file could not be opened, or was refused (not a regular
+    // file, too large, UTF-16 without a byte-order mark: messages says why);
+    // nothing changed.
+    bool opened = true;
+    // A read error (stop icon), the 100-line limit, a file without data, or
+    // why the file was refused.
     Messages messages;
     // Set when the file leaves the grade open; answer with SetFileGrade.
     std::optional<GradeQuestion> gradeQuestion;
@@ -77,6 +79,10 @@ class LevellingSession {
     std::size_t RecordCount(std::size_t line) const;
     // The stored record texts of a line (seven fields each).
     std::vector<std::string> Records(std::size_t line) const;
+
+    // Non-empty text lines of the last imported file that were neither a
+    // record nor a line start: a script tells a clean file from a noisy one.
+    std::size_t IgnoredLineCount() const { return m_ignoredLines; }
 
     // The line the data list was last filled from; -1 for none.
     int ShownLine() const { return m_shownLine; }
@@ -157,6 +163,7 @@ class LevellingSession {
     // The lines of a GSI or M5 file as read; null after an .mdt.
     std::unique_ptr<InstrumentFile> m_instrument;
     std::vector<LevellingGrade> m_fileGrades;  // the grades its pattern allows
+    std::size_t m_ignoredLines = 0;
     int m_shownLine = -1;
     std::vector<std::string> m_dataRows;
     std::string m_filePath;

@@ -199,9 +199,7 @@ MessageAnswer CTarvelFormatDlg::Show(const UserMessage& message, MessageButtons 
     return m_ui.ShowMessage(this, message, buttons);
 }
 
-void CTarvelFormatDlg::Show(const Messages& messages) {
-    for (const UserMessage& message : messages) Show(message);
-}
+void CTarvelFormatDlg::Show(const Messages& messages) { ShowMessages(m_ui, this, messages); }
 
 void CTarvelFormatDlg::ShowGradeControls() {
     for (const LevellingGrade grade : {GradeSecond, GradeThird, GradeFourth})
@@ -229,7 +227,10 @@ void CTarvelFormatDlg::ImportMeasurementFile(const QString& path) {
     const ImportOutcome outcome =
         m_session.ImportFile(std::filesystem::path(path.toStdU16String()));
     UpdateData(false);  // the path field shows the chosen path in any case
-    if (!outcome.opened) return;
+    if (!outcome.opened) {
+        Show(outcome.messages);  // why a file was refused; nothing for a missing one
+        return;
+    }
     ProgramSettings().setValue(QLatin1String(kLastFolderKey), QFileInfo(path).absolutePath());
     m_dataList->TextRows()->RowsReset();
     m_lineList->TextRows()->ReplaceRows(m_session.LineNames());
@@ -284,7 +285,9 @@ void CTarvelFormatDlg::OnGenerateReport() {
         return;
     }
     UpdateData(false);
-    UiMessageSink sink(m_ui, this);
+    UiMessageSink boxes(m_ui, this);
+    // Without a database every station fails alike: one box with the count.
+    RepeatCollapsingSink sink(boxes);
     // Held until the record book is filled, so that it shows this report
     // even when a script writes another one meanwhile.
     std::optional<db::ReportLock> lock = db::ReportLock::Acquire(sink);
@@ -292,6 +295,7 @@ void CTarvelFormatDlg::OnGenerateReport() {
     // No record book for a report that was not written.
     if (db::WriteReportTables(prepared.rows, sink) != db::WriteOutcome::Written) return;
 
+    sink.Flush();
     // The report dialog's call site.
     if (m_reportStep) m_reportStep(prepared.rows.grade, *lock);
 }

@@ -78,6 +78,13 @@ class StandardServices final : public UiServices {
 
 }  // namespace
 
+void ShowMessages(UiServices& ui, QWidget* owner, std::span<const UserMessage> messages) {
+    UiMessageSink boxes(ui, owner);
+    RepeatCollapsingSink runs(boxes);
+    for (const UserMessage& message : messages) runs.Show(message);
+    runs.Flush();
+}
+
 UiServices& StandardUiServices() {
     static StandardServices services;
     return services;

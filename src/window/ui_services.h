@@ -62,8 +62,13 @@ QStringList FileFilterToQt(std::string_view filter);
 // The caption of every message box.
 inline constexpr const char* kMessageCaption = "Lorvex";
 
+// Messages one command hands back, as OK boxes over owner: each run of
+// identical consecutive messages is one box with the count on a second line.
+void ShowMessages(UiServices& ui, QWidget* owner, std::span<const UserMessage> messages);
+
 // The database layer's and the report's messages, shown as OK boxes over
-// owner through the window's message service.
+// owner through the window's message service. Wrap it in a
+// RepeatCollapsingSink for a command that may fail once per station.
 class UiMessageSink final : public MessageSink {
   public:
     UiMessageSink(UiServices& ui, QWidget* owner) : m_ui(ui), m_owner(owner) {}

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -223,6 +224,98 @@ TEST_F(CliTest, GbkTrailBytesNeverActAsLineStartOrSeparator) {
     EXPECT_EQ(o.json["lines"][0]["records"][0], "A丂 B 1.0 2.0 0 0 106");
 }
 
+// A second-order line of `stations` stations, back-fore-fore-back, every
+// record with a fixed reading and distance.
+std::string LongLine(int stations) {
+    std::string text = "@Long Line 0 0 0 0 107\n";
+    auto rec = [&](int point, char sight) {
+        text += "P" + std::to_string(point) + " " + sight + " 1.50000 20.00 0 0 107\n";
+    };
+    for (int i = 0; i < stations; ++i) {
+        rec(i, 'B');
+        rec(i + 1, 'F');
+        rec(i + 1, 'F');
+        rec(i, 'B');
+    }
+    return text;
+}
+
+// Input that is no measurement file, or one in a form the reader once
+// misread: each ends in JSON with a clear outcome, never in an abort, a hang
+// or an all-zero report.
+TEST_F(CliTest, InputEdgesEndInJsonWithAClearOutcome) {
+    const fs::path fifo = dir_ / "fifo.mdt";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::string utf16 = "\xFF\xFE";
+    for (const char c : "@U Line 0 0 0 0 105\r\nA B 1.5 20 0 0 105\r\n"s) {
+        if (c == '\0') break;
+        utf16 += c;
+        utf16 += '\0';
+    }
+    const std::string withBom = Write("utf16.mdt", utf16);
+    const std::string withoutBom = Write("utf16-nobom.mdt", utf16.substr(2));
+    const std::string tabs =
+        Write("tabs.mdt", "@L1\tLine\t0\t0\t0\t0\t105\nA\tB\t1\t2\t0\t0\t105\n");
+    const std::string nulHeader = Write("nul.json", R"({"sWeather": "晴\u0000阴"})");
+    const std::string noData = "文件中没有可识别的测量数据。";
+    const struct {
+        std::vector<std::string> args;
+        int code;
+        const char* error;  // a part of the error text; nullptr: no error
+        std::vector<std::string> messages;
+    } cases[] = {
+        {{"lines", dir_.string()}, 3, "不是普通文件", {}},
+        {{"lines", "/dev/zero"}, 3, "不是普通文件", {}},
+        {{"lines", fifo.string()}, 3, "不是普通文件", {}},
+        {{"lines", withoutBom}, 3, "UTF-16", {}},
+        {{"lines", withBom}, 0, nullptr, {}},
+        {{"lines", tabs}, 0, nullptr, {noData}},
+        {{"compute", kSample, "--line", "1", "--header", dir_.string()}, 3, "unexpected error", {}},
+        {{"compute", kSample, "--line", "1", "--header", nulHeader}, 2, "sWeather", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        const Outcome o = RunCli(c.args);
+        EXPECT_EQ(o.code, c.code) << o.err;
+        if (c.error) {
+            ASSERT_TRUE(o.json.contains("error"));
+            EXPECT_NE(o.json["error"].get<std::string>().find(c.error), std::string::npos)
+                << o.json["error"];
+            if (c.code == 3 && c.args[0] == "lines") {
+                EXPECT_EQ(o.json["error"].get<std::string>().rfind("cannot open " + c.args[1], 0),
+                          0u);
+                EXPECT_EQ(o.json["messages"].size(), 1u);
+            }
+        } else {
+            EXPECT_FALSE(o.json.contains("error"));
+            EXPECT_EQ(o.json["messages"], Json(c.messages));
+        }
+    }
+
+    const Outcome decoded = RunCli({"lines", withBom});
+    EXPECT_EQ(decoded.json["lines"],
+              Json::parse(R"([{"name": "U", "records": ["A B 1.5 20 0 0 105"]}])"));
+}
+
+// "ignored" counts the non-empty text lines that were neither a record nor a
+// line start, so a script can tell a clean file from a noisy one.
+TEST_F(CliTest, LinesCountsTheTextLinesItDidNotUse) {
+    const struct {
+        const char* name;
+        std::string text;
+        int ignored;
+    } cases[] = {
+        {"clean", "@L Line 0 0 0 0 105\nA B 1.5 20 0 0 105\n", 0},
+        {"noisy", "PtID Code\n@L Line 0 0 0 0 105\n# note\nA B 1.5 20 0 0 105\n\n junk \n", 3},
+    };
+    for (const auto& c : cases) {
+        const Outcome o = RunCli({"lines", Write(std::string(c.name) + ".mdt", c.text)});
+        EXPECT_EQ(o.code, 0) << c.name;
+        EXPECT_EQ(o.json["ignored"], c.ignored) << c.name;
+    }
+    EXPECT_EQ(RunCli({"lines", kSample}).json["ignored"], 1);  // the column header
+}
+
 }  // namespace
 
 namespace {
@@ -285,6 +378,19 @@ TEST_F(CliDatabaseTest, ReportWithoutADatabaseExitsWithTheDriversText) {
     EXPECT_FALSE(report.json["messages"][0].get<std::string>().empty());
     const Outcome dump = RunCli({"dump"});
     EXPECT_EQ(dump.code, 3);
+}
+
+// A database that cannot be reached fails the same way for every row: the
+// JSON keeps each message, stderr prints the run once with its count.
+TEST_F(CliDatabaseTest, IdenticalMessagesArePrintedOnceWithTheirCount) {
+    setenv("XDG_DATA_HOME", (dir_ / "no-such-folder").c_str(), 1);
+    const Outcome report = RunCli({"report", Write("long.mdt", LongLine(300)), "--line", "1"});
+    EXPECT_EQ(report.code, 3);
+    const Json& messages = report.json["messages"];
+    ASSERT_EQ(messages.size(), 303u);
+    for (const Json& m : messages) EXPECT_EQ(m, messages[0]);
+    const std::string once = messages[0].get<std::string>() + "\n（此消息共出现 303 次）\n";
+    EXPECT_EQ(report.err, once);
 }
 
 // Runs the real lorvex-cli in a shell with env (assignments such as

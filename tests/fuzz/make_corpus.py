@@ -102,6 +102,9 @@ for i in range(105):
 seeds["too_many_lines"] = lines(*many)
 
 seeds["utf16le_bom"] = b"\xff\xfe" + "\r\n".join([start("U"), rec("A")]).encode("utf-16-le")
+seeds["utf16be_bom_gbk_name"] = b"\xfe\xff" + "\r\n".join(
+    [start("水准3"), *station2("BM1", "T1")]).encode("utf-16-be")
+seeds["utf16le_no_bom"] = "\r\n".join([start("U"), rec("A")]).encode("utf-16-le")
 seeds["empty_fields"] = lines("@", "@ ", "@ @ @ @ @ @ @", "a b c d e f g", "      a b c d e f g   ")
 
 OUT.mkdir(exist_ok=True)

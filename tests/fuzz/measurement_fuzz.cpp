@@ -22,14 +22,16 @@
 #include <unordered_set>
 #include <vector>
 
+#include "base/grade.h"
 #include "import/fields.h"
 #include "import/line_selection.h"
 #include "import/line_store.h"
 #include "import/measurement_reader.h"
+#include "import/record_format.h"
 #include "import/text_decode.h"
-#include "base/grade.h"
 #include "levelling/report_command.h"
 #include "levelling/report_header.h"
+#include "session/levelling_session.h"
 
 namespace {
 
@@ -55,10 +57,28 @@ enum class Kind { Empty, Ignored, LineStart, Record };
 
 Kind KindOf(std::string_view trimmed, std::vector<std::string_view>& fields) {
     if (trimmed.empty()) return Kind::Empty;
-    lorvex::SplitFieldViews(trimmed, fields);
+    fields.clear();
+    lorvex::SplitFields(trimmed, fields);
     if (fields.size() != 7) return Kind::Ignored;
     if (trimmed.find("PtID") != std::string_view::npos) return Kind::Ignored;
     return trimmed.find('@') != std::string_view::npos ? Kind::LineStart : Kind::Record;
+}
+
+// The record format's own classification, folded to the kinds above; it must
+// agree with the independent reading line for line.
+Kind ClassifiedKind(std::string_view line) {
+    switch (lorvex::ClassifyLine(line).kind) {
+        case lorvex::TextLineKind::Empty:
+            return Kind::Empty;
+        case lorvex::TextLineKind::Ignored:
+        case lorvex::TextLineKind::ColumnHeader:
+            return Kind::Ignored;
+        case lorvex::TextLineKind::LineStart:
+            return Kind::LineStart;
+        case lorvex::TextLineKind::Record:
+            return Kind::Record;
+    }
+    return Kind::Empty;
 }
 
 struct Tally {
@@ -84,8 +104,11 @@ Expected ReadExpected(std::string_view text) {
     while (pos <= text.size()) {
         std::size_t end = text.find('\n', pos);
         if (end == std::string_view::npos) end = text.size();
-        const std::string_view trimmed = lorvex::TrimBlanks(text.substr(pos, end - pos));
-        switch (KindOf(trimmed, fields)) {
+        const std::string_view line = text.substr(pos, end - pos);
+        const std::string_view trimmed = lorvex::TrimBlanks(line);
+        const Kind kind = KindOf(trimmed, fields);
+        Expect(kind == ClassifiedKind(line), "the record format classifies a line otherwise");
+        switch (kind) {
             case Kind::Empty:
                 break;
             case Kind::Ignored:
@@ -109,17 +132,6 @@ Expected ReadExpected(std::string_view text) {
     return e;
 }
 
-// The reader's own count of the lines it did not use, once its result
-// carries one; until then the check rests on the records alone.
-template <typename Result>
-std::optional<std::size_t> IgnoredCount(const Result& result) {
-    if constexpr (requires { result.ignored; }) {
-        return static_cast<std::size_t>(result.ignored);
-    } else {
-        return std::nullopt;
-    }
-}
-
 std::string_view MethodCode(std::string_view record) {
     const std::size_t space = record.rfind(' ');
     return space == std::string_view::npos ? std::string_view() : record.substr(space + 1);
@@ -131,22 +143,25 @@ void CheckImport(std::string_view decoded, const lorvex::ImportResult& result,
 
     std::vector<std::string_view> kept;
     for (std::size_t i = 0; i < store.LineCount(); ++i) {
-        for (std::size_t j = 0; j < store.RecordCount(i); ++j) kept.push_back(store.Record(i, j));
+        for (const std::string_view record : store.RecordViews(i)) kept.push_back(record);
     }
     Expect(store.LineCount() <= lorvex::LineStore::kMaxLines, "more lines than the store holds");
 
     // The reader reads the whole file unless it says it stopped; when it
     // stops, it stops at a line start with every record before it kept.
-    const std::optional<std::size_t> ignored = IgnoredCount(result);
     const auto matches = [&](const Tally& t) {
-        return t.records == kept.size() && (!ignored || *ignored == t.ignored);
+        return t.records == kept.size() && result.ignored == t.ignored;
     };
     const Tally& whole = expected.atStart.back();
-    if (!result.message) {
+    const bool noData = whole.nonEmpty > 0 && store.LineCount() == 0;
+    if (!result.message || noData) {
+        Expect(!result.message ||
+                   result.message->text == lorvex::LoadString(lorvex::IDS_NO_MEASUREMENT_DATA),
+               "a file without lines warned of something else");
+        Expect(noData == result.message.has_value(), "a file without lines was not reported");
         ExpectEqual(whole.records, kept.size(), "records kept of a file read whole");
-        if (ignored)
-            ExpectEqual(whole.nonEmpty, kept.size() + *ignored + whole.starts,
-                        "records kept + lines ignored + line starts");
+        ExpectEqual(whole.nonEmpty, kept.size() + result.ignored + whole.starts,
+                    "records kept + lines ignored + line starts");
     } else {
         Expect(std::any_of(expected.atStart.begin(), expected.atStart.end(), matches),
                "a stopped import kept other than the records ahead of a line start");
@@ -165,10 +180,11 @@ void CheckImport(std::string_view decoded, const lorvex::ImportResult& result,
     // record's code has no earlier line starting with that code to go to.
     std::unordered_set<std::string_view> earlierCodes;
     for (std::size_t i = 0; i < store.LineCount(); ++i) {
-        if (store.RecordCount(i) == 0) continue;
-        const std::string_view key = MethodCode(store.Record(i, 0));
-        for (std::size_t j = 1; j < store.RecordCount(i); ++j) {
-            const std::string_view code = MethodCode(store.Record(i, j));
+        const std::vector<std::string_view> records = store.RecordViews(i);
+        if (records.empty()) continue;
+        const std::string_view key = MethodCode(records[0]);
+        for (std::size_t j = 1; j < records.size(); ++j) {
+            const std::string_view code = MethodCode(records[j]);
             Expect(code == key || !earlierCodes.contains(code),
                    "a record was left behind by the regrouping");
         }
@@ -185,8 +201,9 @@ void CheckLine(const lorvex::LineStore& store, std::size_t line) {
     if (shown.outcome == lorvex::LineSelection::Outcome::Detected && shown.points.size() >= 4)
         Expect(lorvex::IsKnownGrade(shown.grade), "a detected pattern without a grade");
 
-    const lorvex::ReportHeader header{.sStationStGo = shown.stationStGo,
-                                      .sStationEnGo = shown.stationEnGo};
+    lorvex::ReportHeader header;
+    header.sStationStGo = shown.stationStGo;
+    header.sStationEnGo = shown.stationEnGo;
     for (const lorvex::LevellingGrade grade :
          {lorvex::GradeNone, lorvex::GradeSecond, lorvex::GradeThird, lorvex::GradeFourth}) {
         const lorvex::PreparedReport report =
@@ -206,7 +223,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     lorvex::LineStore store;
     const lorvex::ImportResult result = lorvex::ReadMeasurementBytes(bytes, store);
-    Expect(result.opened, "memory input reported as not opened");
+    if (!result.opened) {
+        // Memory is always readable: only text that is UTF-16 without its
+        // byte-order mark is refused, and it leaves the store as it was.
+        Expect(lorvex::LooksLikeUtf16WithoutBom(bytes), "memory input refused");
+        Expect(result.message.has_value(), "memory input refused without a reason");
+        ExpectEqual(0, store.LineCount(), "lines of a refused input");
+        return 0;
+    }
+    Expect(!lorvex::LooksLikeUtf16WithoutBom(bytes), "UTF-16 without a byte-order mark was read");
 
     // The reader decodes once at its edge; the expectations read the same
     // decoded text.

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -447,15 +450,106 @@ TEST(ImportFile, ReadsFileFromDisk) {
     EXPECT_EQ(Lines(store), (std::vector<LevellingLine>{{"中", Recs({"A"})}}));
 }
 
-TEST(ImportFile, UnopenableFileLeavesStoreUntouched) {
+// What cannot be opened, or is no measurement file at all, leaves the lines
+// as they were; all but a missing file say why. A device or a FIFO would
+// otherwise be read for ever, and a huge file would fill memory.
+TEST(ImportFile, UnopenableOrRefusedFileLeavesStoreUntouched) {
     TempDir dir;
+    const auto fifo = dir.path() / "fifo.mdt";
+    const bool haveFifo = ::mkfifo(fifo.c_str(), 0600) == 0;
+    const auto huge = dir.path() / "huge.mdt";
+    std::ofstream(huge, std::ios::binary) << Start("Huge") << "\n";
+    std::filesystem::resize_file(huge, kMaxMeasurementFileBytes + 1);  // sparse
+    const auto utf16 = dir.path() / "utf16.mdt";
+    std::ofstream(utf16, std::ios::binary) << std::string("@\0L\0\n\0", 6);
+
+    const struct {
+        std::filesystem::path path;
+        const char* refusal;  // nullptr: no message
+    } cases[] = {
+        {dir.path() / "missing.mdt", nullptr},
+        {dir.path(), "不是普通文件"},
+        {"/dev/zero", "不是普通文件"},
+        {fifo, "不是普通文件"},
+        {huge, "超过 1 GiB"},
+        {utf16, "没有字节顺序标记的 UTF-16"},
+    };
     LineStore store;
     ReadMeasurementBytes(Join({Start("Keep"), Rec("A")}), store);
-    for (const auto& path : {dir.path() / "missing.mdt", dir.path()}) {
-        const ImportResult result = ImportMeasurementFile(path, store);
-        EXPECT_FALSE(result.opened) << path;
-        EXPECT_FALSE(result.message);
+    for (const auto& c : cases) {
+        if (c.path == fifo && !haveFifo) continue;
+        const ImportResult result = ImportMeasurementFile(c.path, store);
+        EXPECT_FALSE(result.opened) << c.path;
+        if (c.refusal) {
+            ASSERT_TRUE(result.message) << c.path;
+            EXPECT_NE(result.message->text.find(c.refusal), std::string::npos)
+                << result.message->text;
+            EXPECT_NE(result.message->text.find(c.path.string()), std::string::npos)
+                << result.message->text;
+        } else {
+            EXPECT_FALSE(result.message) << c.path;
+        }
         EXPECT_EQ(Lines(store), (std::vector<LevellingLine>{{"Keep", Recs({"A"})}}));
+    }
+}
+
+// A source that announces more than the limit is refused before a byte is
+// read or memory is reserved for it.
+TEST(ImportFile, SourceAnnouncingMoreThanTheLimitIsRefused) {
+    struct HugeSource final : ByteSource {
+        int reads = 0;
+        std::optional<std::size_t> Read(char*, std::size_t) override {
+            ++reads;
+            return 0;
+        }
+        std::optional<std::size_t> SizeHint() const override {
+            return static_cast<std::size_t>(kMaxMeasurementFileBytes + 1);
+        }
+    } huge;
+    LineStore store;
+    store.AppendLine("Keep");
+    const ImportResult result = ReadMeasurementFile(huge, "big.mdt", store);
+    EXPECT_FALSE(result.opened);
+    ASSERT_TRUE(result.message);
+    EXPECT_EQ(result.message->text, "big.mdt 超过 1 GiB，不能作为测量数据文件打开。");
+    EXPECT_EQ(huge.reads, 0);
+    EXPECT_EQ(store.LineCount(), 1u);
+}
+
+// The lines the reader did not use are counted, and a file of text without a
+// single line says so once.
+TEST(ImportBytes, CountsIgnoredLinesAndReportsFilesWithoutData) {
+    const std::string noData = LoadString(IDS_NO_MEASUREMENT_DATA);
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::size_t lines;
+        std::size_t ignored;
+        const char* message;
+    } cases[] = {
+        {"Clean", Join({Start("L"), Rec("A"), Rec("B")}), 1, 0, nullptr},
+        {"HeaderAndNoise",
+         Join({"PtID Code Reading Distance Time No Mode", Start("L"), "noise", Rec("A"), "  "}), 1,
+         2, nullptr},
+        {"Empty", "", 0, 0, nullptr},
+        {"BlankLines", " \r\n\t\n", 0, 0, nullptr},
+        {"TabSeparated", "@L\tLine\t1\t2\t3\t4\t105\nA\tB\t1\t2\t3\t4\t105\n", 0, 2,
+         noData.c_str()},
+        {"CarriageReturnsOnly", Start("L") + "\r" + Rec("A") + "\r", 0, 1, noData.c_str()},
+        {"HeaderOnly", "PtID Code Reading Distance Time No Mode\n", 0, 1, noData.c_str()},
+    };
+    for (const auto& c : cases) {
+        LineStore store;
+        const ImportResult result = ReadMeasurementBytes(c.bytes, store);
+        EXPECT_TRUE(result.opened) << c.name;
+        EXPECT_EQ(store.LineCount(), c.lines) << c.name;
+        EXPECT_EQ(result.ignored, c.ignored) << c.name;
+        if (c.message) {
+            ASSERT_TRUE(result.message) << c.name;
+            EXPECT_EQ(*result.message, (UserMessage{c.message, MessageIcon::Warning})) << c.name;
+        } else {
+            EXPECT_FALSE(result.message) << c.name;
+        }
     }
 }
 

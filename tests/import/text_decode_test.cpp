@@ -24,38 +24,45 @@ TEST_P(DecodeTest, DecodesToUtf8) {
 // GBK 0xD6D0 0xCEC4 is "中文"; 0x8140 is "丂", whose trail byte is '@'.
 INSTANTIATE_TEST_SUITE_P(
     Cases, DecodeTest,
-    ::testing::Values(DecodeCase{"Ascii", "A1 B 1.2 3 0 0 105\r\n", "A1 B 1.2 3 0 0 105\r\n"},
-                      DecodeCase{"AsciiWithNul", std::string("a\0b", 3), std::string("a\0b", 3)},
-                      DecodeCase{"Gbk", "\xD6\xD0\xCE\xC4 x", "中文 x"},
-                      DecodeCase{"GbkTrailByteIsAt", "\x81\x40@L", "丂@L"},
-                      DecodeCase{"EuroAt0x80", "\x80 5", "€ 5"},
-                      DecodeCase{"Utf8", "中文 x", "中文 x"},
-                      // GBK 水准 (CB AE D7 BC) is also well-formed two-byte UTF-8.
-                      DecodeCase{"GbkThatLooksLikeUtf8",
-                                 "@\xCB\xAE\xD7\xBC"
-                                 "3",
-                                 "@水准3"},
-                      DecodeCase{"Utf8WithGbkLookalikeAndCjk", "\xCB\xAE 水", "\xCB\xAE 水"},
-                      DecodeCase{"Utf8BomDropped",
-                                 "\xEF\xBB\xBF"
-                                 "中 x",
-                                 "中 x"},
-                      DecodeCase{"Utf8BomOnAscii",
-                                 "\xEF\xBB\xBF"
-                                 "a b",
-                                 "a b"},
-                      DecodeCase{"Utf8BomWithDamage",
-                                 "\xEF\xBB\xBF"
-                                 "中\xFF x",
-                                 "中\xEF\xBF\xBD x"},
-                      // 0xFF is no GBK byte: replaced, and the bytes after it survive.
-                      DecodeCase{"InvalidByteReplaced", "\xD6\xD0\xFF@a", "中\xEF\xBF\xBD@a"},
-                      // A lead byte followed by a line break must not swallow the break.
-                      DecodeCase{"LeadByteBeforeNewline", "\xD6\xD0\x81\n@b", "中\xEF\xBF\xBD\n@b"},
-                      DecodeCase{"LeadByteCutOffAtEnd", "\xD6\xD0\x81", "中\xEF\xBF\xBD"},
-                      // Not UTF-8 (an overlong form), so read as GBK: 0xC0 0x80 is "纮".
-                      DecodeCase{"OverlongIsNotUtf8", "\xC0\x80", "\xE7\xBA\xAE"},
-                      DecodeCase{"Empty", "", ""}),
+    ::testing::Values(
+        DecodeCase{"Ascii", "A1 B 1.2 3 0 0 105\r\n", "A1 B 1.2 3 0 0 105\r\n"},
+        DecodeCase{"AsciiWithNul", std::string("a\0b", 3), std::string("a\0b", 3)},
+        DecodeCase{"Gbk", "\xD6\xD0\xCE\xC4 x", "中文 x"},
+        DecodeCase{"GbkTrailByteIsAt", "\x81\x40@L", "丂@L"},
+        DecodeCase{"EuroAt0x80", "\x80 5", "€ 5"}, DecodeCase{"Utf8", "中文 x", "中文 x"},
+        // GBK 水准 (CB AE D7 BC) is also well-formed two-byte UTF-8.
+        DecodeCase{"GbkThatLooksLikeUtf8",
+                   "@\xCB\xAE\xD7\xBC"
+                   "3",
+                   "@水准3"},
+        DecodeCase{"Utf8WithGbkLookalikeAndCjk", "\xCB\xAE 水", "\xCB\xAE 水"},
+        DecodeCase{"Utf8BomDropped",
+                   "\xEF\xBB\xBF"
+                   "中 x",
+                   "中 x"},
+        DecodeCase{"Utf8BomOnAscii",
+                   "\xEF\xBB\xBF"
+                   "a b",
+                   "a b"},
+        DecodeCase{"Utf8BomWithDamage",
+                   "\xEF\xBB\xBF"
+                   "中\xFF x",
+                   "中\xEF\xBF\xBD x"},
+        // 0xFF is no GBK byte: replaced, and the bytes after it survive.
+        DecodeCase{"InvalidByteReplaced", "\xD6\xD0\xFF@a", "中\xEF\xBF\xBD@a"},
+        // A lead byte followed by a line break must not swallow the break.
+        DecodeCase{"LeadByteBeforeNewline", "\xD6\xD0\x81\n@b", "中\xEF\xBF\xBD\n@b"},
+        DecodeCase{"LeadByteCutOffAtEnd", "\xD6\xD0\x81", "中\xEF\xBF\xBD"},
+        // Not UTF-8 (an overlong form), so read as GBK: 0xC0 0x80 is "纮".
+        DecodeCase{"OverlongIsNotUtf8", "\xC0\x80", "\xE7\xBA\xAE"}, DecodeCase{"Empty", "", ""},
+        // UTF-16 as Windows Notepad saves "Unicode": 水 is U+6C34.
+        DecodeCase{"Utf16LeBom", std::string("\xFF\xFE@\0\x34\x6C\x31\0\r\0\n\0", 12), "@水1\r\n"},
+        DecodeCase{"Utf16BeBom", std::string("\xFE\xFF\0@\x6C\x34\0\x31", 8), "@水1"},
+        // U+1D11E as the pair D834 DD1E.
+        DecodeCase{"Utf16SurrogatePair", "\xFF\xFE\x34\xD8\x1E\xDD", "\xF0\x9D\x84\x9E"},
+        DecodeCase{"Utf16LoneSurrogateAndOddByte", std::string("\xFF\xFE\x34\xD8\x41\0\x42", 7),
+                   "\xEF\xBF\xBD"
+                   "A\xEF\xBF\xBD"}),
     [](const auto& info) { return info.param.name; });
 
 TEST(Decode, LargeGbkTextKeepsEveryCharacter) {
@@ -66,6 +73,32 @@ TEST(Decode, LargeGbkTextKeepsEveryCharacter) {
         expected += "中@";
     }
     EXPECT_EQ(DecodeMeasurementText(bytes), expected);
+}
+
+TEST(Decode, Utf16WithoutBomIsToldFromText) {
+    const struct {
+        const char* name;
+        std::string bytes;
+        bool utf16;
+    } cases[] = {
+        {"AsciiAsUtf16Le",
+         std::string("@\0L\0 \0"
+                     "1\0",
+                     8),
+         true},
+        {"AsciiAsUtf16Be",
+         std::string("\0@\0L\0 \0"
+                     "1",
+                     8),
+         true},
+        {"AllZero", std::string(64, '\0'), true},
+        {"WithBomIsNotRefused", std::string("\xFF\xFE@\0L\0", 6), false},
+        {"TextWithAFewZeros", std::string("A1 B 1.2 3 0 0 105\0\n\0", 22), false},
+        {"OneByte", std::string(1, '\0'), false},
+        {"Empty", "", false},
+        {"Gbk", "\xD6\xD0\xCE\xC4 x", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(LooksLikeUtf16WithoutBom(c.bytes), c.utf16) << c.name;
 }
 
 }  // namespace

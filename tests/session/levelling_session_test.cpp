@@ -114,6 +114,27 @@ TEST(LevellingSession, ImportMessagesAndUnopenedFiles) {
     EXPECT_EQ(s.DataRows().size(), 1u);
 }
 
+// The count of unused lines follows the last file imported; a refused file
+// says why and leaves the lines and the count as they were.
+TEST(LevellingSession, IgnoredLinesAndRefusedFiles) {
+    LevellingSession s;
+    Import(s, {"PtID Code", Start("L"), Rec("A"), "noise", ""});
+    EXPECT_EQ(s.IgnoredLineCount(), 2u);
+
+    MemorySource utf16(std::string("@\0L\0\n\0", 6));
+    const ImportOutcome refused = s.ImportBytes(utf16, "u.mdt");
+    EXPECT_FALSE(refused.opened);
+    ASSERT_EQ(refused.messages.size(), 1u);
+    EXPECT_NE(refused.messages[0].text.find("u.mdt"), std::string::npos);
+    EXPECT_EQ(s.LineNames(), (Rows{"L"}));
+    EXPECT_EQ(s.IgnoredLineCount(), 2u);
+
+    const ImportOutcome none = Import(s, {"A\tB\tC"});
+    EXPECT_EQ(none.messages, (Messages{{"文件中没有可识别的测量数据。", MessageIcon::Warning}}));
+    EXPECT_EQ(s.LineCount(), 0u);
+    EXPECT_EQ(s.IgnoredLineCount(), 1u);
+}
+
 // A click on a line, starting from grade `before` with end points "s" and "e".
 struct ClickCase {
     const char* name;

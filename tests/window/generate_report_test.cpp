@@ -5,6 +5,8 @@
 #include <cstdlib>
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
@@ -162,6 +164,37 @@ class GenerateReportTest : public QObject {
         db::InstallData(std::filesystem::path(LORVEX_SOURCE_DIR) / "resources", true);
     }
 
+    // Without a database every station fails alike; the user sees one box
+    // with the count instead of one per station.
+    void aFloodOfIdenticalMessagesIsOneBox() {
+        QString text = QStringLiteral("@Long Line 0 0 0 0 107\n");
+        for (int i = 0; i < 300; ++i) {
+            const QString back = QStringLiteral("P%1").arg(i);
+            const QString fore = QStringLiteral("P%1").arg(i + 1);
+            for (const QString& point : {back, fore, fore, back}) {
+                text += point + (point == back ? QStringLiteral(" B") : QStringLiteral(" F")) +
+                        QStringLiteral(" 1.50000 20.00 0 0 107\n");
+            }
+        }
+        QFile file(files_.filePath(QStringLiteral("long.mdt")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(text.toUtf8());
+        file.close();
+        ShowLine(file.fileName(), 0);
+
+        const QString data = root_.filePath(QStringLiteral("data"));
+        const QString away = root_.filePath(QStringLiteral("data-away"));
+        QVERIFY(QDir().rename(data, away));
+        w_->OnGenerateReport();
+        QVERIFY(QDir().rename(away, data));
+
+        QCOMPARE(ui_.shown.size(), std::size_t{1});
+        const std::string& shown = ui_.shown[0].message.text;
+        const std::string count = "\n（此消息共出现 303 次）";
+        QVERIFY2(shown.size() > count.size() && shown.ends_with(count), shown.c_str());
+        QVERIFY(reported_.empty());
+    }
+
     // The whole road as start-up wires it: import, click, one press of
     // "生成报表(&R)..." and the report window shows the record book.
     void onePressShowsTheRecordBookInTheReportWindow_data() {
@@ -215,9 +248,8 @@ class GenerateReportTest : public QObject {
                 // The record book is filled: another program may write now.
                 IgnoringSink sink;
                 lockFree = db::ReportLock::Acquire(sink, std::chrono::milliseconds(0)).has_value();
-                shownPages = dialog->Viewer()->ShownReport()
-                                 ? dialog->Viewer()->PageView()->pageCount()
-                                 : 0;
+                shownPages =
+                    dialog->Viewer()->ShownReport() ? dialog->Viewer()->PageView()->pageCount() : 0;
                 dialog->close();
             });
             poll.start();

@@ -237,6 +237,40 @@ class MainWindowTest : public QObject {
         QVERIFY(ui_.shown.empty());
     }
 
+    // What is no measurement file is refused with the reason and leaves the
+    // lines; a file with text but no line empties them and says so, once, in
+    // an OK box with the warning icon.
+    void refusedOrEmptyFilesSayWhy_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("folder") << dir_.path()
+                                << (dir_.path() + " 不是普通文件，不能作为测量数据文件打开。")
+                                << QStringList{"L1"};
+        QTest::newRow("device") << QStringLiteral("/dev/zero")
+                                << QStringLiteral(
+                                       "/dev/zero 不是普通文件，不能作为测量数据文件打开。")
+                                << QStringList{"L1"};
+        QTest::newRow("tabs") << WriteMdt(dir_, QStringLiteral("tabs.mdt"),
+                                          {"@L9\tLine\t0\t0\t0\t0\t105"})
+                              << QStringLiteral("文件中没有可识别的测量数据。") << QStringList{};
+    }
+
+    void refusedOrEmptyFilesSayWhy() {
+        QFETCH(QString, path);
+        QFETCH(QString, shown);
+        QFETCH(QStringList, lines);
+        Import({Start("L1"), Rec("A")});
+        ui_.shown.clear();
+        ui_.Choose(path);
+        w_->OnOpenData();
+        QCOMPARE(ui_.shown.size(), std::size_t{1});
+        QCOMPARE(QString::fromStdString(ui_.shown[0].message.text), shown);
+        QCOMPARE(ui_.shown[0].message.icon, MessageIcon::Warning);
+        QCOMPARE(ui_.shown[0].buttons, MessageButtons::Ok);
+        QCOMPARE(Rows(w_->LineList()), lines);
+    }
+
     void cancelledChooserChangesNothing() {
         Import({Start("L1"), Rec("A")});
         const QString before = Edit(*w_, IDC_FILE_PATH)->text();
