@@ -6,7 +6,9 @@
 #include <QCloseEvent>
 #include <QDate>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -17,6 +19,7 @@
 #include "window/data_exchange.h"
 #include "window/list_view.h"
 #include "window/program_icon.h"
+#include "window/run_comparison_dlg.h"
 #include "window/system_menu.h"
 
 namespace lorvex {
@@ -70,6 +73,18 @@ CTarvelFormatDlg::CTarvelFormatDlg(UiServices& ui, QWidget* parent)
         connect(m_controls.Get<QLineEdit>(time.id), &QLineEdit::textChanged, this,
                 [this, field = time.field] { CheckTimeField(field); });
     }
+
+    // The one line of the checks' summary goes under the data list, in a
+    // strip taken from the list's own height.
+    m_checkSummary = new QLabel(this);
+    m_checkSummary->setObjectName(QStringLiteral("checkSummary"));
+    const QRect list = m_dataList->geometry();
+    const int strip = m_checkSummary->fontMetrics().height() + 2;
+    m_dataList->setGeometry(list.x(), list.y(), list.width(), list.height() - strip);
+    m_checkSummary->setGeometry(list.x(), list.bottom() - strip + 2, list.width(), strip);
+    m_lineList->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_lineList, &QWidget::customContextMenuRequested, this,
+            &CTarvelFormatDlg::OnLineListContextMenu);
 
     OnInitDialog();
 }
@@ -162,6 +177,8 @@ void CTarvelFormatDlg::ImportMeasurementFile(const QString& path) {
     UpdateData(false);  // the path field shows the chosen path in any case
     if (!outcome.opened) return;
     m_dataList->TextRows()->RowsReset();
+    m_dataList->TextRows()->SetRowMarks({});
+    m_checkSummary->clear();
     m_lineList->TextRows()->ReplaceRows(m_session.LineNames());
     Show(outcome.messages);
 }
@@ -173,10 +190,66 @@ void CTarvelFormatDlg::OnLineListClick() {
     ShowGradeControls();
     Show(messages);
     UpdateData(false);
+    ShowChecks();
+}
+
+void CTarvelFormatDlg::SetLimitFile(const std::filesystem::path& file) {
+    m_limitMessages = m_session.LoadLimits(file);
+}
+
+void CTarvelFormatDlg::ShowChecks() {
+    TextRowsModel* rows = m_dataList->TextRows();
+    const PreparedReport prepared = m_session.PrepareReport();
+    if (prepared.stop || !prepared.check) {
+        rows->SetRowMarks({});
+        m_checkSummary->clear();
+        return;
+    }
+    std::unordered_map<int, QString> marks;
+    for (const LevellingSession::RowMark& mark : m_session.FlaggedRows(*prepared.check)) {
+        marks.emplace(static_cast<int>(mark.row), QString::fromStdString(mark.tooltip));
+    }
+    rows->SetRowMarks(std::move(marks));
+    m_checkSummary->setText(QString::fromStdString(lorvex::CheckSummary(*prepared.check)));
+    if (!m_limitMessages.empty()) {
+        const Messages messages = std::move(m_limitMessages);
+        m_limitMessages.clear();
+        Show(messages);
+    }
+}
+
+void CTarvelFormatDlg::OnLineListContextMenu(const QPoint& pos) {
+    const QModelIndex index = m_lineList->indexAt(pos);
+    if (!index.isValid()) return;
+    QMenu menu(this);
+    QAction* compare = menu.addAction(QStringLiteral("与其他线路比较往返测…"));
+    if (menu.exec(m_lineList->viewport()->mapToGlobal(pos)) == compare) {
+        OnCompareLines(index.row());
+    }
+}
+
+void CTarvelFormatDlg::OnCompareLines(int row) {
+    if (row < 0 || static_cast<std::size_t>(row) >= m_session.LineCount()) return;
+    const std::vector<std::string> names = m_session.LineNames();
+    LineChooserDlg chooser(names, row, this);
+    if (chooser.exec() != QDialog::Accepted) return;
+    const std::optional<int> other = chooser.Chosen();
+    if (!other) return;
+    const LineComparison outcome =
+        m_session.CompareLines(static_cast<std::size_t>(row), static_cast<std::size_t>(*other));
+    if (outcome.stop) {
+        Show(*outcome.stop);
+        return;
+    }
+    RunComparisonDlg shown(outcome.comparison, names[static_cast<std::size_t>(row)],
+                           names[static_cast<std::size_t>(*other)], this);
+    shown.exec();
 }
 
 void CTarvelFormatDlg::OnRecordEditEnd(int row, const std::optional<std::string>& text) {
-    if (m_session.EditRow(row, text)) m_dataList->TextRows()->RowChanged(row);
+    if (!m_session.EditRow(row, text)) return;
+    m_dataList->TextRows()->RowChanged(row);
+    ShowChecks();
 }
 
 void CTarvelFormatDlg::OnDeleteRecords() {
@@ -185,6 +258,7 @@ void CTarvelFormatDlg::OnDeleteRecords() {
     if (!question || Show(*question, MessageButtons::YesNo) != MessageAnswer::Yes) return;
     m_session.DeleteRows(selected);
     m_dataList->TextRows()->RowsReset();
+    ShowChecks();
 }
 
 void CTarvelFormatDlg::OnGenerateReport() {
@@ -204,6 +278,7 @@ void CTarvelFormatDlg::OnGenerateReport() {
     if (db::WriteReportTables(prepared.rows, sink) != db::WriteOutcome::Written) return;
 
     // The report dialog's call site.
+    m_reportedCheck = prepared.check;
     if (m_reportStep) m_reportStep(prepared.rows.grade, *lock);
 }
 
