@@ -74,14 +74,16 @@ CTarvelFormatDlg::CTarvelFormatDlg(UiServices& ui, QWidget* parent)
                 [this, field = time.field] { CheckTimeField(field); });
     }
 
-    // The one line of the checks' summary goes under the data list, in a
-    // strip taken from the list's own height.
+    // The one line of the checks' summary goes right under the data list,
+    // over the free stretch of the header frame's top edge (the template
+    // leaves no row for it, and the controls keep their places).
     m_checkSummary = new QLabel(this);
     m_checkSummary->setObjectName(QStringLiteral("checkSummary"));
-    const QRect list = m_dataList->geometry();
-    const int strip = m_checkSummary->fontMetrics().height() + 2;
-    m_dataList->setGeometry(list.x(), list.y(), list.width(), list.height() - strip);
-    m_checkSummary->setGeometry(list.x(), list.bottom() - strip + 2, list.width(), strip);
+    m_checkSummary->setAutoFillBackground(true);
+    m_checkSummary->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_checkSummary->setGeometry(
+        DialogBaseUnits::ForFont(font()).ToPixels(QRect(80, 223, 344, 10)));
+    m_checkSummary->hide();
     m_lineList->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_lineList, &QWidget::customContextMenuRequested, this,
             &CTarvelFormatDlg::OnLineListContextMenu);
@@ -179,6 +181,7 @@ void CTarvelFormatDlg::ImportMeasurementFile(const QString& path) {
     m_dataList->TextRows()->RowsReset();
     m_dataList->TextRows()->SetRowMarks({});
     m_checkSummary->clear();
+    m_checkSummary->hide();
     m_lineList->TextRows()->ReplaceRows(m_session.LineNames());
     Show(outcome.messages);
 }
@@ -203,6 +206,7 @@ void CTarvelFormatDlg::ShowChecks() {
     if (prepared.stop || !prepared.check) {
         rows->SetRowMarks({});
         m_checkSummary->clear();
+        m_checkSummary->hide();
         return;
     }
     std::unordered_map<int, QString> marks;
@@ -211,6 +215,7 @@ void CTarvelFormatDlg::ShowChecks() {
     }
     rows->SetRowMarks(std::move(marks));
     m_checkSummary->setText(QString::fromStdString(lorvex::CheckSummary(*prepared.check)));
+    m_checkSummary->show();
     if (!m_limitMessages.empty()) {
         const Messages messages = std::move(m_limitMessages);
         m_limitMessages.clear();
