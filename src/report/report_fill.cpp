@@ -220,6 +220,13 @@ RefPtr<Report> FillReport(EngineReferences& held, const std::string& templatePat
     RefPtr<Report> report = ReportEngine::OpenTemplate(held.engine, templatePath);
     const std::string dsn(db::kDataSourceName);
     ReportEngine::SetTableLogon(report, 1, dsn, dsn, "", "");
+    // The checks' footer goes to a template that prints it; older templates
+    // do without.
+    if (report->ParameterIndex(QString::fromUtf8(kCheckFooterParameter)) >= 0) {
+        const RecordBookChecks* checks = rows.Checks();
+        SetParameters(held, report,
+                      {ReportParameter{kCheckFooterParameter, checks ? checks->footer : ""}});
+    }
 
     std::optional<ReportHeader> header;
     try {
@@ -238,13 +245,6 @@ RefPtr<Report> FillReport(EngineReferences& held, const std::string& templatePat
         return {};  // the header values set so far go with the report
     }
     SetParameters(held, report, ResultParameters(kind, totals));
-    // The checks' footer goes to a template that prints it; older templates
-    // do without.
-    if (report->ParameterIndex(QString::fromUtf8(kCheckFooterParameter)) >= 0) {
-        const RecordBookChecks* checks = rows.Checks();
-        SetParameters(held, report,
-                      {ReportParameter{kCheckFooterParameter, checks ? checks->footer : ""}});
-    }
 
     // The engine reads the station rows now, so that a table it cannot read
     // is reported here and whoever shows the report only paints it.
