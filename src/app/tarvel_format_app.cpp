@@ -13,6 +13,8 @@
 #include "db/resources_dir.h"
 #include "report/report_export_dlg.h"
 #include "window/program_icon.h"
+#include "levelling/limits.h"
+#include "report/report_fill.h"
 
 namespace lorvex {
 
@@ -68,8 +70,15 @@ bool CTarvelFormatApp::InitInstance() {
     // The report command ends in the report window, over the main window.
     window.SetReportStep([this, &window](LevellingGrade grade, db::ReportLock& lock) {
         UiMessageSink sink(*ui, &window);
-        report::RunReportDialog(grade, sink, &window, nullptr, &lock);
+        std::shared_ptr<report::ReportRowSource> rows;
+        if (window.ReportedCheck()) {
+            rows = report::WithRecordBookChecks(
+                report::MakeOdbcReportRows(), report::RecordBookChecksOf(*window.ReportedCheck()));
+        }
+        report::RunReportDialog(grade, sink, &window, std::move(rows), &lock);
     });
+    // The data folder's limit table, as a company may have tightened it.
+    window.SetLimitFile(GetDataFolder() / std::string(kLimitFileName));
     if (prepareWindow) prepareWindow(window);
     runWindow(window);
     return false;

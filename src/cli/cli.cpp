@@ -17,6 +17,8 @@ constexpr const char* kUsage =
     "       lorvex-cli show FILE --line N [--grade G]\n"
     "       lorvex-cli compute FILE --line N [--header HEADER.json] [--grade G]\n"
     "       lorvex-cli report FILE --line N [--header HEADER.json] [--pdf OUT.pdf] [--grade G]\n"
+    "       lorvex-cli check FILE --line N [--grade G]\n"
+    "       lorvex-cli compare FILE --line A --line B [--grade G]\n"
     "       lorvex-cli dump\n"
     "       lorvex-cli install-data [--force]\n"
     "FILE: .mdt, Leica GSI-8/GSI-16 or Trimble DiNi M5; G: second, third or fourth\n";
@@ -35,6 +37,14 @@ std::string GradeName(LevellingGrade grade) {
 // a JSON writer must never throw on what a file happened to contain.
 std::string Dump(const Json& document) {
     return document.dump(2, ' ', false, Json::error_handler_t::replace);
+}
+
+// "second", "third", "fourth", or the grade's number as the JSON prints it.
+std::optional<LevellingGrade> ParseGrade(const std::string& text) {
+    for (const LevellingGrade g : kLimitGrades) {
+        if (text == GradeId(g)) return g;
+    }
+    return std::nullopt;
 }
 
 std::optional<CliOptions> ParseOptions(const std::vector<std::string>& args, std::string& error) {
@@ -62,23 +72,28 @@ std::optional<CliOptions> ParseOptions(const std::vector<std::string>& args, std
                 error = "--line takes a whole number";
                 return std::nullopt;
             }
-            options.line = n;
+            if (!options.line) {
+                options.line = n;
+            } else if (!options.otherLine) {
+                options.otherLine = n;
+            } else {
+                error = "--line given more than twice";
+                return std::nullopt;
+            }
+        } else if (arg == "--grade") {
+            const auto v = value("--grade");
+            if (!v) return std::nullopt;
+            options.grade = ParseGrade(*v);
+            if (!options.grade) {
+                error = "--grade takes second, third or fourth";
+                return std::nullopt;
+            }
         } else if (arg == "--header") {
             options.headerFile = value("--header");
             if (!options.headerFile) return std::nullopt;
         } else if (arg == "--pdf") {
             options.pdf = value("--pdf");
             if (!options.pdf) return std::nullopt;
-        } else if (arg == "--grade") {
-            const auto v = value("--grade");
-            if (!v) return std::nullopt;
-            for (const auto& [name, g] : kGradeNames) {
-                if (*v == name) options.grade = g;
-            }
-            if (!options.grade) {
-                error = "--grade takes second, third or fourth";
-                return std::nullopt;
-            }
         } else if (arg == "--force") {
             options.force = true;
         } else if (arg.starts_with("--")) {
@@ -97,7 +112,7 @@ std::optional<CliOptions> ParseOptions(const std::vector<std::string>& args, std
 // The usage rules of each command: which take a file and a line.
 std::string CheckUsage(const CliOptions& o) {
     const bool needsFile = o.command == "lines" || o.command == "show" || o.command == "compute" ||
-                           o.command == "report";
+                           o.command == "report" || o.command == "check" || o.command == "compare";
     const bool needsLine = needsFile && o.command != "lines";
     if (!needsFile && o.command != "dump" && o.command != "install-data") {
         return "unknown command " + o.command;
@@ -109,6 +124,9 @@ std::string CheckUsage(const CliOptions& o) {
     if (o.headerFile && o.command != "compute" && o.command != "report") {
         return "--header goes with compute or report";
     }
+    if (o.command == "compare" && !o.otherLine) return "compare needs a second --line";
+    if (o.otherLine && o.command != "compare") return "only compare takes a second --line";
+    if (o.otherLine && *o.otherLine < 1) return "--line counts from 1";
     if (o.pdf && o.command != "report") return "--pdf goes with report";
     if (o.grade && !needsFile) return "--grade goes with a measurement file";
     if (o.force && o.command != "install-data") return "--force goes with install-data";
@@ -156,8 +174,72 @@ int RunCompute(Session& s) {
     auto computed = s.ComputeReport();
     if (const int* code = std::get_if<int>(&computed)) return *code;
     Json document = ComputeJson(std::get<ReportRows>(computed));
+    if (s.Check()) AddCheckJson(document, *s.Check());
     document["messages"] = s.MessagesJson();
     return s.Print(std::move(document), kExitOk);
+}
+
+// Every station with its flags (empty when it passes), and the line's. A
+// flag is not an error: the exit is 0 whatever is found.
+int RunCheck(Session& s) {
+    auto computed = s.ComputeReport();
+    if (const int* code = std::get_if<int>(&computed)) return *code;
+    const LineCheck& check = *s.Check();
+    Json stations = Json::array();
+    for (std::size_t i = 0; i < check.stations.size(); ++i) {
+        Json flags = Json::array();
+        for (const Flag& flag : check.stations[i].flags) flags.push_back(FlagJson(flag));
+        stations.push_back(Json{{"station", i + 1}, {"flags", std::move(flags)}});
+    }
+    return s.Print(Json{{"grade", check.grade},
+                        {"stations", std::move(stations)},
+                        {"line", LineCheckJson(check)},
+                        {"messages", s.MessagesJson()}},
+                   kExitOk);
+}
+
+Json RunJson(const RunSummary& run, const std::string& name) {
+    return Json{{"line", name},
+                {"from", run.from},
+                {"to", run.to},
+                {"stations", run.stations},
+                {"length_km", run.LengthKm()},
+                {"height_m", std::stod(run.HeightMetres())}};
+}
+
+// Two runs of one section: both lengths and height differences, W, the
+// grade's limit and whether it holds.
+int RunCompare(Session& s) {
+    if (auto code = s.Import()) return *code;
+    const LevellingSession& levelling = s.Levelling();
+    const std::size_t lines = levelling.LineCount();
+    for (const long long n : {*s.Options().line, *s.Options().otherLine}) {
+        if (n > static_cast<long long>(lines)) {
+            return s.UsageError("line " + std::to_string(n) + " is beyond the last line (" +
+                                std::to_string(lines) + ")");
+        }
+    }
+    s.LoadLimits();
+    const auto a = static_cast<std::size_t>(*s.Options().line - 1);
+    const auto b = static_cast<std::size_t>(*s.Options().otherLine - 1);
+    const LineComparison outcome = levelling.CompareLines(a, b);
+    if (outcome.stop) {
+        s.Show(*outcome.stop);
+        return s.Print(Json{{"messages", s.MessagesJson()}}, kExitStopped);
+    }
+    const RunComparison& c = outcome.comparison;
+    return s.Print(Json{{"grade", c.grade},
+                        {"rule", RuleId(c.rule)},
+                        {"runs", Json::array({RunJson(c.a, levelling.LineName(a)),
+                                              RunJson(c.b, levelling.LineName(b))})},
+                        {"opposite", c.opposite},
+                        {"k_km", c.meanKm},
+                        {"w_mm", std::stod(c.w)},
+                        {"limit_mm", c.checked ? Json(std::stod(c.limit)) : Json(nullptr)},
+                        {"checked", c.checked},
+                        {"holds", c.holds},
+                        {"messages", s.MessagesJson()}},
+                   kExitOk);
 }
 
 }  // namespace
@@ -233,6 +315,9 @@ std::optional<int> Session::Import() {
 std::optional<int> Session::ApplyGrade(const std::optional<GradeQuestion>& question) {
     if (m_options.grade) {
         if (m_session.SetFileGrade(*m_options.grade)) return std::nullopt;
+        // check takes --grade also as the grade whose limits apply, for a
+        // file that names its own.
+        if (m_options.command == "check" && !question) return std::nullopt;
         // An .mdt names its grade in its records; a pattern allows only some.
         return UsageError("--grade " + GradeName(*m_options.grade) + " does not fit " +
                           m_options.file);
@@ -296,12 +381,42 @@ std::variant<int, ReportRows> Session::ComputeReport() {
     if (auto code = Import()) return *code;
     if (auto code = ClickLine()) return *code;
     if (auto code = ApplyHeaderFile()) return *code;
+    // A check against another grade's limits applies that grade as the
+    // user would pick it.
+    if (m_options.grade) m_session.ApplyGrade(*m_options.grade);
+    LoadLimits();
     PreparedReport prepared = m_session.PrepareReport();
     if (prepared.stop) {
         Show(*prepared.stop);
         return Print(Json{{"grade", m_session.Grade()}, {"messages", m_messages}}, kExitStopped);
     }
+    m_check = std::move(prepared.check);
     return std::move(prepared.rows);
+}
+
+Json FlagJson(const Flag& flag) {
+    return Json{{"rule", flag.Id()},
+                {"value", flag.Value()},
+                {"limit", flag.LimitValue()},
+                {"unit", flag.Unit()}};
+}
+
+Json LineCheckJson(const LineCheck& check) {
+    Json flags = Json::array();
+    for (const Flag& flag : check.line) flags.push_back(FlagJson(flag));
+    return Json{{"stations", check.run.stations},
+                {"length_km", check.run.LengthKm()},
+                {"flags", std::move(flags)}};
+}
+
+void AddCheckJson(Json& document, const LineCheck& check) {
+    Json& observations = document["observations"];
+    for (std::size_t i = 0; i < observations.size() && i < check.stations.size(); ++i) {
+        Json flags = Json::array();
+        for (const Flag& flag : check.stations[i].flags) flags.push_back(FlagJson(flag));
+        observations[i]["flags"] = std::move(flags);
+    }
+    document["line"] = LineCheckJson(check);
 }
 
 Json HeaderJson(const ReportHeader& header) {
@@ -354,6 +469,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         if (command == "show") return RunShow(session);
         if (command == "compute") return RunCompute(session);
         if (command == "report") return RunReport(session);
+        if (command == "check") return RunCheck(session);
+        if (command == "compare") return RunCompare(session);
         if (command == "dump") return RunDump(session);
         return RunInstallData(session);
     } catch (const std::exception& e) {

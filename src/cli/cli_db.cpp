@@ -30,11 +30,28 @@ Json TableJson(const db::TableRows& table) {
 
 }  // namespace
 
+void Session::LoadLimits() {
+    const Messages messages =
+        m_session.LoadLimits(db::GetDataFolder() / std::string(kLimitFileName));
+    // Where the limits are the point of the command they join its messages;
+    // beside the report's rows they are only said on stderr, so that the
+    // messages stay those of the report command.
+    const bool checking = m_options.command == "check" || m_options.command == "compare";
+    for (const UserMessage& message : messages) {
+        if (checking) {
+            Show(message);
+        } else {
+            m_err << message.text << '\n';
+        }
+    }
+}
+
 int RunReport(Session& s) {
     auto computed = s.ComputeReport();
     if (const int* code = std::get_if<int>(&computed)) return *code;
     const ReportRows* rows = &std::get<ReportRows>(computed);
     Json document = ComputeJson(*rows);
+    if (s.Check()) AddCheckJson(document, *s.Check());
     // What start-up does before the window opens: register "Qel". Without it
     // nothing is written: another "Qel" (a system-wide one) is not ours.
     if (std::string error; !db::RegisterDataSource(&error)) {

@@ -7,8 +7,10 @@
 #include <QGuiApplication>
 
 #include "cli_session.h"
+#include "db/data_source.h"
 #include "db/report_store.h"
 #include "report/report_entry.h"
+#include "report/report_fill.h"
 
 namespace lorvex::cli {
 
@@ -23,7 +25,14 @@ int WriteReportPdf(Session& session, LevellingGrade grade, const std::string& pa
         application = std::make_unique<QGuiApplication>(argc, argv);
     }
     SessionSink sink(session);
-    return report::WriteReportPdf(grade, path, sink) ? kExitOk : kExitStopped;
+    // The 备注 and footer of the checks ride beside the stored rows.
+    std::shared_ptr<report::ReportRowSource> rows = report::MakeOdbcReportRows();
+    if (session.Check()) {
+        rows = report::WithRecordBookChecks(std::move(rows),
+                                            report::RecordBookChecksOf(*session.Check()));
+    }
+    return report::WriteReportPdf(grade, db::GetDataFolder(), *rows, path, sink) ? kExitOk
+                                                                                 : kExitStopped;
 }
 
 }  // namespace lorvex::cli

@@ -25,7 +25,8 @@ using Json = nlohmann::ordered_json;
 struct CliOptions {
     std::string command;
     std::string file;
-    std::optional<long long> line;  // 1-based row of the line list
+    std::optional<long long> line;        // 1-based row of the line list
+    std::optional<long long> otherLine;   // compare: the second run's row
     std::optional<std::string> headerFile;
     std::optional<std::string> pdf;
     std::optional<LevellingGrade> grade;  // --grade, for files that name none
@@ -68,6 +69,13 @@ class Session {
     // JSON already printed).
     std::variant<int, ReportRows> ComputeReport();
 
+    // The limit checks of the last ComputeReport, beside its rows.
+    const std::optional<LineCheck>& Check() const { return m_check; }
+
+    // Reads the data folder's limit table into the session; its messages
+    // are shown like any other.
+    void LoadLimits();
+
     // Prints a JSON document followed by a newline; returns code.
     int Print(Json document, int code);
     int UsageError(const std::string& text);
@@ -97,6 +105,7 @@ class Session {
     // JSON array keeps every message.
     StreamSink m_errSink{m_err};
     RepeatCollapsingSink m_errRuns{m_errSink};
+    std::optional<LineCheck> m_check;
 };
 
 // The database layer's and the report's messages, into the session in order.
@@ -114,6 +123,13 @@ Json ResultJson(const ResultRow& row);
 Json ObservationsJson(const std::vector<ObservationRow>& rows);
 // The computed report as `compute` prints it (without messages).
 Json ComputeJson(const ReportRows& rows);
+
+// A flag as the JSON shows it: {"rule", "value", "limit", "unit"}.
+Json FlagJson(const Flag& flag);
+// The line's part of a check: {"stations", "length_km", "flags"}.
+Json LineCheckJson(const LineCheck& check);
+// The flags of each observation and of the line, into a computed report.
+void AddCheckJson(Json& document, const LineCheck& check);
 
 // The commands that need the database or the report engine live beside the
 // core ones; each returns the exit code.

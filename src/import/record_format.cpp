@@ -95,11 +95,18 @@ std::string CutAtLastSpace(std::string_view record) {
 }
 
 std::optional<std::vector<SightRecord>> CollectSightRecords(std::span<const std::string> rows) {
+    std::vector<std::size_t> rowOfRecord;
+    return CollectSightRecords(rows, rowOfRecord);
+}
+
+std::optional<std::vector<SightRecord>> CollectSightRecords(std::span<const std::string> rows,
+                                                            std::vector<std::size_t>& rowOfRecord) {
     std::vector<SightRecord> records;
     records.reserve(rows.size());
+    rowOfRecord.clear();
     std::vector<std::string_view> fields;
-    for (const std::string& row : rows) {
-        const std::string_view text = TrimBlanks(row);
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        const std::string_view text = TrimBlanks(rows[r]);
         if (text.empty()) continue;
         SplitFields(text, fields);
         if (fields.empty()) return std::nullopt;
@@ -108,6 +115,7 @@ std::optional<std::vector<SightRecord>> CollectSightRecords(std::span<const std:
         if (HasColumnHeaderMark(fields[kPointIdField])) continue;
         if (fields.size() <= kDistanceField) return std::nullopt;
 
+        rowOfRecord.push_back(r);
         SightRecord& record = records.emplace_back();
         record.PointId.assign(fields[kPointIdField]);
         record.SightCode.assign(fields[kSightCodeField]);

@@ -89,6 +89,9 @@ std::string CutAtLastSpace(std::string_view record);
 // "PtID" are skipped. A non-blank row that splits into no fields, or into
 // fewer than four, is an invalid argument: nullopt.
 std::optional<std::vector<SightRecord>> CollectSightRecords(std::span<const std::string> rows);
+// The same, also giving the index in rows of each record made.
+std::optional<std::vector<SightRecord>> CollectSightRecords(std::span<const std::string> rows,
+                                                            std::vector<std::size_t>& rowOfRecord);
 
 // A record from its parts, for readers of other instruments' files.
 struct RecordParts {

@@ -47,8 +47,10 @@ bool CheckStationPattern(std::span<const SightRecord> records, LevellingGrade gr
     return true;
 }
 
-PreparedReport ComputeReport(std::span<const SightRecord> records, LevellingGrade grade,
-                             const ReportHeader& header) {
+namespace {
+
+PreparedReport Compute(std::span<const SightRecord> records, LevellingGrade grade,
+                       const ReportHeader& header, LineChecker* checker) {
     if (records.size() % kRecordsPerStation != 0 || !CheckStationPattern(records, grade)) {
         return Stop(MessageFromId(IDS_BAD_STATIONS));
     }
@@ -67,12 +69,30 @@ PreparedReport ComputeReport(std::span<const SightRecord> records, LevellingGrad
     double sigma = 0.0;
     for (std::size_t i = 0; i < stationCount; ++i) {
         StationResult station = ComputeStation(StationAt(records, i), grade, sigma);
+        // The checks read the plain numbers too, before they are formatted.
+        if (checker != nullptr) checker->Add(StationAt(records, i), station);
         sum.Add(station);
         FormatStationColumns(station, grade);
         AppendObservationRow(rows.observations, std::move(station), static_cast<int>(i + 1));
     }
     rows.totals = sum.Totals(grade);
     rows.result = MakeResultRow(header, rows.totals);
+    return out;
+}
+
+}  // namespace
+
+PreparedReport ComputeReport(std::span<const SightRecord> records, LevellingGrade grade,
+                             const ReportHeader& header) {
+    return Compute(records, grade, header, nullptr);
+}
+
+PreparedReport ComputeReport(std::span<const SightRecord> records, LevellingGrade grade,
+                             const ReportHeader& header, const LimitTable& limits) {
+    LineChecker checker(grade, limits);
+    checker.Reserve(records.size() / kRecordsPerStation);
+    PreparedReport out = Compute(records, grade, header, &checker);
+    if (!out.stop) out.check = std::move(checker).Finish();
     return out;
 }
 

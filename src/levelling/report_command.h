@@ -10,6 +10,7 @@
 
 #include "base/grade.h"
 #include "base/messages.h"
+#include "levelling/quality_check.h"
 #include "levelling/report_header.h"
 #include "levelling/station.h"
 #include "levelling/totals.h"
@@ -35,6 +36,9 @@ struct ReportRows {
 struct PreparedReport {
     std::optional<UserMessage> stop;
     ReportRows rows;
+    // The limit checks of the computed stations, when they were asked for;
+    // they never change the rows.
+    std::optional<LineCheck> check;
 };
 
 // Checks that the records form whole stations in the grade's order (else
@@ -42,5 +46,9 @@ struct PreparedReport {
 // computes every station, the line totals and the rows.
 PreparedReport ComputeReport(std::span<const SightRecord> records, LevellingGrade grade,
                              const ReportHeader& header);
+// The same, with every station also checked against the limits as it is
+// computed (PreparedReport::check); the rows are those of the call above.
+PreparedReport ComputeReport(std::span<const SightRecord> records, LevellingGrade grade,
+                             const ReportHeader& header, const LimitTable& limits);
 
 }  // namespace lorvex

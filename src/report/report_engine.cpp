@@ -74,7 +74,7 @@ void Report::Prepare() {
                         break;
                     }
                 }
-                if (seg.index < 0) {
+                if (seg.index < 0 && !seg.optional) {
                     throw EngineError(kErrorUnknownField,
                                       QStringLiteral("%1 第 %2 行：数据表 %3 中没有字段 %4。")
                                           .arg(m_template.fileName)

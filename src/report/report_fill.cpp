@@ -1,5 +1,6 @@
 #include "report/report_fill.h"
 
+#include <algorithm>
 #include <exception>
 #include <string_view>
 
@@ -9,6 +10,7 @@
 #include "db/record_sets.h"
 #include "db/report_store.h"
 #include "levelling/number_text.h"
+#include "levelling/quality_check.h"
 #include "report/report_engine.h"
 
 namespace lorvex::report {
@@ -137,6 +139,44 @@ class MemoryReportRows final : public ReportRowSource {
     std::shared_ptr<RowSource> m_stations;
 };
 
+class CheckedReportRows final : public ReportRowSource {
+  public:
+    CheckedReportRows(std::shared_ptr<ReportRowSource> rows, RecordBookChecks checks)
+        : m_rows(std::move(rows)), m_checks(std::move(checks)) {}
+    std::optional<ReportHeader> ReadHeader() override { return m_rows->ReadHeader(); }
+    std::optional<ReportTotals> ReadTotals() override { return m_rows->ReadTotals(); }
+    std::shared_ptr<RowSource> StationRows() override { return m_rows->StationRows(); }
+    const RecordBookChecks* Checks() const override { return &m_checks; }
+
+  private:
+    std::shared_ptr<ReportRowSource> m_rows;
+    RecordBookChecks m_checks;
+};
+
+// The station rows with the remark column added, row i getting remark i:
+// the remarks live beside the stored rows, never in the table.
+class RemarkedStationRows final : public RowSource {
+  public:
+    RemarkedStationRows(std::shared_ptr<RowSource> rows, std::vector<std::string> remarks)
+        : m_rows(std::move(rows)), m_remarks(std::move(remarks)) {}
+    TableData ReadTable(const TableLogon& logon, const std::string& table) override {
+        TableData data = m_rows->ReadTable(logon, table);
+        if (std::find(data.columns.begin(), data.columns.end(), kRemarkColumn) !=
+            data.columns.end()) {
+            return data;
+        }
+        data.columns.emplace_back(kRemarkColumn);
+        for (std::size_t i = 0; i < data.rows.size(); ++i) {
+            data.rows[i].emplace_back(i < m_remarks.size() ? m_remarks[i] : std::string());
+        }
+        return data;
+    }
+
+  private:
+    std::shared_ptr<RowSource> m_rows;
+    std::vector<std::string> m_remarks;
+};
+
 void SetParameters(EngineReferences& held, const RefPtr<Report>& report,
                    const std::vector<ReportParameter>& parameters) {
     for (const auto& p : parameters) {
@@ -153,17 +193,40 @@ std::shared_ptr<ReportRowSource> MakeMemoryReportRows(ReportRowsInMemory rows) {
     return std::make_shared<MemoryReportRows>(std::move(rows));
 }
 
+RecordBookChecks RecordBookChecksOf(const LineCheck& check) {
+    RecordBookChecks out;
+    out.remarks.reserve(check.stations.size());
+    for (const StationFlags& station : check.stations)
+        out.remarks.push_back(StationRemark(station));
+    out.footer = CheckFooter(check);
+    return out;
+}
+
+std::shared_ptr<ReportRowSource> WithRecordBookChecks(std::shared_ptr<ReportRowSource> rows,
+                                                      RecordBookChecks checks) {
+    return std::make_shared<CheckedReportRows>(std::move(rows), std::move(checks));
+}
+
 RefPtr<Report> FillReport(EngineReferences& held, const std::string& templatePath,
                           ReportTemplateKind kind, ReportRowSource& rows, MessageSink& sink) {
     held.engine.Reset();
     try {
-        held.engine = ReportEngine::CreateEngine(rows.StationRows());
+        const RecordBookChecks* checks = rows.Checks();
+        held.engine = ReportEngine::CreateEngine(std::make_shared<RemarkedStationRows>(
+            rows.StationRows(), checks ? checks->remarks : std::vector<std::string>{}));
     } catch (const std::exception&) {
         // No engine: opening the template says so with the engine's code.
     }
     RefPtr<Report> report = ReportEngine::OpenTemplate(held.engine, templatePath);
     const std::string dsn(db::kDataSourceName);
     ReportEngine::SetTableLogon(report, 1, dsn, dsn, "", "");
+    // The checks' footer goes to a template that prints it; older templates
+    // do without.
+    if (report->ParameterIndex(QString::fromUtf8(kCheckFooterParameter)) >= 0) {
+        const RecordBookChecks* checks = rows.Checks();
+        SetParameters(held, report,
+                      {ReportParameter{kCheckFooterParameter, checks ? checks->footer : ""}});
+    }
 
     std::optional<ReportHeader> header;
     try {

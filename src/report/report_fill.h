@@ -21,7 +21,8 @@
 
 namespace lorvex {
 class MessageSink;
-}
+struct LineCheck;
+}  // namespace lorvex
 
 namespace lorvex::report {
 
@@ -64,6 +65,23 @@ class TableUnavailable : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// What the limit checks add to a record book: the 备注 of each station row
+// (empty where the station passes) and the footer line.
+struct RecordBookChecks {
+    std::vector<std::string> remarks;  // "视距差超限", in station-row order
+    std::string footer;                // "超限测站：N 个" or "全部测站符合限差要求"
+};
+
+// The remarks and footer of a checked line (StationRemark, CheckFooter).
+RecordBookChecks RecordBookChecksOf(const LineCheck& check);
+
+// The column of the station rows that carries the remarks, and the
+// parameter that carries the footer. Neither is stored in a table: the fill
+// adds the column to the rows it reads (empty without checks) and sets the
+// parameter when the template declares it.
+inline constexpr const char* kRemarkColumn = "sRemark";
+inline constexpr const char* kCheckFooterParameter = "sCheckFooter";
+
 // Where a fill takes its rows from. The reads run in the order header,
 // totals, stations; each throws TableUnavailable when its table cannot be
 // opened, any other std::exception for a failure after that.
@@ -76,7 +94,13 @@ class ReportRowSource {
     virtual std::optional<ReportTotals> ReadTotals() = 0;
     // What the engine reads the template's table through.
     virtual std::shared_ptr<RowSource> StationRows() = 0;
+    // The limit checks of the rows; none unless given (WithRecordBookChecks).
+    virtual const RecordBookChecks* Checks() const { return nullptr; }
 };
+
+// rows, with the limit checks of their line beside them.
+std::shared_ptr<ReportRowSource> WithRecordBookChecks(std::shared_ptr<ReportRowSource> rows,
+                                                      RecordBookChecks checks);
 
 // The three tables through the data source "Qel", each read on its own
 // connection, as the report command leaves them.

@@ -33,8 +33,9 @@ struct ParameterSpec {
 struct TextSegment {
     enum class Kind { Literal, Parameter, Field, PageNumber, PageCount, RowNumber };
     Kind kind = Kind::Literal;
-    QString text;    // the literal, or the parameter / field name
-    int index = -1;  // parameter index; field column index once the rows are read
+    QString text;           // the literal, or the parameter / field name
+    int index = -1;         // parameter index; field column index once the rows are read
+    bool optional = false;  // {field?:NAME}: prints nothing when the table lacks the column
 };
 
 enum BorderSide : unsigned {

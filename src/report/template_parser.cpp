@@ -76,6 +76,8 @@ std::vector<TextSegment> ParseItemText(const QString& text) {
             out.push_back({TextSegment::Kind::Parameter, inner.mid(6).trimmed(), -1});
         } else if (inner.startsWith(QStringLiteral("field:")) && inner.size() > 6) {
             out.push_back({TextSegment::Kind::Field, inner.mid(6).trimmed(), -1});
+        } else if (inner.startsWith(QStringLiteral("field?:")) && inner.size() > 7) {
+            out.push_back({TextSegment::Kind::Field, inner.mid(7).trimmed(), -1, true});
         } else {
             throw std::invalid_argument(("unknown placeholder {" + inner +
                                          "}; use {param:NAME}, {field:NAME}, "

@@ -14,8 +14,10 @@
 
 namespace lorvex {
 
-PreparedReport PrepareReport(std::size_t lineCount, std::span<const std::string> dataRows,
-                             LevellingGrade grade, const ReportHeader& header) {
+namespace {
+
+PreparedReport Prepare(std::size_t lineCount, std::span<const std::string> dataRows,
+                       LevellingGrade grade, const ReportHeader& header, const LimitTable* limits) {
     PreparedReport stopped;
     if (lineCount == 0) {
         stopped.stop = MessageFromId(IDS_NO_LINES);
@@ -30,7 +32,21 @@ PreparedReport PrepareReport(std::size_t lineCount, std::span<const std::string>
         stopped.stop = MessageFromId(IDS_INVALID_ARGUMENT, MessageIcon::Stop);
         return stopped;
     }
-    return ComputeReport(*records, grade, header);
+    if (limits == nullptr) return ComputeReport(*records, grade, header);
+    return ComputeReport(*records, grade, header, *limits);
+}
+
+}  // namespace
+
+PreparedReport PrepareReport(std::size_t lineCount, std::span<const std::string> dataRows,
+                             LevellingGrade grade, const ReportHeader& header) {
+    return Prepare(lineCount, dataRows, grade, header, nullptr);
+}
+
+PreparedReport PrepareReport(std::size_t lineCount, std::span<const std::string> dataRows,
+                             LevellingGrade grade, const ReportHeader& header,
+                             const LimitTable& limits) {
+    return Prepare(lineCount, dataRows, grade, header, &limits);
 }
 
 LevellingSession::LevellingSession() : m_store(std::make_unique<LineStore>()) {}
@@ -214,7 +230,105 @@ PreparedReport LevellingSession::PrepareReport() const {
         stopped.stop = MessageFromId(IDS_SINGLE_READING_STATIONS, MessageIcon::Stop);
         return stopped;
     }
-    return lorvex::PrepareReport(m_store->LineCount(), m_dataRows, m_grade, m_header);
+    PreparedReport prepared =
+        lorvex::PrepareReport(m_store->LineCount(), m_dataRows, m_grade, m_header, m_limits);
+    if (prepared.stop || !prepared.check || m_shownLine < 0) return prepared;
+    // The (R) and (L) halves of a dual-run line level the same section the
+    // same way: the other half, computed with this grade, must agree.
+    const std::optional<std::size_t> partner =
+        DualRunPartnerOf(static_cast<std::size_t>(m_shownLine));
+    if (!partner) return prepared;
+    const StoredRun other = ComputeStoredLine(*partner, m_grade);
+    if (other.stop || other.run.stations == 0) return prepared;
+    const RunComparison comparison = CompareRuns(
+        prepared.check->run, other.run, Rule::LeftRightDiff, m_limits, RunPairing::SameDirection);
+    if (comparison.flag) prepared.check->line.push_back(*comparison.flag);
+    return prepared;
+}
+
+std::vector<LevellingSession::RowMark> LevellingSession::FlaggedRows(const LineCheck& check) const {
+    std::vector<RowMark> marks;
+    if (check.FlaggedStations() == 0) return marks;
+    // Blank and column-header rows carry no record; station s is the four
+    // records 4s..4s+3 the computation read.
+    std::vector<std::size_t> rowOfRecord;
+    if (!CollectSightRecords(m_dataRows, rowOfRecord)) return marks;
+    for (std::size_t s = 0; s < check.stations.size(); ++s) {
+        if (check.stations[s].Passes() || 4 * s + 3 >= rowOfRecord.size()) continue;
+        const std::string tooltip = StationTooltip(check.stations[s]);
+        for (std::size_t k = 0; k < 4; ++k) marks.push_back({rowOfRecord[4 * s + k], tooltip});
+    }
+    return marks;
+}
+
+Messages LevellingSession::LoadLimits(const std::filesystem::path& file) {
+    LoadedLimits loaded = LoadLimitTable(file);
+    m_limits = std::move(loaded.table);
+    Messages messages;
+    for (std::string& text : loaded.messages) {
+        messages.push_back(UserMessage{std::move(text), MessageIcon::Warning});
+    }
+    return messages;
+}
+
+std::optional<std::size_t> LevellingSession::DualRunPartnerOf(std::size_t line) const {
+    if (line >= m_store->LineCount()) return std::nullopt;
+    const std::optional<std::string> name = DualRunPartner(m_store->Name(line));
+    if (!name) return std::nullopt;
+    for (std::size_t i = 0; i < m_store->LineCount(); ++i) {
+        if (i != line && m_store->Name(i) == *name) return i;
+    }
+    return std::nullopt;
+}
+
+LevellingSession::StoredRun LevellingSession::ComputeStoredLine(std::size_t line,
+                                                                LevellingGrade grade) const {
+    StoredRun out;
+    const std::vector<std::string_view> records = m_store->RecordViews(line);
+    if (records.empty()) {
+        out.stop = MessageFromId(IDS_NO_RECORDS);
+        return out;
+    }
+    LineSelection selection = ShowLine(records, GradeNone, {}, {});
+    if (grade == GradeNone) {
+        if (selection.outcome != LineSelection::Outcome::Detected || selection.message) {
+            out.stop = selection.message ? *selection.message : MessageFromId(IDS_NO_RECORDS);
+            return out;
+        }
+        grade = selection.grade;
+    }
+    out.grade = grade;
+    const PreparedReport prepared =
+        lorvex::PrepareReport(m_store->LineCount(), selection.rows, grade, {}, m_limits);
+    if (prepared.stop) {
+        out.stop = prepared.stop;
+        return out;
+    }
+    out.run = prepared.check->run;
+    return out;
+}
+
+LineComparison LevellingSession::CompareLines(std::size_t a, std::size_t b) const {
+    LineComparison out;
+    if (a >= m_store->LineCount() || b >= m_store->LineCount()) {
+        out.stop = MessageFromId(IDS_NO_RECORDS);
+        return out;
+    }
+    const StoredRun first = ComputeStoredLine(a, GradeNone);
+    if (first.stop) {
+        out.stop = first.stop;
+        return out;
+    }
+    const StoredRun second = ComputeStoredLine(b, first.grade);
+    if (second.stop) {
+        out.stop = second.stop;
+        return out;
+    }
+    const bool halves = DualRunPartnerOf(a) == b;
+    out.comparison =
+        CompareRuns(first.run, second.run, halves ? Rule::LeftRightDiff : Rule::RunsDiff, m_limits,
+                    halves ? RunPairing::SameDirection : RunPairing::Auto);
+    return out;
 }
 
 std::filesystem::path LevellingSession::ChooserFolder(const std::filesystem::path& lastUsed,

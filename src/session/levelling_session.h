@@ -21,6 +21,8 @@
 #include "base/byte_source.h"
 #include "base/grade.h"
 #include "base/messages.h"
+#include "levelling/limits.h"
+#include "levelling/quality_check.h"
 #include "levelling/report_command.h"
 #include "levelling/report_header.h"
 
@@ -62,6 +64,18 @@ struct ImportOutcome {
 // record, and the station checks of ComputeReport.
 PreparedReport PrepareReport(std::size_t lineCount, std::span<const std::string> dataRows,
                              LevellingGrade grade, const ReportHeader& header);
+
+// The same, with the stations checked against limits as they are computed
+// (PreparedReport::check); the rows do not change.
+PreparedReport PrepareReport(std::size_t lineCount, std::span<const std::string> dataRows,
+                             LevellingGrade grade, const ReportHeader& header,
+                             const LimitTable& limits);
+
+// Two runs of a section side by side, or why they could not be compared.
+struct LineComparison {
+    std::optional<UserMessage> stop;  // a line that does not compute
+    RunComparison comparison;
+};
 
 class LevellingSession {
   public:
@@ -146,7 +160,10 @@ class LevellingSession {
     // atoi): an out-of-range text becomes "0". Returns whether it changed.
     bool CheckTimeField(TimeField field);
 
-    // The report command's checks and computation over the session.
+    // The report command's checks and computation over the session, with
+    // the limit checks of its stations beside the rows. A dual-run half
+    // ("N(R)", "N(L)") is also compared with its other half, as stored; a
+    // broken left_right_diff joins the line's flags.
     PreparedReport PrepareReport() const;
 
     // Where a file chooser opens: the folder of the session's file path
@@ -155,9 +172,44 @@ class LevellingSession {
     std::filesystem::path ChooserFolder(const std::filesystem::path& lastUsed,
                                         const std::filesystem::path& home) const;
 
+    // The data rows of the flagged stations of check (a check of the data
+    // rows as they are), each with the station's tooltip, in row order.
+    struct RowMark {
+        std::size_t row = 0;
+        std::string tooltip;  // "视距差 1.8 m 超限（限差 1.5 m）", one line per flag
+    };
+    std::vector<RowMark> FlaggedRows(const LineCheck& check) const;
+
+    // ---- Limits of the levelling standards ----
+
+    // Reads the limit table (the data folder's limits.tsv); a missing or
+    // faulty file leaves the built-in limits in force. Returns the file's
+    // messages, for the front end to show once.
+    Messages LoadLimits(const std::filesystem::path& file);
+    void SetLimits(const LimitTable& limits) { m_limits = limits; }
+    const LimitTable& Limits() const { return m_limits; }
+
+    // Compares the stored records of lines a and b as two runs of one
+    // section, both computed with the grade detected for a. The stop is the
+    // message of a line that is missing, does not fit a grade or does not
+    // compute; the two halves of a dual-run line are compared for
+    // left_right_diff, any other pair for runs_diff.
+    LineComparison CompareLines(std::size_t a, std::size_t b) const;
+
+    // The other half of a dual-run line among the lines, if there is one.
+    std::optional<std::size_t> DualRunPartnerOf(std::size_t line) const;
+
   private:
     ImportOutcome Imported(const ImportResult& result, std::unique_ptr<InstrumentFile> instrument);
     bool ShownLineHasSingleReadings() const;
+    // Computes a stored line as it would be shown, with grade (GradeNone:
+    // the detected one); the check's run, or the message that stopped it.
+    struct StoredRun {
+        std::optional<UserMessage> stop;
+        LevellingGrade grade = GradeNone;
+        RunSummary run;
+    };
+    StoredRun ComputeStoredLine(std::size_t line, LevellingGrade grade) const;
 
     std::unique_ptr<LineStore> m_store;
     // The lines of a GSI or M5 file as read; null after an .mdt.
@@ -171,6 +223,7 @@ class LevellingSession {
     ReportHeader m_header;
     bool m_gradeSelectable[3] = {false, false, false};
     bool m_secondOrderFields = true;
+    LimitTable m_limits = BuiltInLimits();
 };
 
 }  // namespace lorvex

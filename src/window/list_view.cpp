@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include <QColor>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -36,6 +37,12 @@ void TextRowsModel::RowsReset() {
     endResetModel();
 }
 
+void TextRowsModel::SetRowMarks(std::unordered_map<int, QString> marks) {
+    if (marks.empty() && m_marks.empty()) return;
+    m_marks = std::move(marks);
+    if (RowCount() > 0) Q_EMIT dataChanged(index(0), index(RowCount() - 1));
+}
+
 void TextRowsModel::RowChanged(int row) {
     if (row < 0 || row >= RowCount()) return;
     const QModelIndex changed = index(row);
@@ -50,6 +57,13 @@ QVariant TextRowsModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= RowCount() || index.column() != 0) return {};
     if (role == Qt::DisplayRole || role == Qt::EditRole) {
         return QString::fromStdString((*m_rows)[static_cast<std::size_t>(index.row())]);
+    }
+    if (m_marks.empty()) return {};
+    if (role == Qt::DecorationRole || role == Qt::ForegroundRole || role == Qt::ToolTipRole) {
+        const auto mark = m_marks.find(index.row());
+        if (mark == m_marks.end()) return {};
+        if (role == Qt::ToolTipRole) return mark->second;
+        return QColor(Qt::red);
     }
     return {};
 }

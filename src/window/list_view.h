@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include <QAbstractListModel>
@@ -40,6 +41,11 @@ class TextRowsModel final : public QAbstractListModel {
     void RowsReset();
     void RowChanged(int row);
 
+    // Marks rows red with a tooltip (a station that breaks a limit); the
+    // marks replace any earlier ones. Rows are kept by index.
+    void SetRowMarks(std::unordered_map<int, QString> marks);
+    const std::unordered_map<int, QString>& RowMarks() const { return m_marks; }
+
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
@@ -51,6 +57,7 @@ class TextRowsModel final : public QAbstractListModel {
     const std::vector<std::string>* m_rows = &m_ownRows;
     QString m_title;
     EditEndHandler m_onEditEnd;
+    std::unordered_map<int, QString> m_marks;
 };
 
 // A list view in report view: full-row selection, one left-aligned column of

@@ -12,8 +12,10 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
@@ -27,6 +29,7 @@
 #include "window/data_exchange.h"
 #include "window/list_view.h"
 #include "window/program_icon.h"
+#include "window/run_comparison_dlg.h"
 #include "window/system_menu.h"
 
 namespace lorvex {
@@ -125,6 +128,16 @@ CTarvelFormatDlg::CTarvelFormatDlg(UiServices& ui, QWidget* parent)
     // which would otherwise take the file's address as text.
     setAcceptDrops(true);
     for (QLineEdit* edit : findChildren<QLineEdit*>()) edit->installEventFilter(this);
+    // The one line of the checks' summary goes right under the data list,
+    // over the free stretch of the header frame's top edge (the template
+    // leaves no row for it, and the controls keep their places).
+    m_checkSummary = new QLabel(this);
+    m_checkSummary->setObjectName(QStringLiteral("checkSummary"));
+    m_checkSummary->setAutoFillBackground(true);
+    m_checkSummary->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_checkSummary->setGeometry(
+        DialogBaseUnits::ForFont(font()).ToPixels(QRect(80, 223, 344, 10)));
+    m_checkSummary->hide();
 
     OnInitDialog();
 }
@@ -176,6 +189,13 @@ bool CTarvelFormatDlg::OnInitDialog() {
 
     // The about box also from the two lists' context menus, where a user
     // right-clicks first; the window's background menu and F1 stay.
+    // The line list's menu also compares the current line with another as
+    // two runs of one section.
+    auto* compare = new QAction(QStringLiteral("与其他线路比较往返测…"), this);
+    compare->setObjectName(QStringLiteral("compareRuns"));
+    connect(compare, &QAction::triggered, this,
+            [this] { OnCompareLines(m_lineList->CurrentRow()); });
+    m_lineList->addAction(compare);
     auto* about = new QAction(Text(IDS_ABOUTBOX), this);
     about->setObjectName(QStringLiteral("aboutFromLists"));
     connect(about, &QAction::triggered, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
@@ -233,6 +253,9 @@ void CTarvelFormatDlg::ImportMeasurementFile(const QString& path) {
     }
     ProgramSettings().setValue(QLatin1String(kLastFolderKey), QFileInfo(path).absolutePath());
     m_dataList->TextRows()->RowsReset();
+    m_dataList->TextRows()->SetRowMarks({});
+    m_checkSummary->clear();
+    m_checkSummary->hide();
     m_lineList->TextRows()->ReplaceRows(m_session.LineNames());
     Show(outcome.messages);
     if (const auto& question = outcome.gradeQuestion) {
@@ -263,10 +286,58 @@ void CTarvelFormatDlg::OnLineListClick() {
     ShowGradeControls();
     Show(messages);
     UpdateData(false);
+    ShowChecks();
+}
+
+void CTarvelFormatDlg::SetLimitFile(const std::filesystem::path& file) {
+    m_limitMessages = m_session.LoadLimits(file);
+}
+
+void CTarvelFormatDlg::ShowChecks() {
+    TextRowsModel* rows = m_dataList->TextRows();
+    const PreparedReport prepared = m_session.PrepareReport();
+    if (prepared.stop || !prepared.check) {
+        rows->SetRowMarks({});
+        m_checkSummary->clear();
+        m_checkSummary->hide();
+        return;
+    }
+    std::unordered_map<int, QString> marks;
+    for (const LevellingSession::RowMark& mark : m_session.FlaggedRows(*prepared.check)) {
+        marks.emplace(static_cast<int>(mark.row), QString::fromStdString(mark.tooltip));
+    }
+    rows->SetRowMarks(std::move(marks));
+    m_checkSummary->setText(QString::fromStdString(lorvex::CheckSummary(*prepared.check)));
+    m_checkSummary->show();
+    if (!m_limitMessages.empty()) {
+        const Messages messages = std::move(m_limitMessages);
+        m_limitMessages.clear();
+        Show(messages);
+    }
+}
+
+void CTarvelFormatDlg::OnCompareLines(int row) {
+    if (row < 0 || static_cast<std::size_t>(row) >= m_session.LineCount()) return;
+    const std::vector<std::string> names = m_session.LineNames();
+    LineChooserDlg chooser(names, row, this);
+    if (chooser.exec() != QDialog::Accepted) return;
+    const std::optional<int> other = chooser.Chosen();
+    if (!other) return;
+    const LineComparison outcome =
+        m_session.CompareLines(static_cast<std::size_t>(row), static_cast<std::size_t>(*other));
+    if (outcome.stop) {
+        Show(*outcome.stop);
+        return;
+    }
+    RunComparisonDlg shown(outcome.comparison, names[static_cast<std::size_t>(row)],
+                           names[static_cast<std::size_t>(*other)], this);
+    shown.exec();
 }
 
 void CTarvelFormatDlg::OnRecordEditEnd(int row, const std::optional<std::string>& text) {
-    if (m_session.EditRow(row, text)) m_dataList->TextRows()->RowChanged(row);
+    if (!m_session.EditRow(row, text)) return;
+    m_dataList->TextRows()->RowChanged(row);
+    ShowChecks();
 }
 
 void CTarvelFormatDlg::OnDeleteRecords() {
@@ -275,6 +346,7 @@ void CTarvelFormatDlg::OnDeleteRecords() {
     if (!question || Show(*question, MessageButtons::YesNo) != MessageAnswer::Yes) return;
     m_session.DeleteRows(selected);
     m_dataList->TextRows()->RowsReset();
+    ShowChecks();
 }
 
 void CTarvelFormatDlg::OnGenerateReport() {
@@ -297,6 +369,7 @@ void CTarvelFormatDlg::OnGenerateReport() {
 
     sink.Flush();
     // The report dialog's call site.
+    m_reportedCheck = prepared.check;
     if (m_reportStep) m_reportStep(prepared.rows.grade, *lock);
 }
 

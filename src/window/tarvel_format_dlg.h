@@ -5,6 +5,7 @@
 // The window binds its controls to a levelling session and forwards events
 // to it; every decision is the session's, writing the tables the database's.
 
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -23,6 +24,8 @@ class QTimer;
 namespace lorvex::db {
 class ReportLock;
 }
+
+class QLabel;
 
 namespace lorvex {
 
@@ -103,8 +106,18 @@ class CTarvelFormatDlg final : public QDialog {
     void ApplyGrade(LevellingGrade grade);
     void CheckTimeField(TimeField field);
     void OnSysCommand(unsigned id);
+    // "与其他线路比较往返测…" on line row of the line list: asks for the
+    // second line and shows the comparison of the two runs.
+    void OnCompareLines(int row);
+
+    // Reads the limit table the checks use (the data folder's limits.tsv);
+    // its messages are shown once, with the first checks shown.
+    void SetLimitFile(const std::filesystem::path& file);
 
     // State, for tests and tools.
+    QLabel* CheckSummary() const { return m_checkSummary; }
+    // The limit checks of the report last written, for its record book.
+    const std::optional<LineCheck>& ReportedCheck() const { return m_reportedCheck; }
     QWidget* GetDlgItem(int id) const { return m_controls.Item(id); }
     ListViewControl* LineList() const { return m_lineList; }
     ListViewControl* DataList() const { return m_dataList; }
@@ -145,6 +158,14 @@ class CTarvelFormatDlg final : public QDialog {
     ReportStep m_reportStep;
     QString m_pendingFile;  // OpenFile's file, waiting for a modal window to close
     QTimer* m_pendingTimer = nullptr;
+    QLabel* m_checkSummary = nullptr;  // under the data list
+    Messages m_limitMessages;          // shown once, then cleared
+    std::optional<LineCheck> m_reportedCheck;
+
+    // Checks the data rows as they are against the limits: marks the rows
+    // of flagged stations and says in the summary what was found. A line
+    // that does not compute shows no marks.
+    void ShowChecks();
 };
 
 }  // namespace lorvex

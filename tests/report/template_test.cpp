@@ -146,7 +146,7 @@ TEST(TemplateParser, ReadsGeometryFontsAndCells) {
 }
 
 // The shipped templates declare exactly the parameters the filling sets for
-// their kind, and read the station table.
+// their kind, the checks' footer among them, and read the station table.
 TEST(ShippedTemplates, DeclareTheParametersTheFillSets) {
     for (const auto kind : {TemplateSecondOrder, TemplateThirdFourthOrder}) {
         const QString path =
@@ -159,8 +159,11 @@ TEST(ShippedTemplates, DeclareTheParametersTheFillSets) {
         std::set<std::string> set;
         for (const auto& p : HeaderParameters(kind, {})) set.insert(p.name);
         for (const auto& p : ResultParameters(kind, ReportTotals{})) set.insert(p.name);
+        // The header and totals parameters, unchanged in number...
+        EXPECT_EQ(set.size(), kind == TemplateSecondOrder ? 21u : 15u);
+        // ...and the checks' footer, which the fill sets where it is declared.
+        set.insert(kCheckFooterParameter);
         EXPECT_EQ(declared, set) << path.toStdString();
-        EXPECT_EQ(declared.size(), kind == TemplateSecondOrder ? 21u : 15u);
         EXPECT_EQ(t.tableName, "Observation_tbl");
         EXPECT_EQ(t.PageSizeMm().toSize(), QSize(210, 297));
     }
