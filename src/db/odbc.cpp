@@ -5,6 +5,7 @@
 #include <cstring>
 #include <utility>
 
+#include "db/batch_insert.h"
 #include "db/odbc_detail.h"
 #include "db/text_encoding.h"
 
@@ -316,7 +317,7 @@ void CRecordset::Open(OpenType type, const std::string& sql, unsigned options) {
         if (!db->IsOpen()) db->Open(GetDefaultConnect());
 
         std::string query = sql.empty() ? GetDefaultSQL() : sql;
-        m_readsRows = (options & appendOnly) == 0;
+        m_readsRows = (options & (appendOnly | batchedAppend)) == 0;
         if (!detail::StartsWithSelect(query)) {
             // A table name: select the bound columns by name, so that a missing
             // column is reported by the driver when the table is opened.
@@ -347,6 +348,25 @@ void CRecordset::Open(OpenType type, const std::string& sql, unsigned options) {
                               " columns, but " + std::to_string(m_fields.size()) + " are bound.",
                           "07009");
         }
+        if ((options & batchedAppend) != 0) {
+            std::vector<InsertColumn> columns;
+            for (const Field& field : m_fields) {
+                switch (field.kind) {
+                    case CFieldExchange::Kind::Key:
+                        break;  // assigned by the database
+                    case CFieldExchange::Kind::Long:
+                        columns.push_back({field.column, ColumnType::Long});
+                        break;
+                    case CFieldExchange::Kind::Real:
+                        columns.push_back({field.column, ColumnType::Real});
+                        break;
+                    case CFieldExchange::Kind::Text:
+                        columns.push_back({field.column, ColumnType::Text});
+                        break;
+                }
+            }
+            m_batch = std::make_unique<BatchInserter>(*db, TableName(), std::move(columns));
+        }
         m_open = true;
         if (m_readsRows) {
             Fetch();
@@ -360,6 +380,7 @@ void CRecordset::Open(OpenType type, const std::string& sql, unsigned options) {
 }
 
 void CRecordset::Close() noexcept {
+    m_batch.reset();
     m_statements.reset();
     if (m_ownDatabase) {
         m_ownDatabase->Close();
@@ -459,6 +480,31 @@ void CRecordset::AddNew() {
 
 void CRecordset::Update() {
     if (!m_adding) throw std::logic_error("Update without AddNew: rows are never changed in place");
+    if (m_batch) {
+        m_adding = false;
+        for (const Field& field : m_fields) {
+            if (field.kind == CFieldExchange::Kind::Key) continue;
+            if (field.isNull) {
+                m_batch->Null();
+                continue;
+            }
+            switch (field.kind) {
+                case CFieldExchange::Kind::Key:
+                    break;
+                case CFieldExchange::Kind::Long:
+                    m_batch->Long(*static_cast<const std::int32_t*>(field.member));
+                    break;
+                case CFieldExchange::Kind::Real:
+                    m_batch->Real(*static_cast<const double*>(field.member));
+                    break;
+                case CFieldExchange::Kind::Text:
+                    m_batch->Text(*static_cast<const std::string*>(field.member));
+                    break;
+            }
+        }
+        m_batch->EndRow();
+        return;
+    }
     Statements& st = *m_statements;
     CDatabase* db = m_ownDatabase ? m_ownDatabase.get() : m_pDatabase;
 
@@ -525,6 +571,10 @@ void CRecordset::Update() {
     }
     m_adding = false;
     Check(SQLExecute(statement), SQL_HANDLE_STMT, statement, "SQLExecute");
+}
+
+void CRecordset::Flush() {
+    if (m_batch) m_batch->Flush();
 }
 
 void CRecordset::Delete() {

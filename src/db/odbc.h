@@ -14,6 +14,8 @@
 
 namespace lorvex::db {
 
+class BatchInserter;
+
 // A failure reported by the driver manager or the driver. what() is the
 // diagnostic text exactly as the driver words it (several records joined by
 // newlines); SqlState() and NativeError() are those of the first record.
@@ -142,6 +144,11 @@ class CRecordset {
     // Open option: the record set only adds rows. Open checks that the table
     // and every bound column exist but reads no rows.
     static constexpr unsigned appendOnly = 0x1;
+    // Open option, implies appendOnly: Update holds the row and writes rows a
+    // batch at a time (see BatchInserter); Flush writes the rest. A write
+    // error then surfaces at the Update that completed a batch or at Flush.
+    // Close drops rows not flushed.
+    static constexpr unsigned batchedAppend = 0x2;
 
     explicit CRecordset(CDatabase* db = nullptr);
     CRecordset(const CRecordset&) = delete;
@@ -167,6 +174,8 @@ class CRecordset {
     // Inserts the row started by AddNew (a prepared statement, reused for the
     // following rows). Throws DbError.
     void Update();
+    // Writes the rows a batchedAppend record set still holds. Throws DbError.
+    void Flush();
     // Deletes the current row, found by its key. Throws DbError.
     void Delete();
     void MoveNext();
@@ -193,6 +202,7 @@ class CRecordset {
 
     std::unique_ptr<CDatabase> m_ownDatabase;
     std::unique_ptr<Statements> m_statements;
+    std::unique_ptr<BatchInserter> m_batch;
     std::vector<Field> m_fields;
     bool m_open = false;
     bool m_eof = true;

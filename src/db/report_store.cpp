@@ -22,9 +22,9 @@ struct TableWriter {
     CRecordset& set;
     std::optional<DbError> openError;
 
-    void Open() {
+    void Open(unsigned options = CRecordset::appendOnly) {
         try {
-            set.Open(CRecordset::dynaset, {}, CRecordset::appendOnly);
+            set.Open(CRecordset::dynaset, {}, options);
         } catch (const DbError& e) {
             openError = e;
         }
@@ -49,7 +49,9 @@ bool WriteInTransaction(CDatabase& db, const ReportRows& rows, MessageSink& sink
     // once. Whatever fails, the caller commits nothing.
     bool complete = true;
     for (TableWriter& table : tables) {
-        table.Open();
+        // A line's stations go in batches: one statement per batch of rows.
+        table.Open(&table == &observationTable ? CRecordset::batchedAppend
+                                               : CRecordset::appendOnly);
         if (!table.IsOpen()) {
             if (complete) Warn(sink, *table.openError);
             complete = false;
@@ -85,6 +87,7 @@ bool WriteInTransaction(CDatabase& db, const ReportRows& rows, MessageSink& sink
         observations.Assign(row);
         observations.Update();
     }
+    if (observationTable.IsOpen()) observations.Flush();
 
     for (TableWriter& table : tables) table.set.Close();
     return complete;

@@ -86,12 +86,13 @@ void Report::Prepare() {
         }
     }
     m_pagination = Pagination(m_template, static_cast<int>(m_table.rows.size()));
+    m_fonts = std::make_unique<PageFonts>(m_template);
     m_prepared = true;
 }
 
 void Report::PaintPage(QPainter& painter, int page, DrawnCharacters* drawn) const {
     if (!m_prepared || page < 0 || page >= PageCount()) return;
-    PageContent content{&m_template, &m_printed, &m_table, &m_pagination, drawn};
+    PageContent content{&m_template, &m_printed, &m_table, &m_pagination, drawn, m_fonts.get()};
     report::PaintPage(painter, content, page);
 }
 

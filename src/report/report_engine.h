@@ -74,6 +74,7 @@ class Report final : public RefCounted {
     std::vector<QString> m_printed;  // value or default, what the page shows
     TableData m_table;
     Pagination m_pagination;
+    std::unique_ptr<PageFonts> m_fonts;  // measured once a report is prepared
     bool m_prepared = false;
 };
 

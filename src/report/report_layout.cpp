@@ -1,6 +1,7 @@
 #include "report/report_layout.h"
 
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QPainter>
 
 #include <algorithm>
@@ -92,18 +93,32 @@ std::vector<QFont> TemplateFonts(const ReportTemplate& t) {
     return out;
 }
 
+PageFonts::PageFonts(const ReportTemplate& t) {
+    for (const QFont& font : TemplateFonts(t)) {
+        auto face = std::make_unique<Face>(Face{font, QFontMetricsF(font), 0, {}, {}, {}});
+        // Full-width CJK glyphs are one em wide; nothing in these faces is wider.
+        face->maxWidth = std::max(face->metrics.maxWidth(), double(font.pixelSize()));
+        face->raw = QRawFont::fromFont(font);
+        if (face->raw.isValid()) {
+            for (char16_t c = 0x20; c < 0x7f; ++c) {
+                const QList<quint32> glyphs = face->raw.glyphIndexesForString(QString(QChar(c)));
+                if (glyphs.size() != 1 || glyphs[0] == 0) continue;
+                face->glyph[c] = glyphs[0];
+                // The run advances as the painter's own text would.
+                face->advance[c] = face->metrics.horizontalAdvance(QChar(c));
+            }
+        }
+        m_faces.push_back(std::move(face));
+    }
+}
+
 namespace {
 
 class PagePainter {
   public:
-    PagePainter(QPainter& p, const PageContent& c, int page)
-        : m_p(p), m_c(c), m_page(page), m_fonts(TemplateFonts(*c.tmpl)) {
-        m_metrics.reserve(m_fonts.size());
-        for (const auto& f : m_fonts) {
-            m_metrics.emplace_back(f);
-            // Full-width CJK glyphs are one em wide; nothing in these faces is wider.
-            m_maxWidth.push_back(std::max(m_metrics.back().maxWidth(), double(f.pixelSize())));
-        }
+    PagePainter(QPainter& p, const PageContent& c, int page) : m_p(p), m_c(c), m_page(page) {
+        if (c.fonts == nullptr) m_ownFonts = std::make_unique<PageFonts>(*c.tmpl);
+        m_fonts = c.fonts ? c.fonts : m_ownFonts.get();
     }
 
     void Band(const lorvex::report::Band& band, double yMm, int row) {
@@ -188,14 +203,16 @@ class PagePainter {
         if (m_c.drawn) m_c.drawn->Add(text);
         const QRectF inner = box.adjusted(U(item.padding), 0, -U(item.padding), 0);
         const auto fontIndex = static_cast<std::size_t>(
-            std::clamp<int>(item.font, 0, static_cast<int>(m_fonts.size()) - 1));
-        const QFont& font = m_fonts[fontIndex];
+            std::clamp<int>(item.font, 0, static_cast<int>(m_fonts->Count()) - 1));
+        const PageFonts::Face& face = (*m_fonts)[fontIndex];
+        if (GlyphRun(face, item, inner, text)) return;
+        const QFont& font = face.font;
         // A text wider than its box is set smaller rather than cut: a record
         // book must not lose a digit. Below 60 % it is clipped instead.
         // Measuring is the costly part of a short text; most cells are far
         // wider than their text could be, which the widest glyph tells.
-        const QFontMetricsF& metrics = m_metrics[fontIndex];
-        const bool surelyFits = text.size() * m_maxWidth[fontIndex] <= inner.width();
+        const QFontMetricsF& metrics = face.metrics;
+        const bool surelyFits = text.size() * face.maxWidth <= inner.width();
         const double advance = surelyFits ? 0.0 : metrics.horizontalAdvance(text);
         if (!surelyFits && advance > inner.width() && inner.width() > 0) {
             QFont smaller = font;
@@ -221,23 +238,50 @@ class PagePainter {
             x = (item.align & Qt::AlignRight) ? inner.right() - w
                                               : inner.left() + (inner.width() - w) / 2;
         }
-        double y;
-        if (item.align & Qt::AlignTop) {
-            y = inner.top() + metrics.ascent();
-        } else if (item.align & Qt::AlignBottom) {
-            y = inner.bottom() - metrics.descent();
-        } else {
-            y = inner.center().y() + (metrics.ascent() - metrics.descent()) / 2;
+        m_p.drawText(QPointF(x, Baseline(item, inner, metrics)), text);
+    }
+
+    static double Baseline(const TemplateItem& item, const QRectF& inner,
+                           const QFontMetricsF& metrics) {
+        if (item.align & Qt::AlignTop) return inner.top() + metrics.ascent();
+        if (item.align & Qt::AlignBottom) return inner.bottom() - metrics.descent();
+        return inner.center().y() + (metrics.ascent() - metrics.descent()) / 2;
+    }
+
+    // Draws a text of the face's cached characters that fits its box as one
+    // glyph run. Returns false for any other text, which the painter sets.
+    bool GlyphRun(const PageFonts::Face& face, const TemplateItem& item, const QRectF& inner,
+                  const QString& text) {
+        if (!face.raw.isValid() || text.size() > 64) return false;
+        quint32 glyphs[64];
+        QPointF positions[64];
+        double width = 0;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const char16_t c = text[i].unicode();
+            if (c >= 128 || face.glyph[c] == 0) return false;
+            glyphs[i] = face.glyph[c];
+            positions[i] = QPointF(width, 0);
+            width += face.advance[c];
         }
-        m_p.drawText(QPointF(x, y), text);
+        if (width > inner.width()) return false;
+        double x = inner.left();
+        if (item.align & Qt::AlignRight) {
+            x = inner.right() - width;
+        } else if (item.align & Qt::AlignHCenter) {
+            x = inner.left() + (inner.width() - width) / 2;
+        }
+        QGlyphRun run;
+        run.setRawFont(face.raw);
+        run.setRawData(glyphs, positions, static_cast<int>(text.size()));
+        m_p.drawGlyphRun(QPointF(x, Baseline(item, inner, face.metrics)), run);
+        return true;
     }
 
     QPainter& m_p;
     const PageContent& m_c;
     int m_page;
-    std::vector<QFont> m_fonts;
-    std::vector<QFontMetricsF> m_metrics;
-    std::vector<double> m_maxWidth;
+    std::unique_ptr<PageFonts> m_ownFonts;
+    const PageFonts* m_fonts = nullptr;
     int m_currentFont = -1;
     double m_penWidth = -1;
 };

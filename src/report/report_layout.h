@@ -5,8 +5,12 @@
 // rest, which keeps the first page of a 10,000-station line instant.
 
 #include <QFont>
+#include <QFontMetricsF>
+#include <QRawFont>
 #include <QSizeF>
 
+#include <array>
+#include <memory>
 #include <vector>
 
 #include "report/report_template.h"
@@ -46,6 +50,29 @@ class Pagination {
     bool m_hasFooter = false;
 };
 
+// The template's fonts, measured once for all pages. A record book is mostly
+// digits, signs and point names: for the printable ASCII characters each
+// font keeps its glyph and advance, so such a text is placed and drawn as a
+// glyph run without the shaping and measuring a general text needs.
+class PageFonts {
+  public:
+    explicit PageFonts(const ReportTemplate& t);
+
+    struct Face {
+        QFont font;
+        QFontMetricsF metrics;
+        double maxWidth = 0;  // no glyph of the face is wider
+        QRawFont raw;
+        std::array<quint32, 128> glyph{};  // 0 where the face has none
+        std::array<double, 128> advance{};
+    };
+    std::size_t Count() const { return m_faces.size(); }
+    const Face& operator[](std::size_t i) const { return *m_faces[i]; }
+
+  private:
+    std::vector<std::unique_ptr<Face>> m_faces;
+};
+
 // What a page paints: the template (with field columns resolved), the
 // parameter texts, and the table.
 struct PageContent {
@@ -54,6 +81,7 @@ struct PageContent {
     const TableData* table = nullptr;
     const Pagination* pagination = nullptr;
     DrawnCharacters* drawn = nullptr;  // when set, gathers every character drawn
+    const PageFonts* fonts = nullptr;  // measured once; made for the page when not set
 };
 
 // The fonts a template's pages are painted with, in the order of its
