@@ -6,6 +6,8 @@
 #           the GSI/M5 target for LORVEX_INSTRUMENT_FUZZ_SECONDS (default 30);
 #   mingw   the core, the database layer and lorvex-cli cross-compiled for
 #           Windows, and the Windows system menu compiled as a syntax check.
+#   format  every C++ file of src/, tests/, tools/ and bench/ as .clang-format
+#           lays it out.
 # Give step names to run only those: bash scripts/ci-checks.sh clang mingw
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -22,6 +24,12 @@ common=(-DLORVEX_WERROR="$werror" -DLORVEX_BUILD_BENCH=OFF -DLORVEX_BUILD_GUI=OF
 # neither, and neither is needed.
 if command -v ninja >/dev/null; then common+=(-G Ninja); fi
 if command -v ccache >/dev/null; then common+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+
+step_format() {
+    (cd "$root" && git ls-files -- 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' \
+        'tools/*.cpp' 'tools/*.h' 'bench/*.cpp' 'bench/*.h' |
+        xargs clang-format --dry-run -Werror)
+}
 
 step_clang() {
     local build="$builds/build-ci-clang"
@@ -91,7 +99,7 @@ step_mingw() {
 }
 
 steps=("$@")
-if [ "${#steps[@]}" -eq 0 ]; then steps=(clang fuzz mingw); fi
+if [ "${#steps[@]}" -eq 0 ]; then steps=(format clang fuzz mingw); fi
 summary=()
 for s in "${steps[@]}"; do
     start=$SECONDS

@@ -16,7 +16,7 @@ LORVEX_PACKAGES=(
 # sanitizer runtimes, and the MinGW-w64 cross compiler with the Windows
 # headers and import libraries (ODBC's among them).
 LORVEX_CI_PACKAGES=(
-    clang libclang-rt-14-dev
+    clang clang-format libclang-rt-14-dev
     g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
 )
 

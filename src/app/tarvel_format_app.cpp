@@ -11,10 +11,10 @@
 #include "db/data_source.h"
 #include "db/install.h"
 #include "db/resources_dir.h"
-#include "report/report_export_dlg.h"
-#include "window/program_icon.h"
 #include "levelling/limits.h"
+#include "report/report_export_dlg.h"
 #include "report/report_fill.h"
+#include "window/program_icon.h"
 
 namespace lorvex {
 

@@ -25,10 +25,10 @@ enum StringId : int {
     IDS_FILTER_GSI = 113,
     IDS_FILTER_M5 = 114,
     IDS_FILTER_ALL = 115,
-    IDS_READ_ERROR = 201,          // "访问 %1 时发生未知错误。"
-    IDS_INVALID_ARGUMENT = 202,    // "遇到不适当的参数。"
-    IDS_DSN_FAILED = 203,          // "无法连接数据库！"
-    IDS_TOO_MANY_LINES = 204,      // only the first 100 lines were imported
+    IDS_READ_ERROR = 201,           // "访问 %1 时发生未知错误。"
+    IDS_INVALID_ARGUMENT = 202,     // "遇到不适当的参数。"
+    IDS_DSN_FAILED = 203,           // "无法连接数据库！"
+    IDS_TOO_MANY_LINES = 204,       // only the first 100 lines were imported
     IDS_NO_MEASUREMENT_DATA = 205,  // "文件中没有可识别的测量数据。"
     IDS_MESSAGE_REPEATED = 206,     // count of a run of identical messages
     IDS_NOT_REGULAR_FILE = 207,     // path

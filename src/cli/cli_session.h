@@ -25,8 +25,8 @@ using Json = nlohmann::ordered_json;
 struct CliOptions {
     std::string command;
     std::string file;
-    std::optional<long long> line;        // 1-based row of the line list
-    std::optional<long long> otherLine;   // compare: the second run's row
+    std::optional<long long> line;       // 1-based row of the line list
+    std::optional<long long> otherLine;  // compare: the second run's row
     std::optional<std::string> headerFile;
     std::optional<std::string> pdf;
     std::optional<LevellingGrade> grade;  // --grade, for files that name none

@@ -23,8 +23,8 @@ HANDLE HandleOf(int fd) { return reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
 
 std::optional<FileLock> FileLock::Acquire(const std::filesystem::path& path,
                                           std::chrono::milliseconds wait) {
-    const int fd = ::_wopen(path.c_str(), _O_RDWR | _O_CREAT | _O_BINARY | _O_NOINHERIT,
-                            _S_IREAD | _S_IWRITE);
+    const int fd =
+        ::_wopen(path.c_str(), _O_RDWR | _O_CREAT | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
     if (fd < 0) throw std::system_error(errno, std::generic_category(), path.string());
     FileLock lock(fd);
 
@@ -39,8 +39,7 @@ std::optional<FileLock> FileLock::Acquire(const std::filesystem::path& path,
         }
         const DWORD error = ::GetLastError();
         if (error != ERROR_LOCK_VIOLATION && error != ERROR_IO_PENDING) {
-            throw std::system_error(static_cast<int>(error), std::system_category(),
-                                    path.string());
+            throw std::system_error(static_cast<int>(error), std::system_category(), path.string());
         }
         const auto now = std::chrono::steady_clock::now();
         if (now >= deadline) return std::nullopt;

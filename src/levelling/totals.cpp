@@ -60,13 +60,13 @@ void AppendObservationRow(std::vector<ObservationRow>& rows, StationResult&& for
     // initialisation inside emplace_back is not accepted by every compiler
     // the project builds with, and one move of the row's strings is cheap.
     StationResult& s = formatted;
-    rows.push_back(ObservationRow{
-        FormatInt(stationNumber), std::move(s.sDis_Back), std::move(s.sDis_Fore),
-        std::move(s.sDistance_Error), std::move(s.sSigma_d), std::move(s.sBack_I),
-        std::move(s.sFore_I), std::move(s.sBack_II), std::move(s.sFore_II),
-        std::move(s.sFore_Back_I), std::move(s.sFore_Back_II), std::move(s.sFore_Back),
-        std::move(s.sFBI_Height), std::move(s.sFBII_Height), std::move(s.sH),
-        std::move(s.sTarget_Back), std::move(s.sTarget_Fore)});
+    rows.push_back(
+        ObservationRow{FormatInt(stationNumber), std::move(s.sDis_Back), std::move(s.sDis_Fore),
+                       std::move(s.sDistance_Error), std::move(s.sSigma_d), std::move(s.sBack_I),
+                       std::move(s.sFore_I), std::move(s.sBack_II), std::move(s.sFore_II),
+                       std::move(s.sFore_Back_I), std::move(s.sFore_Back_II),
+                       std::move(s.sFore_Back), std::move(s.sFBI_Height), std::move(s.sFBII_Height),
+                       std::move(s.sH), std::move(s.sTarget_Back), std::move(s.sTarget_Fore)});
 }
 
 }  // namespace lorvex

@@ -21,8 +21,7 @@ bool WriteReportPdf(LevellingGrade grade, const std::filesystem::path& dataFolde
 }
 
 bool WriteReportPdf(LevellingGrade grade, const std::filesystem::path& dataFolder,
-                    ReportRowSource& rows, const std::filesystem::path& out,
-                    MessageSink& sink) {
+                    ReportRowSource& rows, const std::filesystem::path& out, MessageSink& sink) {
     const auto kind = TemplateKindForGrade(grade);
     if (!kind) sink.Show(MessageFromId(IDS_NO_TEMPLATE));
     EngineReferences held;

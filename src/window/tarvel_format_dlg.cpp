@@ -14,8 +14,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMimeData>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
@@ -135,8 +135,7 @@ CTarvelFormatDlg::CTarvelFormatDlg(UiServices& ui, QWidget* parent)
     m_checkSummary->setObjectName(QStringLiteral("checkSummary"));
     m_checkSummary->setAutoFillBackground(true);
     m_checkSummary->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_checkSummary->setGeometry(
-        DialogBaseUnits::ForFont(font()).ToPixels(QRect(80, 223, 344, 10)));
+    m_checkSummary->setGeometry(DialogBaseUnits::ForFont(font()).ToPixels(QRect(80, 223, 344, 10)));
     m_checkSummary->hide();
 
     OnInitDialog();

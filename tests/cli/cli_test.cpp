@@ -409,8 +409,7 @@ TEST_F(CliDatabaseTest, IdenticalMessagesArePrintedOnceWithTheirCount) {
     // first; the run of database messages is printed once.
     ASSERT_GE(report.err.size(), once.size());
     EXPECT_EQ(report.err.substr(report.err.size() - once.size()), once);
-    EXPECT_EQ(report.err.find(messages[0].get<std::string>()),
-              report.err.size() - once.size());
+    EXPECT_EQ(report.err.find(messages[0].get<std::string>()), report.err.size() - once.size());
 }
 
 // Runs the real lorvex-cli in a shell with env (assignments such as

@@ -48,7 +48,7 @@ class RecordingUi final : public UiServices {
     // The grade questions asked (allowed, preselected) and the answer given.
     std::vector<std::pair<std::vector<LevellingGrade>, LevellingGrade>> gradeQuestions;
     std::optional<LevellingGrade> gradeAnswer;  // nullopt: the user cancels
-    QString lastFolder;  // where the chooser opened
+    QString lastFolder;                         // where the chooser opened
 
     MessageAnswer ShowMessage(QWidget*, const UserMessage& message,
                               MessageButtons buttons) override {
