@@ -80,7 +80,9 @@ TEST(InstrumentSession, AsksTheGradeOnceAndWritesEveryLineWithIt) {
         session.ClickLine(0);
         EXPECT_EQ(session.SetFileGrade(c.grade), c.accepted) << c.grade;
         EXPECT_EQ(Codes(session.Records(0)), std::vector<std::string>(4, c.code)) << c.grade;
-        if (c.accepted) EXPECT_EQ(session.ShownLine(), -1) << "records rewritten, line unshown";
+        if (c.accepted) {
+            EXPECT_EQ(session.ShownLine(), -1) << "records rewritten, line unshown";
+        }
     }
     // The line shown afterwards is detected with the grade picked.
     EXPECT_TRUE(session.ClickLine(0).empty());
@@ -132,7 +134,9 @@ TEST(InstrumentSession, MdtKeepsItsRoadAndHasNoFileGrade) {
             << c.name;
         std::size_t records = 0;
         for (std::size_t i = 0; i < session.LineCount(); ++i) records += session.RecordCount(i);
-        if (!c.readError) EXPECT_EQ(records, 4000u) << c.name;
+        if (!c.readError) {
+            EXPECT_EQ(records, 4000u) << c.name;
+        }
         EXPECT_FALSE(session.SetFileGrade(GradeSecond)) << c.name;
     }
 }
