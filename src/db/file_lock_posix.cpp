@@ -8,56 +8,29 @@
 
 #include <cerrno>
 #include <system_error>
-#include <thread>
-#include <utility>
 
-#include "db/file_lock.h"
+#include "db/file_lock_platform.h"
 
-namespace lorvex::db {
+namespace lorvex::db::file_lock_platform {
 
-std::optional<FileLock> FileLock::Acquire(const std::filesystem::path& path,
-                                          std::chrono::milliseconds wait) {
+int Open(const std::filesystem::path& path) {
     int fd = -1;
     do {
         fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) throw std::system_error(errno, std::generic_category(), path.string());
-    FileLock lock(fd);
+    return fd;
+}
 
-    // Polled rather than blocking, so that the wait is bounded; the pause
-    // grows to 20 ms, well below the time one report takes.
-    const auto deadline = std::chrono::steady_clock::now() + wait;
-    auto pause = std::chrono::milliseconds(1);
+bool TryLock(int fd, const std::filesystem::path& path) {
     for (;;) {
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return lock;
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
         if (errno == EINTR) continue;
-        if (errno != EWOULDBLOCK) {
-            throw std::system_error(errno, std::generic_category(), path.string());
-        }
-        const auto now = std::chrono::steady_clock::now();
-        if (now >= deadline) return std::nullopt;
-        std::this_thread::sleep_for(
-            std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
-        pause = std::min(pause * 2, std::chrono::milliseconds(20));
+        if (errno == EWOULDBLOCK) return false;
+        throw std::system_error(errno, std::generic_category(), path.string());
     }
 }
 
-FileLock::FileLock(FileLock&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+void Close(int fd) noexcept { ::close(fd); }
 
-FileLock& FileLock::operator=(FileLock&& other) noexcept {
-    if (this != &other) {
-        Release();
-        m_fd = std::exchange(other.m_fd, -1);
-    }
-    return *this;
-}
-
-FileLock::~FileLock() { Release(); }
-
-void FileLock::Release() noexcept {
-    if (m_fd < 0) return;
-    ::close(m_fd);  // closing the only descriptor drops the lock
-    m_fd = -1;
-}
-
-}  // namespace lorvex::db
+}  // namespace lorvex::db::file_lock_platform

@@ -9,62 +9,30 @@
 
 #include <cerrno>
 #include <system_error>
-#include <thread>
-#include <utility>
 
-#include "db/file_lock.h"
+#include "db/file_lock_platform.h"
 
-namespace lorvex::db {
-namespace {
+namespace lorvex::db::file_lock_platform {
 
-HANDLE HandleOf(int fd) { return reinterpret_cast<HANDLE>(::_get_osfhandle(fd)); }
-
-}  // namespace
-
-std::optional<FileLock> FileLock::Acquire(const std::filesystem::path& path,
-                                          std::chrono::milliseconds wait) {
+int Open(const std::filesystem::path& path) {
     const int fd =
         ::_wopen(path.c_str(), _O_RDWR | _O_CREAT | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
     if (fd < 0) throw std::system_error(errno, std::generic_category(), path.string());
-    FileLock lock(fd);
+    return fd;
+}
 
-    // Polled rather than blocking, so that the wait is bounded.
-    const auto deadline = std::chrono::steady_clock::now() + wait;
-    auto pause = std::chrono::milliseconds(1);
-    for (;;) {
-        OVERLAPPED whole{};
-        if (::LockFileEx(HandleOf(fd), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
-                         MAXDWORD, MAXDWORD, &whole)) {
-            return lock;
-        }
-        const DWORD error = ::GetLastError();
-        if (error != ERROR_LOCK_VIOLATION && error != ERROR_IO_PENDING) {
-            throw std::system_error(static_cast<int>(error), std::system_category(), path.string());
-        }
-        const auto now = std::chrono::steady_clock::now();
-        if (now >= deadline) return std::nullopt;
-        std::this_thread::sleep_for(
-            std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
-        pause = std::min(pause * 2, std::chrono::milliseconds(20));
+bool TryLock(int fd, const std::filesystem::path& path) {
+    OVERLAPPED whole{};
+    const HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
+    if (::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD,
+                     MAXDWORD, &whole)) {
+        return true;
     }
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING) return false;
+    throw std::system_error(static_cast<int>(error), std::system_category(), path.string());
 }
 
-FileLock::FileLock(FileLock&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+void Close(int fd) noexcept { ::_close(fd); }
 
-FileLock& FileLock::operator=(FileLock&& other) noexcept {
-    if (this != &other) {
-        Release();
-        m_fd = std::exchange(other.m_fd, -1);
-    }
-    return *this;
-}
-
-FileLock::~FileLock() { Release(); }
-
-void FileLock::Release() noexcept {
-    if (m_fd < 0) return;
-    ::_close(m_fd);  // closing the only handle drops the lock
-    m_fd = -1;
-}
-
-}  // namespace lorvex::db
+}  // namespace lorvex::db::file_lock_platform
