@@ -159,7 +159,13 @@ bool LevellingSession::CheckTimeField(TimeField field) {
 }
 
 PreparedReport LevellingSession::PrepareReport() const {
-    return lorvex::PrepareReport(m_store->LineCount(), m_dataRows, m_grade, m_header);
+    PreparedReport prepared =
+        lorvex::PrepareReport(m_store->LineCount(), m_dataRows, m_grade, m_header);
+    prepared.rows.fileName = m_filePath;
+    if (m_shownLine >= 0 && static_cast<std::size_t>(m_shownLine) < m_store->LineCount()) {
+        prepared.rows.lineName = LineName(static_cast<std::size_t>(m_shownLine));
+    }
+    return prepared;
 }
 
 }  // namespace lorvex
