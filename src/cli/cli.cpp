@@ -17,7 +17,9 @@ constexpr const char* kUsage =
     "       lorvex-cli compute FILE.mdt --line N [--header HEADER.json]\n"
     "       lorvex-cli report FILE.mdt --line N [--header HEADER.json] [--pdf OUT.pdf]\n"
     "       lorvex-cli dump\n"
-    "       lorvex-cli install-data [--force]\n";
+    "       lorvex-cli install-data [--force]\n"
+    "       lorvex-cli history [--limit N] [--line NAME]\n"
+    "       lorvex-cli reprint ID [--pdf OUT.pdf]\n";
 
 // Dumps with invalid UTF-8 replaced: record texts are decoded at import, but
 // a JSON writer must never throw on what a file happened to contain.
@@ -41,7 +43,21 @@ std::optional<CliOptions> ParseOptions(const std::vector<std::string>& args, std
             }
             return args[++i];
         };
-        if (arg == "--line") {
+        if (arg == "--line" && options.command == "history") {
+            // The archive is searched by the line's name, not its row.
+            options.lineName = value("--line");
+            if (!options.lineName) return std::nullopt;
+        } else if (arg == "--limit") {
+            const auto v = value("--limit");
+            if (!v) return std::nullopt;
+            char* end = nullptr;
+            const long long n = std::strtoll(v->c_str(), &end, 10);
+            if (v->empty() || *end != '\0' || n < 0) {
+                error = "--limit takes a whole number";
+                return std::nullopt;
+            }
+            options.limit = n;
+        } else if (arg == "--line") {
             const auto v = value("--line");
             if (!v) return std::nullopt;
             char* end = nullptr;
@@ -77,6 +93,7 @@ std::string CheckUsage(const CliOptions& o) {
     const bool needsFile = o.command == "lines" || o.command == "show" || o.command == "compute" ||
                            o.command == "report";
     const bool needsLine = needsFile && o.command != "lines";
+    if (o.command == "history" || o.command == "reprint") return CheckArchiveUsage(o);
     if (!needsFile && o.command != "dump" && o.command != "install-data") {
         return "unknown command " + o.command;
     }
@@ -89,6 +106,7 @@ std::string CheckUsage(const CliOptions& o) {
     }
     if (o.pdf && o.command != "report") return "--pdf goes with report";
     if (o.force && o.command != "install-data") return "--force goes with install-data";
+    if (o.limit) return "--limit goes with history";
     if (o.line && *o.line < 1) return "--line counts from 1";
     return {};
 }
@@ -284,6 +302,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     if (command == "compute") return RunCompute(session);
     if (command == "report") return RunReport(session);
     if (command == "dump") return RunDump(session);
+    if (command == "history") return RunHistory(session);
+    if (command == "reprint") return RunReprint(session);
     return RunInstallData(session);
 }
 

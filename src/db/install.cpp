@@ -108,8 +108,8 @@ std::string InstallDatabase(const fs::path& folder, const fs::path& resourcesDir
             EnsureArchiveTables(db, resourcesDir);
             transaction.Commit();
         } catch (const std::exception& e) {
-            throw std::runtime_error("cannot add the archive to the database " +
-                                     database.string() + ": " + e.what());
+            throw std::runtime_error("cannot add the archive to the database " + database.string() +
+                                     ": " + e.what());
         }
         return "kept database " + database.string() + " (exists)";
     }

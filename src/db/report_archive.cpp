@@ -30,7 +30,8 @@ using Value = std::variant<std::monostate, std::int64_t, std::string, double>;
 // the next Execute, prepared once and run for every row.
 class Statement {
   public:
-    Statement(CDatabase& db, const std::string& sql) : m_handle(detail::AllocateStatement(db.Handle())) {
+    Statement(CDatabase& db, const std::string& sql)
+        : m_handle(detail::AllocateStatement(db.Handle())) {
         std::string text = ToDriverText(sql);
         detail::Check(SQLPrepare(m_handle.Get(), reinterpret_cast<SQLCHAR*>(text.data()),
                                  static_cast<SQLINTEGER>(text.size())),
@@ -152,10 +153,10 @@ std::string Folded(std::string text) {
 bool CatalogHasTable(CDatabase& db, std::string pattern, const std::string& wanted) {
     OdbcHandle handle = detail::AllocateStatement(db.Handle());
     SQLHSTMT statement = handle.Get();
-    detail::Check(SQLTables(statement, nullptr, 0, nullptr, 0,
-                            reinterpret_cast<SQLCHAR*>(pattern.data()),
-                            static_cast<SQLSMALLINT>(pattern.size()), nullptr, 0),
-                  SQL_HANDLE_STMT, statement, "SQLTables");
+    detail::Check(
+        SQLTables(statement, nullptr, 0, nullptr, 0, reinterpret_cast<SQLCHAR*>(pattern.data()),
+                  static_cast<SQLSMALLINT>(pattern.size()), nullptr, 0),
+        SQL_HANDLE_STMT, statement, "SQLTables");
     bool found = false;
     std::string name;
     for (;;) {
@@ -240,8 +241,8 @@ std::vector<std::string> ObservationColumns() {
     return names;
 }
 
-const std::vector<std::string> kResultColumns{"sStationSt",   "sStationEn",     "dDis_Go",
-                                              "dDis_Back",    "HeightAvg_Go",   "HeightAvg_Back",
+const std::vector<std::string> kResultColumns{"sStationSt", "sStationEn",   "dDis_Go",
+                                              "dDis_Back",  "HeightAvg_Go", "HeightAvg_Back",
                                               "HeightAvg"};
 
 Value Optional(const std::optional<double>& value) {
@@ -257,9 +258,10 @@ std::string UtcTimestampNow() {
     const year_month_day date{day};
     const hh_mm_ss time{now - day};
     char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02dZ", static_cast<int>(date.year()),
-                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
-                  static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
+    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02dZ",
+                  static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
+                  static_cast<unsigned>(date.day()), static_cast<int>(time.hours().count()),
+                  static_cast<int>(time.minutes().count()),
                   static_cast<int>(time.seconds().count()));
     return text;
 }
@@ -322,9 +324,9 @@ std::vector<ArchivedReport> ListArchivedReports(std::optional<std::int64_t> limi
     CDatabase db;
     db.Open(std::string(kConnectString));
     const bool sqlite = IsSqlite(db);
-    std::string sql = "SELECT Report_ID,Written,UserName,HostName,FileName,LineName,Grade,Stations," +
-                      ExactReal(sqlite, "Length_km") + "," + ExactReal(sqlite, "Height_m") +
-                      " FROM Report_tbl";
+    std::string sql =
+        "SELECT Report_ID,Written,UserName,HostName,FileName,LineName,Grade,Stations," +
+        ExactReal(sqlite, "Length_km") + "," + ExactReal(sqlite, "Height_m") + " FROM Report_tbl";
     std::vector<Value> values;
     if (lineName) {
         sql += " WHERE LineName = ?";
