@@ -323,6 +323,8 @@ std::vector<ArchivedReport> ListArchivedReports(std::optional<std::int64_t> limi
                                                 const std::optional<std::string>& lineName) {
     CDatabase db;
     db.Open(std::string(kConnectString));
+    // A database from before the archive has archived nothing yet.
+    if (!HasArchiveTables(db)) return {};
     const bool sqlite = IsSqlite(db);
     std::string sql =
         "SELECT Report_ID,Written,UserName,HostName,FileName,LineName,Grade,Stations," +
@@ -362,6 +364,7 @@ std::vector<ArchivedReport> ListArchivedReports(std::optional<std::int64_t> limi
 std::optional<ReportRows> ReadArchivedReport(std::int64_t id) {
     CDatabase db;
     db.Open(std::string(kConnectString));
+    if (!HasArchiveTables(db)) return std::nullopt;
     const bool sqlite = IsSqlite(db);
     // No transaction needed: an archived report is committed whole and
     // never changed afterwards; writers only add reports.

@@ -159,6 +159,8 @@ TEST_F(ReportArchive, AnOlderDatabaseGainsTheArchive) {
         Sql({"DROP TABLE ObservationArchive_tbl", "DROP TABLE ResultArchive_tbl",
              "DROP TABLE InfoArchive_tbl", "DROP TABLE Report_tbl"});
         const Snapshot before = Tables();
+        EXPECT_TRUE(ListArchivedReports(std::nullopt, std::nullopt).empty());
+        EXPECT_FALSE(ReadArchivedReport(1).has_value());
 
         if (byInstall) {
             InstallData(fs::path(LORVEX_SOURCE_DIR) / "resources", false);
