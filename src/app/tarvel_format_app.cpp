@@ -2,8 +2,9 @@
 
 #include "app/single_instance.h"
 #include "base/messages.h"
-#include "db/data_source.h"
 #include "base/strings.h"
+#include "db/data_source.h"
+#include "report/archived_report.h"
 #include "report/report_export_dlg.h"
 
 namespace lorvex {
@@ -34,6 +35,13 @@ bool CTarvelFormatApp::InitInstance() {
     window.SetReportStep([this, &window](LevellingGrade grade, db::ReportLock& lock) {
         UiMessageSink sink(*ui, &window);
         report::RunReportDialog(grade, sink, &window, nullptr, &lock);
+    });
+    // A report from the archive opens in the same report window, filled from
+    // its archived rows; the last report's tables are not touched.
+    window.SetArchivedReportStep([this, &window](const ReportRows& rows) {
+        UiMessageSink sink(*ui, &window);
+        report::RunReportDialog(rows.grade, sink, &window,
+                                report::MakeMemoryReportRows(report::ReportRowsFrom(rows)));
     });
     if (prepareWindow) prepareWindow(window);
     runWindow(window);

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <vector>
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QDate>
 #include <QKeyEvent>
@@ -17,6 +18,7 @@
 #include "window/data_exchange.h"
 #include "window/list_view.h"
 #include "window/program_icon.h"
+#include "window/report_history_dlg.h"
 #include "window/system_menu.h"
 
 namespace lorvex {
@@ -61,6 +63,10 @@ CTarvelFormatDlg::CTarvelFormatDlg(UiServices& ui, QWidget* parent)
                 [this, grade = grade] { ApplyGrade(grade); });
     }
     connect(m_lineList, &ListViewControl::mouseClicked, this, &CTarvelFormatDlg::OnLineListClick);
+    auto* history = new QAction(QStringLiteral("历史报表..."), m_lineList);
+    connect(history, &QAction::triggered, this, &CTarvelFormatDlg::OnReportHistory);
+    m_lineList->addAction(history);
+    m_lineList->setContextMenuPolicy(Qt::ActionsContextMenu);
     m_dataList->TextRows()->ShowRows(m_session.DataRows());
     m_dataList->TextRows()->SetEditEndHandler(
         [this](int row, const std::optional<std::string>& text) { OnRecordEditEnd(row, text); });
@@ -205,6 +211,11 @@ void CTarvelFormatDlg::OnGenerateReport() {
 
     // The report dialog's call site.
     if (m_reportStep) m_reportStep(prepared.rows.grade, *lock);
+}
+
+void CTarvelFormatDlg::OnReportHistory() {
+    CReportHistoryDlg dialog(m_ui, m_archivedReportStep, this);
+    dialog.exec();
 }
 
 void CTarvelFormatDlg::ApplyGrade(LevellingGrade grade) {

@@ -12,6 +12,7 @@
 #include <QDialog>
 
 #include "base/grade.h"
+#include "levelling/report_command.h"
 #include "levelling/report_header.h"
 #include "session/levelling_session.h"
 #include "window/dialog_template.h"
@@ -80,6 +81,11 @@ class CTarvelFormatDlg final : public QDialog {
     using ReportStep = std::function<void(LevellingGrade grade, db::ReportLock& lock)>;
     void SetReportStep(ReportStep step) { m_reportStep = std::move(step); }
 
+    // Where a report chosen in the archive's list ("历史报表...", the line
+    // list's context menu) is shown: the report window over this one.
+    using ArchivedReportStep = std::function<void(const ReportRows& rows)>;
+    void SetArchivedReportStep(ArchivedReportStep step) { m_archivedReportStep = std::move(step); }
+
     // Pull (true: controls to members) or push (false: members to controls).
     bool UpdateData(bool saveAndValidate = true);
 
@@ -91,6 +97,7 @@ class CTarvelFormatDlg final : public QDialog {
     void OnRecordEditEnd(int row, const std::optional<std::string>& text);
     void OnDeleteRecords();
     void OnGenerateReport();
+    void OnReportHistory();
     void ApplyGrade(LevellingGrade grade);
     void CheckTimeField(TimeField field);
     void OnSysCommand(unsigned id);
@@ -130,6 +137,7 @@ class CTarvelFormatDlg final : public QDialog {
     ListViewControl* m_dataList = nullptr;
     QIcon m_icon;
     ReportStep m_reportStep;
+    ArchivedReportStep m_archivedReportStep;
 };
 
 }  // namespace lorvex
