@@ -12,6 +12,7 @@
 #include "db/install.h"
 #include "db/resources_dir.h"
 #include "levelling/limits.h"
+#include "report/archived_report.h"
 #include "report/report_export_dlg.h"
 #include "report/report_fill.h"
 #include "window/program_icon.h"
@@ -79,6 +80,13 @@ bool CTarvelFormatApp::InitInstance() {
     });
     // The data folder's limit table, as a company may have tightened it.
     window.SetLimitFile(GetDataFolder() / std::string(kLimitFileName));
+    // A report from the archive opens in the same report window, filled from
+    // its archived rows; the last report's tables are not touched.
+    window.SetArchivedReportStep([this, &window](const ReportRows& rows) {
+        UiMessageSink sink(*ui, &window);
+        report::RunReportDialog(rows.grade, sink, &window,
+                                report::MakeMemoryReportRows(report::ReportRowsFrom(rows)));
+    });
     if (prepareWindow) prepareWindow(window);
     runWindow(window);
     return false;

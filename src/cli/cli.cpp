@@ -21,6 +21,8 @@ constexpr const char* kUsage =
     "       lorvex-cli compare FILE --line A --line B [--grade G]\n"
     "       lorvex-cli dump\n"
     "       lorvex-cli install-data [--force]\n"
+    "       lorvex-cli history [--limit N] [--line NAME]\n"
+    "       lorvex-cli reprint ID [--pdf OUT.pdf]\n"
     "FILE: .mdt, Leica GSI-8/GSI-16 or Trimble DiNi M5; G: second, third or fourth\n";
 
 constexpr std::pair<const char*, LevellingGrade> kGradeNames[] = {
@@ -63,7 +65,21 @@ std::optional<CliOptions> ParseOptions(const std::vector<std::string>& args, std
             }
             return args[++i];
         };
-        if (arg == "--line") {
+        if (arg == "--line" && options.command == "history") {
+            // The archive is searched by the line's name, not its row.
+            options.lineName = value("--line");
+            if (!options.lineName) return std::nullopt;
+        } else if (arg == "--limit") {
+            const auto v = value("--limit");
+            if (!v) return std::nullopt;
+            char* end = nullptr;
+            const long long n = std::strtoll(v->c_str(), &end, 10);
+            if (v->empty() || *end != '\0' || n < 0) {
+                error = "--limit takes a whole number";
+                return std::nullopt;
+            }
+            options.limit = n;
+        } else if (arg == "--line") {
             const auto v = value("--line");
             if (!v) return std::nullopt;
             char* end = nullptr;
@@ -114,6 +130,7 @@ std::string CheckUsage(const CliOptions& o) {
     const bool needsFile = o.command == "lines" || o.command == "show" || o.command == "compute" ||
                            o.command == "report" || o.command == "check" || o.command == "compare";
     const bool needsLine = needsFile && o.command != "lines";
+    if (o.command == "history" || o.command == "reprint") return CheckArchiveUsage(o);
     if (!needsFile && o.command != "dump" && o.command != "install-data") {
         return "unknown command " + o.command;
     }
@@ -130,6 +147,7 @@ std::string CheckUsage(const CliOptions& o) {
     if (o.pdf && o.command != "report") return "--pdf goes with report";
     if (o.grade && !needsFile) return "--grade goes with a measurement file";
     if (o.force && o.command != "install-data") return "--force goes with install-data";
+    if (o.limit) return "--limit goes with history";
     if (o.line && *o.line < 1) return "--line counts from 1";
     return {};
 }
@@ -472,6 +490,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         if (command == "check") return RunCheck(session);
         if (command == "compare") return RunCompare(session);
         if (command == "dump") return RunDump(session);
+        if (command == "history") return RunHistory(session);
+        if (command == "reprint") return RunReprint(session);
         return RunInstallData(session);
     } catch (const std::exception& e) {
         return session.UnexpectedError(std::string("unexpected error: ") + e.what());

@@ -9,21 +9,28 @@
 #include "cli_session.h"
 #include "db/data_source.h"
 #include "db/report_store.h"
+#include "report/archived_report.h"
 #include "report/report_entry.h"
 #include "report/report_fill.h"
 
 namespace lorvex::cli {
 
+namespace {
+
+// Fonts and painting need a GUI application; a headless one will do.
+std::unique_ptr<QGuiApplication> StartGuiApplication() {
+    if (QGuiApplication::instance() != nullptr) return nullptr;
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    static int argc = 1;
+    static char name[] = "lorvex-cli";
+    static char* argv[] = {name, nullptr};
+    return std::make_unique<QGuiApplication>(argc, argv);
+}
+
+}  // namespace
+
 int WriteReportPdf(Session& session, LevellingGrade grade, const std::string& path) {
-    // Fonts and painting need a GUI application; a headless one will do.
-    std::unique_ptr<QGuiApplication> application;
-    if (QGuiApplication::instance() == nullptr) {
-        if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        static int argc = 1;
-        static char name[] = "lorvex-cli";
-        static char* argv[] = {name, nullptr};
-        application = std::make_unique<QGuiApplication>(argc, argv);
-    }
+    const auto application = StartGuiApplication();
     SessionSink sink(session);
     // The 备注 and footer of the checks ride beside the stored rows.
     std::shared_ptr<report::ReportRowSource> rows = report::MakeOdbcReportRows();
@@ -33,6 +40,12 @@ int WriteReportPdf(Session& session, LevellingGrade grade, const std::string& pa
     }
     return report::WriteReportPdf(grade, db::GetDataFolder(), *rows, path, sink) ? kExitOk
                                                                                  : kExitStopped;
+}
+
+int WriteReportPdf(Session& session, const ReportRows& rows, const std::string& path) {
+    const auto application = StartGuiApplication();
+    SessionSink sink(session);
+    return report::WriteReportPdfFrom(rows, path, sink) ? kExitOk : kExitStopped;
 }
 
 }  // namespace lorvex::cli

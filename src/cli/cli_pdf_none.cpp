@@ -8,4 +8,9 @@ int WriteReportPdf(Session& session, LevellingGrade, const std::string&) {
     return kExitStopped;
 }
 
+int WriteReportPdf(Session& session, const ReportRows&, const std::string&) {
+    session.Show(MessageFromId(IDS_NO_REPORT));
+    return kExitStopped;
+}
+
 }  // namespace lorvex::cli

@@ -31,6 +31,8 @@ struct CliOptions {
     std::optional<std::string> pdf;
     std::optional<LevellingGrade> grade;  // --grade, for files that name none
     bool force = false;
+    std::optional<long long> limit;       // history: at most this many reports
+    std::optional<std::string> lineName;  // history: only this line's reports
 };
 
 // One command's run: a levelling session as a new main window holds it
@@ -136,9 +138,18 @@ void AddCheckJson(Json& document, const LineCheck& check);
 int RunReport(Session& session);
 int RunDump(Session& session);
 int RunInstallData(Session& session);
+int RunHistory(Session& session);
+int RunReprint(Session& session);
+
+// The usage rules of history and reprint; empty when the options are right.
+std::string CheckArchiveUsage(const CliOptions& options);
 
 // Fills the grade's template from the tables just written and writes the
 // record book as a PDF; the exit code (kExitStopped when no report was made).
 int WriteReportPdf(Session& session, LevellingGrade grade, const std::string& path);
+
+// The same from rows already read (an archived report); the last-report
+// tables are not read.
+int WriteReportPdf(Session& session, const ReportRows& rows, const std::string& path);
 
 }  // namespace lorvex::cli

@@ -10,6 +10,7 @@
 
 #include "db/data_source.h"
 #include "db/odbc.h"
+#include "db/report_archive.h"
 #include "levelling/limits.h"
 
 namespace lorvex::db {
@@ -97,7 +98,21 @@ std::vector<std::string> SchemaStatements(const std::string& schema) {
 std::string InstallDatabase(const fs::path& folder, const fs::path& resourcesDir, bool force) {
     const fs::path database = folder / DatabaseFileName();
     const bool exists = fs::exists(database);
-    if (exists && !force) return "kept database " + database.string() + " (exists)";
+    if (exists && !force) {
+        // A database from before the archive gains its tables; the last
+        // report and every archived one stay.
+        try {
+            CDatabase db;
+            db.Open(FileConnectString(database));
+            Transaction transaction(db);
+            EnsureArchiveTables(db, resourcesDir);
+            transaction.Commit();
+        } catch (const std::exception& e) {
+            throw std::runtime_error("cannot add the archive to the database " + database.string() +
+                                     ": " + e.what());
+        }
+        return "kept database " + database.string() + " (exists)";
+    }
 
     const std::vector<std::string> statements =
         SchemaStatements(ReadFile(resourcesDir / "schema.sql"));
@@ -112,6 +127,7 @@ std::string InstallDatabase(const fs::path& folder, const fs::path& resourcesDir
         db.Open(FileConnectString(temporary));
         Transaction transaction(db);
         for (const std::string& statement : statements) db.ExecuteSQL(statement);
+        EnsureArchiveTables(db, resourcesDir);
         transaction.Commit();
         db.Close();
         fs::rename(temporary, database);

@@ -7,6 +7,7 @@
 #include "db/data_source.h"
 #include "db/odbc.h"
 #include "db/record_sets.h"
+#include "db/report_archive.h"
 
 namespace lorvex::db {
 
@@ -90,6 +91,8 @@ bool WriteInTransaction(CDatabase& db, const ReportRows& rows, MessageSink& sink
     if (observationTable.IsOpen()) observations.Flush();
 
     for (TableWriter& table : tables) table.set.Close();
+    // Every report written is also kept, in the same transaction.
+    if (complete) ArchiveReport(db, rows, UtcTimestampNow());
     return complete;
 }
 

@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "base/grade.h"
@@ -29,6 +30,10 @@ struct ReportRows {
     ResultRow result;
     std::vector<ObservationRow> observations;
     LineTotals totals;
+    // Where the rows came from, for the archive: the measurement file's path
+    // and the levelling line's name.
+    std::string fileName;
+    std::string lineName;
 };
 
 // The outcome of the checks and computation: either the rows, or the one

@@ -232,6 +232,10 @@ PreparedReport LevellingSession::PrepareReport() const {
     }
     PreparedReport prepared =
         lorvex::PrepareReport(m_store->LineCount(), m_dataRows, m_grade, m_header, m_limits);
+    prepared.rows.fileName = m_filePath;
+    if (m_shownLine >= 0 && static_cast<std::size_t>(m_shownLine) < m_store->LineCount()) {
+        prepared.rows.lineName = LineName(static_cast<std::size_t>(m_shownLine));
+    }
     if (prepared.stop || !prepared.check || m_shownLine < 0) return prepared;
     // The (R) and (L) halves of a dual-run line level the same section the
     // same way: the other half, computed with this grade, must agree.

@@ -30,6 +30,7 @@
 #include "window/list_view.h"
 #include "window/program_icon.h"
 #include "window/run_comparison_dlg.h"
+#include "window/report_history_dlg.h"
 #include "window/system_menu.h"
 
 namespace lorvex {
@@ -107,6 +108,10 @@ CTarvelFormatDlg::CTarvelFormatDlg(UiServices& ui, QWidget* parent)
     // list never shows another line than the highlighted one.
     connect(m_lineList, &ListViewControl::keyboardMoved, this, &CTarvelFormatDlg::OnLineListClick);
     connect(m_dataList, &ListViewControl::deletePressed, this, &CTarvelFormatDlg::OnDeleteRecords);
+    auto* history = new QAction(QStringLiteral("历史报表..."), m_lineList);
+    connect(history, &QAction::triggered, this, &CTarvelFormatDlg::OnReportHistory);
+    m_lineList->addAction(history);
+    m_lineList->setContextMenuPolicy(Qt::ActionsContextMenu);
     m_dataList->TextRows()->ShowRows(m_session.DataRows());
     m_dataList->TextRows()->SetEditEndHandler(
         [this](int row, const std::optional<std::string>& text) { OnRecordEditEnd(row, text); });
@@ -370,6 +375,11 @@ void CTarvelFormatDlg::OnGenerateReport() {
     // The report dialog's call site.
     m_reportedCheck = prepared.check;
     if (m_reportStep) m_reportStep(prepared.rows.grade, *lock);
+}
+
+void CTarvelFormatDlg::OnReportHistory() {
+    CReportHistoryDlg dialog(m_ui, m_archivedReportStep, this);
+    dialog.exec();
 }
 
 void CTarvelFormatDlg::ApplyGrade(LevellingGrade grade) {

@@ -16,6 +16,7 @@
 class QTimer;
 
 #include "base/grade.h"
+#include "levelling/report_command.h"
 #include "levelling/report_header.h"
 #include "session/levelling_session.h"
 #include "window/dialog_template.h"
@@ -86,6 +87,11 @@ class CTarvelFormatDlg final : public QDialog {
     using ReportStep = std::function<void(LevellingGrade grade, db::ReportLock& lock)>;
     void SetReportStep(ReportStep step) { m_reportStep = std::move(step); }
 
+    // Where a report chosen in the archive's list ("历史报表...", the line
+    // list's context menu) is shown: the report window over this one.
+    using ArchivedReportStep = std::function<void(const ReportRows& rows)>;
+    void SetArchivedReportStep(ArchivedReportStep step) { m_archivedReportStep = std::move(step); }
+
     // Pull (true: controls to members) or push (false: members to controls).
     bool UpdateData(bool saveAndValidate = true);
 
@@ -103,6 +109,7 @@ class CTarvelFormatDlg final : public QDialog {
     void OnRecordEditEnd(int row, const std::optional<std::string>& text);
     void OnDeleteRecords();
     void OnGenerateReport();
+    void OnReportHistory();
     void ApplyGrade(LevellingGrade grade);
     void CheckTimeField(TimeField field);
     void OnSysCommand(unsigned id);
@@ -166,6 +173,7 @@ class CTarvelFormatDlg final : public QDialog {
     // of flagged stations and says in the summary what was found. A line
     // that does not compute shows no marks.
     void ShowChecks();
+    ArchivedReportStep m_archivedReportStep;
 };
 
 }  // namespace lorvex

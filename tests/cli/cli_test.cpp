@@ -604,3 +604,99 @@ TEST_F(CliDatabaseTest, PdfWithoutATemplateStopsWithTheMessages) {
 
 }  // namespace
 #endif
+
+namespace archive {
+
+// The compute document without its messages: what reprint must give again.
+Json Rows(Json document) {
+    document.erase("messages");
+    return document;
+}
+
+// Every report written is kept: the list names each with the totals compute
+// printed, newest first, and reprint prints each as compute did, with the
+// record book it had, while the last report's tables stay as they are.
+TEST_F(CliDatabaseTest, HistoryAndReprintGiveBackWhatComputePrinted) {
+    ASSERT_EQ(RunCli({"install-data"}).code, 0);
+    const std::string header = Write("header.json", R"({"sWeather": "晴", "sRoad": "土路"})");
+    const int lines = static_cast<int>(RunCli({"lines", kSample}).json["lines"].size());
+    ASSERT_GE(lines, 2);
+    std::vector<Json> computed;
+    std::vector<std::string> names;
+    for (int line = 1; line <= lines; ++line) {
+        const std::string n = std::to_string(line);
+        const Outcome c = RunCli({"compute", kSample, "--line", n, "--header", header});
+        if (c.code != 0) continue;  // a line the checks stop is never written
+        const fs::path pdf = dir_ / ("written" + n + ".pdf");
+        const Outcome r =
+            RunCli({"report", kSample, "--line", n, "--header", header, "--pdf", pdf.string()});
+        ASSERT_EQ(r.code, 0) << r.err;
+        computed.push_back(Rows(c.json));
+        names.push_back(RunCli({"lines", kSample}).json["lines"][line - 1]["name"]);
+    }
+    ASSERT_GE(computed.size(), 2u);
+    const Outcome lastTables = RunCli({"dump"});
+
+    const Outcome history = RunCli({"history"});
+    ASSERT_EQ(history.code, 0) << history.err;
+    const Json& reports = history.json["reports"];
+    ASSERT_EQ(reports.size(), computed.size());
+    for (std::size_t i = 0; i < reports.size(); ++i) {
+        const std::size_t written = computed.size() - 1 - i;  // newest first
+        const Json& entry = reports[i];
+        const Json& want = computed[written];
+        SCOPED_TRACE(names[written]);
+        EXPECT_EQ(entry["line"], names[written]);
+        EXPECT_EQ(entry["file"], "sample.mdt");
+        EXPECT_EQ(entry["grade"], want["grade"]);
+        EXPECT_EQ(entry["stations"], want["observations"].size());
+        // The same doubles, so the same JSON text.
+        EXPECT_EQ(entry["length_km"].dump(), want["result"]["dDis_Go"].dump());
+        EXPECT_EQ(entry["height_m"].dump(), want["result"]["HeightAvg"].dump());
+        EXPECT_TRUE(entry["written"].get<std::string>().ends_with("Z"));
+
+        const std::string id = std::to_string(entry["id"].get<long long>());
+        const fs::path pdf = dir_ / ("again" + id + ".pdf");
+        const Outcome reprint = RunCli({"reprint", id, "--pdf", pdf.string()});
+        ASSERT_EQ(reprint.code, 0) << reprint.err;
+        EXPECT_EQ(Rows(reprint.json), want);
+        EXPECT_EQ(PdfText(pdf), PdfText(dir_ / ("written" + std::to_string(written + 1) + ".pdf")));
+    }
+    EXPECT_EQ(RunCli({"dump"}).json, lastTables.json);
+
+    const Outcome one = RunCli({"history", "--limit", "1", "--line", names[0]});
+    ASSERT_EQ(one.code, 0);
+    ASSERT_EQ(one.json["reports"].size(), 1u);
+    EXPECT_EQ(one.json["reports"][0]["line"], names[0]);
+}
+
+TEST_F(CliDatabaseTest, ArchiveCommandsCheckTheirArguments) {
+    ASSERT_EQ(RunCli({"install-data"}).code, 0);
+    const struct {
+        std::vector<std::string> args;
+        int code;
+    } cases[] = {
+        {{"history"}, 0},
+        {{"history", "--limit", "0"}, 0},
+        {{"history", "--limit", "-1"}, 2},
+        {{"history", "--limit", "x"}, 2},
+        {{"history", kSample}, 2},
+        {{"history", "--pdf", "out.pdf"}, 2},
+        {{"reprint"}, 2},
+        {{"reprint", "abc"}, 2},
+        {{"reprint", "0"}, 2},
+        {{"reprint", "1", "--limit", "2"}, 2},
+        {{"reprint", "1"}, 1},  // an empty archive
+        {{"compute", kSample, "--line", "1", "--limit", "2"}, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        const Outcome o = RunCli(c.args);
+        EXPECT_EQ(o.code, c.code) << o.err;
+        if (c.code == 0) {
+            EXPECT_EQ(o.json.value("reports", Json()), Json::array());
+        }
+    }
+}
+
+}  // namespace archive

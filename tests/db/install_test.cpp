@@ -16,6 +16,8 @@ class Install : public DbTest {
         fs::create_directories(resources_ / "templates");
         fs::copy_file(fs::path(LORVEX_SOURCE_DIR) / "resources" / "schema.sql",
                       resources_ / "schema.sql");
+        fs::copy_file(fs::path(LORVEX_SOURCE_DIR) / "resources" / "archive.sql",
+                      resources_ / "archive.sql");
         Write(resources_ / "templates" / "Second.rpt", "second v1");
         Write(resources_ / "limits.tsv", "version\t1\n");
         ASSERT_TRUE(RegisterDataSource());

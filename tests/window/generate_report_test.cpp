@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 
@@ -22,6 +23,7 @@
 #include "report/report_export_dlg.h"
 #include "report/report_page_view.h"
 #include "report/report_viewer.h"
+#include "window/report_history_dlg.h"
 #include "window_test_support.h"
 
 using namespace lorvex;
@@ -114,6 +116,38 @@ class GenerateReportTest : public QObject {
             }
         }
         QCOMPARE(db::ReadTable("Qel", "Result_tbl").rows.size(), std::size_t{1});
+    }
+
+    // The archive's list (the line list's context menu) names the reports
+    // written, newest first, filters by line name, and opens the chosen one
+    // with the rows it was written with.
+    void historyListsTheReportsAndOpensTheChosenOne() {
+        const auto before = db::ListArchivedReports(std::nullopt, std::nullopt).size();
+        std::vector<PreparedReport> written;
+        for (const int line : {0, 0, 1}) {
+            ShowLine(QStringLiteral(LORVEX_SOURCE_DIR "/samples/sample.mdt"), line);
+            w_->OnGenerateReport();
+            written.push_back(w_->Session().PrepareReport());
+        }
+        const std::string first = written[0].rows.lineName;
+        QVERIFY(first != written[2].rows.lineName);
+
+        std::vector<ReportRows> opened;
+        CReportHistoryDlg dialog(ui_, [&](const ReportRows& rows) { opened.push_back(rows); });
+        QCOMPARE(dialog.Reports().size(), before + 3);
+        QCOMPARE(dialog.Table()->rowCount(), int(before + 3));
+        QCOMPARE(dialog.Table()->item(0, 2)->text().toStdString(), written[2].rows.lineName);
+
+        dialog.Filter()->setText(QString::fromStdString(first));
+        QVERIFY(dialog.Reports().size() >= 2);
+        for (const auto& r : dialog.Reports()) QCOMPARE(r.line, first);
+        dialog.Table()->selectRow(0);
+        dialog.OnOpenReport();
+        QCOMPARE(opened.size(), std::size_t{1});
+        QCOMPARE(opened[0].observations, written[1].rows.observations);
+        QCOMPARE(opened[0].result, written[1].rows.result);
+        QCOMPARE(opened[0].grade, written[1].rows.grade);
+        QCOMPARE(ui_.Texts(), std::vector<std::string>{});
     }
 
     void editedRowsAreComputedAsEdited() {

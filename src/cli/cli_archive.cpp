@@ -1,0 +1,102 @@
+// The commands over the archive of reports: the list, and one report again.
+
+#include <charconv>
+#include <iostream>
+#include <string>
+
+#include "cli_session.h"
+#include "db/data_source.h"
+#include "db/odbc.h"
+#include "db/report_archive.h"
+
+namespace lorvex::cli {
+namespace {
+
+std::optional<std::int64_t> ReportId(const std::string& text) {
+    std::int64_t id = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), id);
+    if (text.empty() || ec != std::errc{} || end != text.data() + text.size() || id < 1) {
+        return std::nullopt;
+    }
+    return id;
+}
+
+// The archive is reached through "Qel" like the tables: registered first,
+// as start-up does.
+std::optional<int> RegisterDataSource(Session& s) {
+    if (std::string error; !db::RegisterDataSource(&error)) {
+        s.Show(MessageFromId(IDS_DSN_FAILED, MessageIcon::Error));
+        std::cerr << "lorvex-cli: " << error << '\n';
+        return s.Print(Json{{"error", error}, {"messages", s.MessagesJson()}}, kExitNoAccess);
+    }
+    return std::nullopt;
+}
+
+int DatabaseError(Session& s, const db::DbError& e) {
+    s.Show(UserMessage{e.what(), MessageIcon::Warning});
+    return s.Print(Json{{"error", e.what()}, {"messages", s.MessagesJson()}}, kExitNoAccess);
+}
+
+}  // namespace
+
+std::string CheckArchiveUsage(const CliOptions& o) {
+    if (o.line) return "--line takes a line's name with history";
+    if (o.headerFile) return "--header goes with compute or report";
+    if (o.force) return "--force goes with install-data";
+    if (o.command == "history") {
+        if (!o.file.empty()) return "history takes no file";
+        if (o.pdf) return "--pdf goes with report or reprint";
+        return {};
+    }
+    if (o.limit) return "--limit goes with history";
+    if (o.file.empty()) return "reprint needs a report id";
+    if (!ReportId(o.file)) return "reprint takes a report id (a whole number from 1)";
+    return {};
+}
+
+int RunHistory(Session& s) {
+    if (auto code = RegisterDataSource(s)) return *code;
+    std::vector<db::ArchivedReport> reports;
+    try {
+        reports = db::ListArchivedReports(s.Options().limit, s.Options().lineName);
+    } catch (const db::DbError& e) {
+        return DatabaseError(s, e);
+    }
+    Json list = Json::array();
+    for (const db::ArchivedReport& r : reports) {
+        list.push_back(Json{{"id", r.id},
+                            {"written", r.written},
+                            {"user", r.user},
+                            {"host", r.host},
+                            {"file", r.file},
+                            {"line", r.line},
+                            {"grade", r.grade},
+                            {"stations", r.stations},
+                            {"length_km", r.lengthKm},
+                            {"height_m", r.heightM}});
+    }
+    return s.Print(Json{{"reports", std::move(list)}, {"messages", s.MessagesJson()}}, kExitOk);
+}
+
+int RunReprint(Session& s) {
+    if (auto code = RegisterDataSource(s)) return *code;
+    const std::int64_t id = *ReportId(s.Options().file);
+    std::optional<ReportRows> rows;
+    try {
+        rows = db::ReadArchivedReport(id);
+    } catch (const db::DbError& e) {
+        return DatabaseError(s, e);
+    }
+    if (!rows) {
+        const std::string text = "no report " + std::to_string(id) + " in the archive";
+        std::cerr << "lorvex-cli: " << text << '\n';
+        return s.Print(Json{{"error", text}, {"messages", s.MessagesJson()}}, kExitStopped);
+    }
+    Json document = ComputeJson(*rows);
+    int code = kExitOk;
+    if (s.Options().pdf) code = WriteReportPdf(s, *rows, *s.Options().pdf);
+    document["messages"] = s.MessagesJson();
+    return s.Print(std::move(document), code);
+}
+
+}  // namespace lorvex::cli

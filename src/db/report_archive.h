@@ -1,0 +1,66 @@
+#pragma once
+
+// The archive of every report written: a row in Report_tbl saying when, by
+// whom and from what, and the report's rows in the three archive tables.
+// Reports are archived inside the transaction that writes the last-report
+// tables, so an archived report and the tables never disagree.
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "levelling/report_command.h"
+
+namespace lorvex::db {
+
+class CDatabase;
+
+// One line of the archive's list, newest first.
+struct ArchivedReport {
+    std::int64_t id = 0;
+    std::string written;  // UTC, "2026-12-08T09:30:00Z"
+    std::string user;
+    std::string host;
+    std::string file;  // the measurement file's name, without its folder
+    std::string line;
+    LevellingGrade grade = GradeNone;
+    std::int64_t stations = 0;
+    double lengthKm = 0.0;  // the report's dDis_Go
+    double heightM = 0.0;   // the report's HeightAvg
+
+    friend bool operator==(const ArchivedReport&, const ArchivedReport&) = default;
+};
+
+// Who is writing on this computer, for Report_tbl. Platform seam.
+std::string CurrentUserName();
+std::string CurrentHostName();
+
+// The time now in UTC as Report_tbl stores it.
+std::string UtcTimestampNow();
+
+// Creates whichever archive tables and indexes db lacks from
+// resourcesDir/archive.sql, keeping every table and row already there.
+// Inside a transaction when the caller opened one. Throws DbError, or
+// std::runtime_error when the file cannot be read.
+void EnsureArchiveTables(CDatabase& db, const std::filesystem::path& resourcesDir);
+
+// Writes rows as a new archived report on db, which must be inside the
+// transaction that writes the last-report tables; creates missing archive
+// tables first (a database from before the archive). Returns its id.
+// Throws DbError; the caller rolls the whole transaction back.
+std::int64_t ArchiveReport(CDatabase& db, const ReportRows& rows, const std::string& written);
+
+// The archived reports through the data source "Qel", newest first; at most
+// limit of them, only those of the line named lineName when it is given.
+// Throws DbError.
+std::vector<ArchivedReport> ListArchivedReports(std::optional<std::int64_t> limit,
+                                                const std::optional<std::string>& lineName);
+
+// The rows of archived report id, as ComputeReport gave them when it was
+// written (the file and line name from Report_tbl); nullopt when the archive
+// holds no such report. Throws DbError.
+std::optional<ReportRows> ReadArchivedReport(std::int64_t id);
+
+}  // namespace lorvex::db

@@ -1,0 +1,33 @@
+#include "report/archived_report.h"
+
+#include <string>
+
+#include "db/data_source.h"
+#include "report/report_entry.h"
+
+namespace lorvex::report {
+
+ReportRowsInMemory ReportRowsFrom(const ReportRows& rows) {
+    ReportRowsInMemory held;
+    held.header = rows.info;
+    held.totals = ReportTotals{rows.result.dDis_Go, rows.result.dDis_Back, rows.result.HeightAvg};
+    held.stations.columns.emplace_back("Record_ID");
+    for (const auto& field : kObservationRowFields) held.stations.columns.emplace_back(field.name);
+    held.stations.rows.reserve(rows.observations.size());
+    int number = 0;
+    for (const ObservationRow& row : rows.observations) {
+        auto& cells = held.stations.rows.emplace_back();
+        cells.reserve(held.stations.columns.size());
+        cells.emplace_back(std::to_string(++number));
+        for (const auto& field : kObservationRowFields) cells.emplace_back(row.*field.member);
+    }
+    return held;
+}
+
+bool WriteReportPdfFrom(const ReportRows& rows, const std::filesystem::path& out,
+                        MessageSink& sink) {
+    const auto source = MakeMemoryReportRows(ReportRowsFrom(rows));
+    return WriteReportPdf(rows.grade, db::GetDataFolder(), *source, out, sink);
+}
+
+}  // namespace lorvex::report
