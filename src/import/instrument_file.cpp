@@ -1,12 +1,13 @@
 #include "import/instrument_file.h"
-#include "import/record_format.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "import/fields.h"
 #include "import/gsi_reader.h"
 #include "import/instrument_lines.h"
 #include "import/m5_reader.h"
+#include "import/record_format.h"
 #include "levelling/number_text.h"
 
 namespace lorvex {
@@ -303,11 +304,47 @@ std::vector<std::string> InstrumentLineRecords(const InstrumentLine& line, Level
     const auto per = static_cast<std::size_t>(ReadingsPerStation(line.method));
     if (per == 0) return records;
     records.reserve(line.stations.size() * per);
-    std::vector<std::string> station;
-    for (const InstrumentStation& s : line.stations) {
-        WriteStationRecords(line, s, grade, records.size() + 1, station);
-        for (std::string& r : station) records.push_back(std::move(r));
+    const std::string_view code = MethodCodeForGrade(grade);
+
+    // Intermediate sights are listed where the instrument took them: before
+    // the first station reading that follows them in the file. Inside a
+    // station whose book order is not the observed order, that is after as
+    // many of its records as it has readings before them.
+    std::vector<const Observation*> intermediates;
+    for (const Observation& o : line.observations) {
+        if (o.kind == SightKind::Intermediate) intermediates.push_back(&o);
     }
+    std::size_t nextIntermediate = 0;
+    const auto listIntermediatesBefore = [&](std::size_t fileLine) {
+        for (; nextIntermediate < intermediates.size() &&
+               intermediates[nextIntermediate]->fileLine < fileLine;
+             ++nextIntermediate) {
+            const Observation& o = *intermediates[nextIntermediate];
+            // Numbered 0: the running numbers count the stations' records.
+            records.push_back(FormatMeasurementRecord(o.point, kIntermediateSightCode, o.reading,
+                                                      o.distance, o.Time(), 0, code));
+        }
+    };
+
+    std::vector<std::string> station;
+    std::size_t number = 1;
+    for (const InstrumentStation& s : line.stations) {
+        WriteStationRecords(line, s, grade, number, station);
+        number += station.size();
+        // A kept station has a reading in each of its method's places.
+        std::array<std::size_t, 4> fileLines{};
+        std::size_t readings = 0;
+        for (const std::int32_t index : s.sights) {
+            if (index >= 0 && readings < fileLines.size())
+                fileLines[readings++] = line.observations[static_cast<std::size_t>(index)].fileLine;
+        }
+        std::sort(fileLines.begin(), fileLines.begin() + static_cast<std::ptrdiff_t>(readings));
+        for (std::size_t k = 0; k < station.size(); ++k) {
+            if (k < readings) listIntermediatesBefore(fileLines[k]);
+            records.push_back(std::move(station[k]));
+        }
+    }
+    listIntermediatesBefore(std::numeric_limits<std::size_t>::max());
     return records;
 }
 

@@ -161,7 +161,9 @@ std::string_view MethodCodeForGrade(LevellingGrade grade);
 // fore-back-back-fore), third order back-fore-fore-back, fourth order
 // back-back-fore-fore. Readings in metres with 5 decimals, distances with 3,
 // the instrument's time or "--:--:--", a running number, the grade's code.
-// Intermediate sights and left-out stations give no records.
+// Intermediate sights are listed among them in file order, with the sight
+// code kIntermediateSightCode and number 0, so that the computation passes
+// over them; left-out stations give no records.
 std::vector<std::string> InstrumentLineRecords(const InstrumentLine& line, LevellingGrade grade);
 
 // Formats one seven-field measurement record from its parts. The one place

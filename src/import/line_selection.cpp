@@ -25,9 +25,8 @@ LineSelection ShowLine(std::span<const std::string_view> records, LevellingGrade
     for (const std::string_view record : records) {
         fields.clear();  // a blank record has no fields, not the last record's
         SplitFields(TrimBlanks(record), fields);
-        const std::string_view point = FieldOrEmpty(fields, kPointIdField);
-        if (!HasColumnHeaderMark(point)) {
-            s.points.emplace_back(point);
+        if (!IsNonStationRow(fields)) {
+            s.points.emplace_back(FieldOrEmpty(fields, kPointIdField));
             s.codes.emplace_back(FieldOrEmpty(fields, kMethodCodeField));
         }
         s.rows.push_back(CutAtLastSpace(record));

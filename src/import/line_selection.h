@@ -19,9 +19,11 @@ struct LineSelection {
         Detected,     // grade and end points as below; apply the grade if it is 0-2
     };
     Outcome outcome = Outcome::Empty;
-    std::vector<std::string> rows;    // data-list rows, cut at their last space
-    std::vector<std::string> points;  // field 1 of each record (PtID rows skipped)
-    std::vector<std::string> codes;   // field 7 of each record
+    std::vector<std::string> rows;  // data-list rows, cut at their last space
+    // Field 1 and field 7 of each record; non-station rows (column headers,
+    // intermediate sights) are skipped.
+    std::vector<std::string> points;
+    std::vector<std::string> codes;
     LevellingGrade grade = GradeNone;
     std::string stationStGo;
     std::string stationEnGo;

@@ -60,6 +60,12 @@ std::string LineStartName(std::string_view trimmed) {
     return std::string(trimmed.substr(at + 1, space - at - 1));
 }
 
+bool IsNonStationRow(std::span<const std::string_view> fields) {
+    if (fields.empty()) return false;
+    if (HasColumnHeaderMark(fields[kPointIdField])) return true;
+    return fields.size() > kSightCodeField && fields[kSightCodeField] == kIntermediateSightCode;
+}
+
 std::string_view RecordPointId(std::string_view record) {
     return record.substr(0, record.find(' '));
 }
@@ -112,7 +118,7 @@ std::optional<std::vector<SightRecord>> CollectSightRecords(std::span<const std:
         if (fields.empty()) return std::nullopt;
         // The test comes after the split, so a lone "PtID" with no space in
         // it is a malformed row, not a column header.
-        if (HasColumnHeaderMark(fields[kPointIdField])) continue;
+        if (IsNonStationRow(fields)) continue;
         if (fields.size() <= kDistanceField) return std::nullopt;
 
         rowOfRecord.push_back(r);

@@ -84,9 +84,22 @@ std::string_view MethodCodeOfGrade(LevellingGrade grade);
 // text without a space is kept whole.
 std::string CutAtLastSpace(std::string_view record);
 
+// The sight code of an intermediate sight (a staff reading on a point off the
+// line, written by other levels between and inside stations). Its record is
+// listed with the line but is no sight of any station. The code holds "@",
+// which no record of a measurement file can hold (a seven-field line with
+// "@" opens a line), so no record read from a file is ever taken for one.
+inline constexpr std::string_view kIntermediateSightCode = "中视@";
+
+// Whether a row or record, split into fields, is one the station computation
+// passes over: a column header (its first field holds "PtID") or an
+// intermediate sight (its second field is kIntermediateSightCode). A row
+// without fields is not.
+bool IsNonStationRow(std::span<const std::string_view> fields);
+
 // Turns data-list rows (records cut at their last space, maybe edited by the
-// user) into sight records: blank rows and rows whose first field holds
-// "PtID" are skipped. A non-blank row that splits into no fields, or into
+// user) into sight records: blank rows and non-station rows (column headers,
+// intermediate sights) are skipped. A non-blank row that splits into no fields, or into
 // fewer than four, is an invalid argument: nullopt.
 std::optional<std::vector<SightRecord>> CollectSightRecords(std::span<const std::string> rows);
 // The same, also giving the index in rows of each record made.

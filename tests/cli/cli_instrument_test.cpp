@@ -74,6 +74,26 @@ TEST(CliInstrumentFiles, SameObservationsComputeAlikeInEveryFormat) {
     }
 }
 
+// The intermediate sight on M1 (after station 2 of line 2) is a row of
+// `show` in every format that has it, and the stations are the .mdt's.
+TEST(CliInstrumentFiles, IntermediateSightIsARowButNoStation) {
+    const Outcome mdt = RunCli({"show", kData + "levelling.mdt", "--line", "2"});
+    ASSERT_EQ(mdt.code, 0) << mdt.err;
+    for (const char* file : {"levelling.gsi", "levelling_gsi8.gsi", "levelling.dat"}) {
+        SCOPED_TRACE(file);
+        const Outcome shown = RunCli({"show", kData + file, "--line", "2", "--grade", "second"});
+        ASSERT_EQ(shown.code, 0) << shown.err;
+        const Json& rows = shown.json["rows"];
+        ASSERT_EQ(rows.size(), mdt.json["rows"].size() + 1);
+        EXPECT_EQ(rows[8].get<std::string>().rfind("M1 中视@ 1.23456 15.000 ", 0), 0u) << rows[8];
+        EXPECT_EQ(shown.json["sStationStGo"], mdt.json["sStationStGo"]);
+        EXPECT_EQ(shown.json["sStationEnGo"], mdt.json["sStationEnGo"]);
+        const Outcome checked = RunCli({"check", kData + file, "--line", "2", "--grade", "second"});
+        ASSERT_EQ(checked.code, 0) << checked.err;
+        EXPECT_EQ(checked.json["stations"].size(), 3u);
+    }
+}
+
 TEST(CliInstrumentFiles, GradeOptionIsAUsageErrorWhereItDoesNotAnswer) {
     const std::string gsi = kData + "levelling.gsi";
     const std::string mdt = kData + "levelling.mdt";

@@ -3,8 +3,9 @@
 // under every grade its pattern allows, and the session's import, click and
 // report preparation of every line. Besides "no crash" (run it with ASan and
 // UBSan) it checks that every record written is a well-formed seven-field
-// measurement record that reads back as the reading it came from, and that
-// the session's lines are the reader's lines.
+// measurement record that reads back as the reading it came from (an
+// intermediate sight's as no sight at all), and that the session's lines are
+// the reader's lines.
 //
 // The first byte picks a line start to put ahead of the rest (none, GSI-16,
 // GSI-8, M5), so that mutations reach deep into each reader instead of
@@ -23,6 +24,7 @@
 
 #include "base/byte_source.h"
 #include "base/grade.h"
+#include "import/fields.h"
 #include "import/instrument_file.h"
 #include "import/record_format.h"
 #include "session/levelling_session.h"
@@ -61,11 +63,21 @@ constexpr std::string_view kPrefixes[] = {
 void CheckRecords(const lorvex::InstrumentLine& line, lorvex::LevellingGrade grade,
                   const std::vector<std::string>& records) {
     const int per = lorvex::ReadingsPerStation(line.method);
-    Expect(records.size() == line.stations.size() * static_cast<std::size_t>(per),
-           "records other than the kept stations' readings");
+    std::size_t intermediates = 0;
+    for (const lorvex::Observation& o : line.observations)
+        intermediates += o.kind == lorvex::SightKind::Intermediate ? 1 : 0;
+    const std::size_t sightCount = line.stations.size() * static_cast<std::size_t>(per);
+    Expect(records.size() == (per == 0 ? 0 : sightCount + intermediates),
+           "records other than the kept stations' readings and the intermediate sights");
+    std::vector<std::string_view> fields;
     for (const std::string& record : records) {
+        fields.clear();
+        lorvex::SplitFields(record, fields);
+        Expect(fields.size() == lorvex::kRecordFieldCount, "a record without seven fields");
+        const bool intermediate = fields[lorvex::kSightCodeField] == lorvex::kIntermediateSightCode;
         const lorvex::ClassifiedLine classified = lorvex::ClassifyLine(record);
-        Expect(classified.kind == lorvex::TextLineKind::Record, "a record that is not a record");
+        Expect(intermediate || classified.kind == lorvex::TextLineKind::Record,
+               "a record that is not a record");
         Expect(lorvex::RecordMethodCode(record) == lorvex::MethodCodeForGrade(grade),
                "a record without its grade's method code");
     }
@@ -74,9 +86,10 @@ void CheckRecords(const lorvex::InstrumentLine& line, lorvex::LevellingGrade gra
         for (const std::string& r : records) cut.push_back(lorvex::CutAtLastSpace(r));
         return cut;
     }();
+    // The computation reads the stations' readings and nothing else.
     const auto sights = lorvex::CollectSightRecords(rows);
-    Expect(sights.has_value() && sights->size() == records.size(),
-           "records that do not read back as sights");
+    Expect(sights.has_value() && sights->size() == (per == 0 ? 0 : sightCount),
+           "records that do not read back as the stations' sights");
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -59,6 +60,15 @@ std::string AllText(const std::vector<UserMessage>& messages) {
     std::string text;
     for (const UserMessage& m : messages) text += m.text + "\n";
     return text;
+}
+
+bool IsIntermediate(const std::string& record) {
+    return record.find(" 中视@ ") != std::string::npos;
+}
+
+std::vector<std::string> WithoutIntermediates(std::vector<std::string> records) {
+    std::erase_if(records, IsIntermediate);
+    return records;
 }
 
 std::vector<ObservationRow> Computed(const std::vector<std::string>& records,
@@ -131,7 +141,17 @@ TEST(InstrumentFile, FourFormatsGiveTheSameRecordsAndStations) {
             const InstrumentLine& line = file.lines[i];
             EXPECT_EQ(line.name, store.Name(i));
             const std::vector<std::string> mdt = store.Records(i);
-            const std::vector<std::string> ours = InstrumentLineRecords(line, GradeSecond);
+            const std::vector<std::string> listed = InstrumentLineRecords(line, GradeSecond);
+            // The intermediate sight on M1 is listed after station 2, as
+            // taken; an .mdt cannot hold one. The rest is the .mdt's.
+            const std::vector<std::string> ours = WithoutIntermediates(listed);
+            EXPECT_EQ(listed.size() - ours.size(), i == 1 ? 1u : 0u);
+            if (i == 1) {
+                ASSERT_EQ(listed.size(), 13u);
+                EXPECT_EQ(Fields(listed[8])[0] + " " + Fields(listed[8])[1], "M1 中视@");
+                EXPECT_EQ(Fields(listed[8])[2], "1.23456");
+                EXPECT_EQ(Computed(listed, GradeSecond), Computed(mdt, GradeSecond));
+            }
             ASSERT_EQ(ours.size(), mdt.size());
             for (std::size_t r = 0; r < ours.size(); ++r) {
                 std::vector<std::string> a = Fields(ours[r]);
@@ -209,7 +229,8 @@ TEST(InstrumentFile, EachGradeGetsItsRecordBookOrder) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.grade);
         const std::vector<std::string> records = InstrumentLineRecords(line, c.grade);
-        ASSERT_EQ(records.size(), 12u);
+        ASSERT_EQ(records.size(), 13u);
+        EXPECT_TRUE(IsIntermediate(records[8]));  // after station 2 in every book order
         for (std::size_t k = 0; k < 4; ++k) {
             const std::vector<std::string> f = Fields(records[4 + k]);
             EXPECT_EQ(f[0] + " " + f[1], c.station2[k]);
@@ -400,6 +421,139 @@ TEST(InstrumentFile, DamagedIntermediateSightCostsNoStation) {
     EXPECT_FALSE(AnyMessageHas(file.messages, "中间视"));
 }
 
+class MemorySource final : public ByteSource {
+  public:
+    explicit MemorySource(std::string text) : m_text(std::move(text)) {}
+    std::optional<std::size_t> Read(char* buffer, std::size_t size) override {
+        const std::size_t n = std::min(size, m_text.size() - m_pos);
+        std::copy_n(m_text.data() + m_pos, n, buffer);
+        m_pos += n;
+        return n;
+    }
+
+  private:
+    std::string m_text;
+    std::size_t m_pos = 0;
+};
+
+// Renumbers the records' addresses (characters 4-7 of each GSI-16 line) one
+// up from 1, as the instrument numbers what it writes.
+std::string Renumbered(std::vector<std::string> lines) {
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        char address[16];
+        std::snprintf(address, sizeof address, "%04d", static_cast<int>(i + 1));
+        lines[i].replace(3, 4, address);
+    }
+    return Join(lines);
+}
+
+std::string IntermediateWord(const std::string& point) {
+    return "*" + PointWord(0, point) + " " + Word("32...8", 1500000) + " " + Word("333..8", 98765);
+}
+
+// Point and sight code of each record.
+std::vector<std::string> PointsAndCodes(const std::vector<std::string>& records) {
+    std::vector<std::string> out;
+    for (const std::string& r : records) {
+        const std::vector<std::string> f = Fields(r);
+        out.push_back(f[0] + " " + f[1]);
+    }
+    return out;
+}
+
+TEST(InstrumentFile, IntermediateSightsAreListedInFileOrderAndComputeNothing) {
+    const std::vector<std::string> plain = FileLines(Data("levelling.gsi"));
+    std::vector<std::string> lines = plain;
+    // Into line A01-B02 (file lines 1-17): after the line's last station,
+    // between stations 1 and 2, inside station 1 between its fore sights,
+    // and before its first reading.
+    lines.insert(lines.begin() + 17, IntermediateWord("X4"));
+    lines.insert(lines.begin() + 7, IntermediateWord("X3"));
+    lines.insert(lines.begin() + 4, IntermediateWord("X2"));
+    lines.insert(lines.begin() + 2, IntermediateWord("X1"));
+    const std::string withText = Renumbered(lines);
+    const InstrumentFile with = ReadInstrumentFile(withText);
+    const InstrumentFile without = ReadInstrumentFile(Join(plain));
+    ASSERT_EQ(with.lines.size(), 2u);
+    EXPECT_EQ(with.lines[0].name, "A01-B02");
+    // No gap, no disagreement with the instrument: only the one message.
+    ASSERT_EQ(with.lines[0].messages.size(), 1u) << AllText(with.lines[0].messages);
+    EXPECT_EQ(with.lines[0].messages[0].text,
+              "线路 A01-B02：有 4 个中间视读数，已列出，但不参与测站计算。");
+
+    const std::string i = " 中视@";
+    const std::vector<std::string> station2 = {"P1 B", "P2 F", "P2 F", "P1 B"};
+    const std::vector<std::string> station3 = {"P2 B", "B02 F", "B02 F", "P2 B"};
+    const auto join = [](std::vector<std::vector<std::string>> parts) {
+        std::vector<std::string> all;
+        for (auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+        return all;
+    };
+    const struct {
+        LevellingGrade grade;
+        std::vector<std::string> listed;
+    } cases[] = {
+        {GradeSecond, join({{"X1" + i, "A01 B", "P1 F", "X2" + i, "P1 F", "A01 B", "X3" + i},
+                            station2,
+                            station3,
+                            {"X4" + i}})},
+        {GradeThird, join({{"X1" + i, "A01 B", "P1 F", "X2" + i, "P1 F", "A01 B", "X3" + i},
+                           station2,
+                           station3,
+                           {"X4" + i}})},
+        // The fourth-order book reads back, back, fore, fore: X2 follows
+        // the two readings taken before it.
+        {GradeFourth, join({{"X1" + i, "A01 B", "A01 B", "X2" + i, "P1 F", "P1 F", "X3" + i},
+                            {"P1 B", "P1 B", "P2 F", "P2 F"},
+                            {"P2 B", "P2 B", "B02 F", "B02 F"},
+                            {"X4" + i}})},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.grade);
+        const std::vector<std::string> listed = InstrumentLineRecords(with.lines[0], c.grade);
+        EXPECT_EQ(PointsAndCodes(listed), c.listed);
+        EXPECT_EQ(WithoutIntermediates(listed), InstrumentLineRecords(without.lines[0], c.grade));
+        EXPECT_EQ(InstrumentLineRecords(with.lines[1], c.grade),
+                  InstrumentLineRecords(without.lines[1], c.grade));
+        EXPECT_EQ(Computed(listed, c.grade),
+                  Computed(InstrumentLineRecords(without.lines[0], c.grade), c.grade));
+        // A back-fore-fore-back file offers second and third order only.
+        if (c.grade == GradeFourth) continue;
+
+        // Through the session, as the window and lorvex-cli show and compute
+        // the line: the rows are listed, and grade, end points, computed
+        // rows and checks are those of the line without them.
+        LevellingSession a, b;
+        MemorySource sa(withText), sb(Join(plain));
+        a.ImportBytes(sa, "with.gsi");
+        b.ImportBytes(sb, "without.gsi");
+        ASSERT_TRUE(a.SetFileGrade(c.grade));
+        ASSERT_TRUE(b.SetFileGrade(c.grade));
+        EXPECT_TRUE(a.ClickLine(0).empty());
+        EXPECT_TRUE(b.ClickLine(0).empty());
+        ASSERT_EQ(a.DataRows().size(), c.listed.size());
+        EXPECT_EQ(a.Grade(), b.Grade());
+        EXPECT_EQ(a.Header().sStationStGo, "A01");
+        EXPECT_EQ(a.Header().sStationEnGo, b.Header().sStationEnGo);
+        const PreparedReport pa = a.PrepareReport();
+        const PreparedReport pb = b.PrepareReport();
+        ASSERT_FALSE(pa.stop) << pa.stop->text;
+        ASSERT_FALSE(pb.stop) << pb.stop->text;
+        EXPECT_EQ(pa.rows.observations, pb.rows.observations);
+        EXPECT_EQ(pa.rows.result, pb.rows.result);
+        ASSERT_TRUE(pa.check && pb.check);
+        EXPECT_EQ(pa.check->stations.size(), pb.check->stations.size());
+        EXPECT_EQ(pa.check->FlaggedStations(), pb.check->FlaggedStations());
+
+        // A mark lands on a station's rows, never on an intermediate row.
+        LineCheck flagged = *pa.check;
+        flagged.stations[0].flags.push_back(Flag{Rule::DistanceDiff, 1800000, 1500000});
+        std::vector<std::size_t> marked;
+        for (const auto& m : a.FlaggedRows(flagged)) marked.push_back(m.row);
+        EXPECT_EQ(marked, (std::vector<std::size_t>{1, 2, 4, 5}));
+    }
+}
+
 // --- Deleted and edited records -------------------------------------------
 
 TEST(InstrumentFile, DeletedStationIsAGapAndACrossCheckMessageOnItsLineOnly) {
@@ -462,6 +616,145 @@ TEST(InstrumentFile, EditedReadingIsReportedBeyondTwoUnitsOfTheLastDigit) {
                               "线路 A01-B02 第 2 站（P1–P2）：两次高差之差与仪器不符，"
                               "仪器记录 -0.11 mm，按读数计算 -0.61 mm。"))
         << AllText(file.messages);
+}
+
+// --- A day's file: many lines, a few of them edited ------------------------
+
+// Readings and heights in 10^-5 m, distances in mm, as written as .mdt.
+std::string Metres5Text(long long units) {
+    char text[32];
+    const long long a = units < 0 ? -units : units;
+    std::snprintf(text, sizeof text, "%s%lld.%05lld", units < 0 ? "-" : "", a / 100000, a % 100000);
+    return text;
+}
+
+std::string MillimetresText(long long mm) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%lld.%03lld", mm / 1000, mm % 1000);
+    return text;
+}
+
+long long HalfAwayFromZero(long long twice) {
+    return twice >= 0 ? (twice + 1) / 2 : -((-twice + 1) / 2);
+}
+
+// A GSI-16 file of a second-order day (BFFB, 0.01 mm readings) and the same
+// observations as an .mdt, with the instrument's results worked out as the
+// level writes them. Three lines are damaged the ways real files are: an
+// edited reading (line 5), a deleted station (line 12, its records and
+// results gone from both files) and an edited line length (line 28).
+struct DayFiles {
+    std::string gsi;
+    std::string mdt;
+    std::vector<std::size_t> stations;  // per line, as kept
+};
+
+DayFiles MakeDay(std::size_t lineCount) {
+    DayFiles day;
+    std::mt19937 random(20260307);
+    const auto uniform = [&](int low, int high) {
+        return std::uniform_int_distribution<int>(low, high)(random);
+    };
+    int address = 0;
+    const auto gsiLine = [&](const std::string& words, bool kept = true) {
+        ++address;  // a deleted record keeps its address
+        if (kept) day.gsi += "*" + words + " \n";
+    };
+    const auto head = [&](const std::string& word) {
+        char info[8];
+        std::snprintf(info, sizeof info, "%04d", (address + 1) % 10000);
+        return word.substr(0, 2) + info;
+    };
+    long long height = 5000000;  // 50 m at BM0
+    for (std::size_t l = 0; l < lineCount; ++l) {
+        const std::size_t stations = l % 28 + 1;
+        const std::string start = "BM" + std::to_string(l);
+        const std::string end = "BM" + std::to_string(l + 1);
+        day.mdt += "@" + start + "-" + end + " Line 2026-03-07 08:00:00 0 0 107\n";
+        gsiLine(Word(head("41"), 2));
+        gsiLine(PointWord((address + 1) % 10000, start) + " " + Word("83...8", height));
+        long long twiceHeight = 2 * height, differenceSum = 0, distanceSum = 0, length = 0;
+        std::size_t number = 0, kept = 0;
+        for (std::size_t s = 0; s < stations; ++s) {
+            const std::string back = s == 0 ? start : start + "_" + std::to_string(s);
+            const std::string fore = s + 1 == stations ? end : start + "_" + std::to_string(s + 1);
+            const long long b1 = uniform(60000, 250000), f1 = uniform(60000, 250000);
+            const long long b2 = b1 + uniform(-6, 6), f2 = f1 + uniform(-6, 6);
+            const long long db1 = uniform(2000, 4500) * 10, df1 = db1 + uniform(-120, 120) * 10;
+            const long long db2 = db1 + uniform(-2, 2) * 10, df2 = df1 + uniform(-2, 2) * 10;
+            // What the instrument computed from the readings it took.
+            differenceSum += (b1 - f1) - (b2 - f2);
+            distanceSum += (db1 + db2 - df1 - df2) * 50;
+            length += (db1 + db2 + df1 + df2) * 50;
+            twiceHeight += (b1 - f1) + (b2 - f2);
+            height = HalfAwayFromZero(twiceHeight);
+            long long writtenLength = length;
+            // What the file says now.
+            long long b2Written = b2;
+            if (l == 4 && s == 2) b2Written += 40;         // reading edited by 0.4 mm
+            if (l == 27 && s == 9) writtenLength += 5000;  // length edited by 5 cm
+            const bool deleted = l == 11 && s == 4;
+            const std::pair<std::string, std::string> sights[] = {
+                {back, "B"}, {fore, "F"}, {fore, "F"}, {back, "B"}};
+            const long long readings[] = {b1, f1, f2, b2Written};
+            const long long distances[] = {db1, df1, df2, db2};
+            const char* words[] = {"331..8", "332..8", "336..8", "335..8"};
+            for (std::size_t k = 0; k < 4; ++k) {
+                gsiLine(PointWord((address + 1) % 10000, sights[k].first) + " " +
+                            Word("32...8", distances[k] * 100) + " " + Word(words[k], readings[k]),
+                        !deleted);
+                if (!deleted) {
+                    day.mdt += sights[k].first + " " + sights[k].second + " " +
+                               Metres5Text(readings[k]) + " " + MillimetresText(distances[k]) +
+                               " --:--:-- " + std::to_string(++number) + " 107\n";
+                }
+            }
+            gsiLine(PointWord((address + 1) % 10000, fore) + " " +
+                        Word("571..8", (b1 - f1) - (b2 - f2)) + " " +
+                        Word("572..8", differenceSum) + " " + Word("573..8", distanceSum) + " " +
+                        Word("574..8", writtenLength) + " " + Word("83...8", height),
+                    !deleted);
+            kept += deleted ? 0 : 1;
+        }
+        day.stations.push_back(kept);
+    }
+    return day;
+}
+
+TEST(InstrumentFile, ManyLinesOfADayReadAsTheMdtAndOnlyDamagedLinesAreReported) {
+    const DayFiles day = MakeDay(32);
+    ASSERT_EQ(DetectInstrumentFormat(day.gsi), InstrumentFormat::Gsi16);
+    LineStore store;
+    ReadMeasurementBytes(day.mdt, store);
+    const InstrumentFile file = ReadInstrumentFile(day.gsi);
+    ASSERT_EQ(store.LineCount(), 32u);
+    ASSERT_EQ(file.lines.size(), 32u);
+    for (std::size_t l = 0; l < file.lines.size(); ++l) {
+        SCOPED_TRACE("line " + std::to_string(l + 1));
+        const InstrumentLine& line = file.lines[l];
+        EXPECT_EQ(line.name, store.Name(l));
+        EXPECT_EQ(line.method, LevellingMethod::BFFB);
+        ASSERT_EQ(line.stations.size(), day.stations[l]);
+        // Every station's values are the .mdt's.
+        EXPECT_EQ(Computed(InstrumentLineRecords(line, GradeSecond), GradeSecond),
+                  Computed(store.Records(l), GradeSecond));
+
+        const bool edited = l == 4 || l == 11 || l == 27;
+        EXPECT_EQ(AnyMessageHas(line.messages, "与仪器不符"), edited) << AllText(line.messages);
+        EXPECT_EQ(AnyMessageHas(line.messages, "缺少地址"), l == 11) << AllText(line.messages);
+    }
+    // Each damage where it is: the station and the quantity.
+    EXPECT_TRUE(
+        AnyMessageHas(file.lines[4].messages, "第 3 站（BM4_2–BM4_3）：两次高差之差与仪器不符"))
+        << AllText(file.lines[4].messages);
+    EXPECT_TRUE(AnyMessageHas(file.lines[4].messages, "第 3 站（BM4_2–BM4_3）：高程与仪器不符"));
+    // After the deleted station 5, station 5 of what is left starts from a
+    // height the instrument had reached one station further on.
+    EXPECT_TRUE(AnyMessageHas(file.lines[11].messages, "第 5 站（BM11_5–BM11_6）：高程与仪器不符"))
+        << AllText(file.lines[11].messages);
+    EXPECT_TRUE(AnyMessageHas(file.lines[27].messages, "第 10 站（BM27_9–BM27_10）："))
+        << AllText(file.lines[27].messages);
+    EXPECT_FALSE(AnyMessageHas(file.lines[27].messages, "高程与仪器不符"));
 }
 
 // --- M5 ---------------------------------------------------------------------

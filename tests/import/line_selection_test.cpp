@@ -111,6 +111,17 @@ INSTANTIATE_TEST_SUITE_P(
                  GradeFourth,
                  "",
                  ""},
+        // Another level's intermediate sights are listed among the records
+        // but are no points of the pattern, nor end points.
+        ShowCase{"IntermediateSightsAreNoPoints",
+                 {"M1 中视@ 1.0 15.000 0 0 107", Rec("A", "107"), Rec("B", "107"),
+                  "M2 中视@ 1.0 15.000 0 0 107", Rec("B", "107"), Rec("A", "107"), Rec("C", "107"),
+                  Rec("B", "107"), Rec("B", "107"), Rec("C", "107"), "M3 中视@ 1.0 15.000 0 0 107"},
+                 GradeNone,
+                 Outcome::Detected,
+                 GradeSecond,
+                 "A",
+                 "C"},
         ShowCase{"ShortRecordsFewPoints",
                  {"A 1 2", "A"},
                  GradeThird,

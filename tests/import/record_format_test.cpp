@@ -109,6 +109,15 @@ TEST(CollectSightRecords, MakesRecordsAndSkipsBlankAndHeaderRows) {
         {"column-header rows", {"PtID Code Reading Dist", "XPtIDY a b c", "PtID x"}, {}},
         {"PtID only in a later field is a record", {"A PtID 1 2"}, {{"A", "PtID", 100000, 2000}}},
         {"case matters for the header test", {"ptid B 1 2"}, {{"ptid", "B", 100000, 2000}}},
+        // Another level's intermediate sights are listed but are no sight;
+        // like a header row they are passed over whatever follows.
+        {"intermediate sights between sights",
+         {"M1 中视@ 1.23456 15.000 0", "A B 1 2", "M2 中视@", "C F 3 4"},
+         {{"A", "B", 100000, 2000}, {"C", "F", 300000, 4000}}},
+        {"only the exact intermediate code",
+         {"M1 中视 1 2", "M2 中视@x 1 2", "M3 @ 1 2"},
+         {{"M1", "中视", 100000, 2000}, {"M2", "中视@x", 100000, 2000}, {"M3", "@", 100000, 2000}}},
+        {"the code in another field is a sight", {"中视@ B 1 2"}, {{"中视@", "B", 100000, 2000}}},
     };
     for (const auto& c : cases) {
         const auto records = CollectSightRecords(c.rows);
