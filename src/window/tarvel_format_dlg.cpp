@@ -29,8 +29,8 @@
 #include "window/data_exchange.h"
 #include "window/list_view.h"
 #include "window/program_icon.h"
-#include "window/run_comparison_dlg.h"
 #include "window/report_history_dlg.h"
+#include "window/run_comparison_dlg.h"
 #include "window/system_menu.h"
 
 namespace lorvex {
@@ -142,6 +142,13 @@ CTarvelFormatDlg::CTarvelFormatDlg(UiServices& ui, QWidget* parent)
     m_checkSummary->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_checkSummary->setGeometry(DialogBaseUnits::ForFont(font()).ToPixels(QRect(80, 223, 344, 10)));
     m_checkSummary->hide();
+    // The checks compute the whole line: they run once the rows are on the
+    // screen, so that a click shows a long line as fast as without them, and
+    // a burst of clicks or edits costs one run.
+    m_checkTimer = new QTimer(this);
+    m_checkTimer->setSingleShot(true);
+    m_checkTimer->setInterval(0);
+    connect(m_checkTimer, &QTimer::timeout, this, &CTarvelFormatDlg::ShowChecks);
 
     OnInitDialog();
 }
@@ -257,9 +264,7 @@ void CTarvelFormatDlg::ImportMeasurementFile(const QString& path) {
     }
     ProgramSettings().setValue(QLatin1String(kLastFolderKey), QFileInfo(path).absolutePath());
     m_dataList->TextRows()->RowsReset();
-    m_dataList->TextRows()->SetRowMarks({});
-    m_checkSummary->clear();
-    m_checkSummary->hide();
+    ClearChecks();
     m_lineList->TextRows()->ReplaceRows(m_session.LineNames());
     Show(outcome.messages);
     if (const auto& question = outcome.gradeQuestion) {
@@ -290,7 +295,22 @@ void CTarvelFormatDlg::OnLineListClick() {
     ShowGradeControls();
     Show(messages);
     UpdateData(false);
-    ShowChecks();
+    ScheduleChecks();
+}
+
+bool CTarvelFormatDlg::ChecksPending() const { return m_checkTimer->isActive(); }
+
+void CTarvelFormatDlg::ClearChecks() {
+    m_checkTimer->stop();
+    m_dataList->TextRows()->SetRowMarks({});
+    m_checkSummary->clear();
+    m_checkSummary->hide();
+}
+
+void CTarvelFormatDlg::ScheduleChecks() {
+    // The marks and summary shown belong to rows that are gone or changed.
+    ClearChecks();
+    m_checkTimer->start();
 }
 
 void CTarvelFormatDlg::SetLimitFile(const std::filesystem::path& file) {
@@ -301,9 +321,7 @@ void CTarvelFormatDlg::ShowChecks() {
     TextRowsModel* rows = m_dataList->TextRows();
     const PreparedReport prepared = m_session.PrepareReport();
     if (prepared.stop || !prepared.check) {
-        rows->SetRowMarks({});
-        m_checkSummary->clear();
-        m_checkSummary->hide();
+        ClearChecks();
         return;
     }
     std::unordered_map<int, QString> marks;
@@ -341,7 +359,8 @@ void CTarvelFormatDlg::OnCompareLines(int row) {
 void CTarvelFormatDlg::OnRecordEditEnd(int row, const std::optional<std::string>& text) {
     if (!m_session.EditRow(row, text)) return;
     m_dataList->TextRows()->RowChanged(row);
-    ShowChecks();
+    // The rows keep their places: the marks stay until the checks have run.
+    m_checkTimer->start();
 }
 
 void CTarvelFormatDlg::OnDeleteRecords() {
@@ -350,7 +369,7 @@ void CTarvelFormatDlg::OnDeleteRecords() {
     if (!question || Show(*question, MessageButtons::YesNo) != MessageAnswer::Yes) return;
     m_session.DeleteRows(selected);
     m_dataList->TextRows()->RowsReset();
-    ShowChecks();
+    ScheduleChecks();
 }
 
 void CTarvelFormatDlg::OnGenerateReport() {

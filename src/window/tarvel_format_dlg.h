@@ -123,6 +123,9 @@ class CTarvelFormatDlg final : public QDialog {
 
     // State, for tests and tools.
     QLabel* CheckSummary() const { return m_checkSummary; }
+    // Whether the checks of the rows shown are still to run (they follow a
+    // click, an edit or a deletion once the rows are on the screen).
+    bool ChecksPending() const;
     // The limit checks of the report last written, for its record book.
     const std::optional<LineCheck>& ReportedCheck() const { return m_reportedCheck; }
     QWidget* GetDlgItem(int id) const { return m_controls.Item(id); }
@@ -173,6 +176,11 @@ class CTarvelFormatDlg final : public QDialog {
     // of flagged stations and says in the summary what was found. A line
     // that does not compute shows no marks.
     void ShowChecks();
+    // Takes the marks and summary away at once and runs ShowChecks when
+    // the event loop is next idle; ClearChecks only takes them away.
+    void ScheduleChecks();
+    void ClearChecks();
+    QTimer* m_checkTimer = nullptr;
     ArchivedReportStep m_archivedReportStep;
 };
 

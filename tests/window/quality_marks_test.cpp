@@ -89,6 +89,9 @@ class QualityMarksTest final : public QObject {
         ClickRow(dlg.LineList(), 0);
         ListViewControl* data = dlg.DataList();
         QCOMPARE(data->TextRows()->RowCount(), 8);
+        // The rows are shown first; the checks follow.
+        QVERIFY(dlg.ChecksPending());
+        QTRY_VERIFY(!dlg.ChecksPending());
         for (int row = 0; row < 8; ++row) QCOMPARE(Marked(data, row), row < 4);
         const QString tip = Tooltip(data, 0);
         QVERIFY2(tip.contains(QStringLiteral("视距差 2.0 m 超限（限差 1.5 m）")), qPrintable(tip));
@@ -99,8 +102,13 @@ class QualityMarksTest final : public QObject {
         QVERIFY(summary.contains(QStringLiteral("视距差超限 1 站")));
         QVERIFY(ui.shown.empty());  // no message box for a flag
 
-        // Another line: its own checks, no marks left from the first.
+        // Another line: its own checks, no marks left from the first, not
+        // even while its checks are still to run.
         ClickRow(dlg.LineList(), 1);
+        QVERIFY(dlg.ChecksPending());
+        for (int row = 0; row < 8; ++row) QVERIFY(!Marked(data, row));
+        QVERIFY(dlg.CheckSummary()->text().isEmpty());
+        QTRY_VERIFY(!dlg.ChecksPending());
         for (int row = 0; row < 8; ++row) QVERIFY(!Marked(data, row));
         QCOMPARE(dlg.CheckSummary()->text(), QStringLiteral("全部测站符合限差要求"));
         QVERIFY(ui.shown.empty());
@@ -112,11 +120,13 @@ class QualityMarksTest final : public QObject {
         dlg.ImportMeasurementFile(WriteMdt(*m_dir, "q.mdt", SecondOrderLine("FLAG", true)));
         ClickRow(dlg.LineList(), 0);
         ListViewControl* data = dlg.DataList();
+        QTRY_VERIFY(!dlg.ChecksPending());
         QVERIFY(Marked(data, 0));
         // One record less: no whole stations, nothing computes, nothing marked.
         ClickRow(data, 7);
         ui.answers.push_back(MessageAnswer::Yes);
         dlg.OnDeleteRecords();
+        QTRY_VERIFY(!dlg.ChecksPending());
         QCOMPARE(data->TextRows()->RowCount(), 7);
         for (int row = 0; row < 7; ++row) QVERIFY(!Marked(data, row));
         QVERIFY(dlg.CheckSummary()->text().isEmpty());
@@ -130,9 +140,11 @@ class QualityMarksTest final : public QObject {
             std::filesystem::path(m_dir->filePath(QStringLiteral("none.tsv")).toStdString()));
         dlg.ImportMeasurementFile(WriteMdt(*m_dir, "q.mdt", SecondOrderLine("FLAG", true)));
         ClickRow(dlg.LineList(), 0);
+        QTRY_VERIFY(!dlg.ChecksPending());
         QCOMPARE(ui.shown.size(), std::size_t{1});
         QVERIFY(ui.Texts()[0].find("none.tsv") != std::string::npos);
         ClickRow(dlg.LineList(), 0);
+        QTRY_VERIFY(!dlg.ChecksPending());
         QCOMPARE(ui.shown.size(), std::size_t{1});
         // The built-in limits are in force.
         QVERIFY(Marked(dlg.DataList(), 0));
