@@ -324,9 +324,19 @@ void CTarvelFormatDlg::ShowChecks() {
         ClearChecks();
         return;
     }
+    const std::vector<LevellingSession::RowMark> flagged = m_session.FlaggedRows(*prepared.check);
     std::unordered_map<int, QString> marks;
-    for (const LevellingSession::RowMark& mark : m_session.FlaggedRows(*prepared.check)) {
-        marks.emplace(static_cast<int>(mark.row), QString::fromStdString(mark.tooltip));
+    marks.reserve(flagged.size());
+    // The rows of a station come one after another with one tooltip: they
+    // share one QString.
+    QString tooltip;
+    const std::string* converted = nullptr;
+    for (const LevellingSession::RowMark& mark : flagged) {
+        if (converted == nullptr || mark.tooltip != *converted) {
+            tooltip = QString::fromStdString(mark.tooltip);
+            converted = &mark.tooltip;
+        }
+        marks.emplace(static_cast<int>(mark.row), tooltip);
     }
     rows->SetRowMarks(std::move(marks));
     m_checkSummary->setText(QString::fromStdString(lorvex::CheckSummary(*prepared.check)));
