@@ -14,7 +14,6 @@
 #include "db/data_source.h"
 #include "db/report_lock.h"
 #include "db/report_store.h"
-#include "report/archived_report.h"
 #include "report/report_book_set.h"
 #include "report/report_fill.h"
 
@@ -31,25 +30,12 @@ int RunReportAll(Session& s) {
     for (std::size_t i = 0; i < levelling.LineCount(); ++i) {
         LevellingSession::LineReport prepared = levelling.PrepareLineReport(i, levelling.Header());
         s.Show(prepared.messages);
-        report::BookSetLine line;
-        line.name = levelling.LineName(i);
-        if (prepared.prepared.stop) {
-            s.Show(*prepared.prepared.stop);
-            line.reason = prepared.prepared.stop->text;
-        } else {
-            ReportRows& rows = prepared.prepared.rows;
-            line.grade = rows.grade;
-            line.stations = rows.observations.size();
-            line.rows = report::MakeMemoryReportRows(report::ReportRowsFrom(rows));
-            // The 备注 and footer of the checks, as the one-line book has them.
-            if (prepared.prepared.check) {
-                line.rows = report::WithRecordBookChecks(
-                    std::move(line.rows), report::RecordBookChecksOf(*prepared.prepared.check));
-            }
-            last = std::move(rows);
+        if (prepared.prepared.stop) s.Show(*prepared.prepared.stop);
+        lines.push_back(report::BookLineFrom(levelling.LineName(i), prepared.prepared));
+        if (!prepared.prepared.stop) {
+            last = std::move(prepared.prepared.rows);
             lastLine = i;
         }
-        lines.push_back(std::move(line));
     }
     auto booksJson = [&lines](const report::BookSetOutcome* outcome) {
         Json books = Json::array();

@@ -11,6 +11,8 @@
 
 #include "base/messages.h"
 #include "base/strings.h"
+#include "levelling/report_command.h"
+#include "report/archived_report.h"
 #include "report/engine_error.h"
 #include "report/pdf_text_map.h"
 #include "report/report_engine.h"
@@ -137,6 +139,22 @@ QPageLayout LayoutOf(const ReportTemplate& t) {
 }
 
 }  // namespace
+
+BookSetLine BookLineFrom(std::string name, const PreparedReport& prepared) {
+    BookSetLine line;
+    line.name = std::move(name);
+    if (prepared.stop) {
+        line.reason = prepared.stop->text;
+        return line;
+    }
+    line.grade = prepared.rows.grade;
+    line.stations = prepared.rows.observations.size();
+    line.rows = MakeMemoryReportRows(ReportRowsFrom(prepared.rows));
+    if (prepared.check) {
+        line.rows = WithRecordBookChecks(std::move(line.rows), RecordBookChecksOf(*prepared.check));
+    }
+    return line;
+}
 
 BookSetOutcome WriteBookSetPdf(const std::vector<BookSetLine>& lines,
                                const std::filesystem::path& dataFolder,

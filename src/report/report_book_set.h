@@ -15,7 +15,8 @@
 
 namespace lorvex {
 class MessageSink;
-}
+struct PreparedReport;
+}  // namespace lorvex
 
 namespace lorvex::report {
 
@@ -30,6 +31,11 @@ struct BookSetLine {
     std::shared_ptr<ReportRowSource> rows;  // null: no book
     std::string reason;
 };
+
+// A line's book from its prepared report: the computed rows with the 备注
+// and footer of its checks, as the one-line record book has them; or, when
+// the report stopped, the stop's text as the reason.
+BookSetLine BookLineFrom(std::string name, const PreparedReport& prepared);
 
 // Called after each step (a book filled, a book painted) with the steps
 // done and the steps in all (two per line); false cancels the run.
