@@ -65,7 +65,7 @@ BookSetOutcome WriteBookSetPdf(const std::vector<BookSetLine>& lines,
                                const std::filesystem::path& out, MessageSink& sink,
                                const BookSetProgress& progress = {});
 
-// The contents page's heading, and the captions of its columns.
+// The contents page's heading, and the PDF's title.
 inline constexpr const char* kContentsTitle = "目录";
 
 }  // namespace lorvex::report

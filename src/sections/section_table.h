@@ -36,7 +36,7 @@ struct SectionRow {
     // unset.
     std::optional<UserMessage> stop;
     std::vector<UserMessage> messages;  // what a click on the line said
-    std::string start;  // 起点, 终点 as the record book prints them
+    std::string start;                  // 起点, 终点 as the record book prints them
     std::string end;
     LevellingGrade grade = GradeNone;
     std::size_t stations = 0;
@@ -55,9 +55,10 @@ std::vector<SectionRow> BuildSectionTable(const LevellingSession& session,
 // "二等", "三等", "四等"; empty for another grade.
 std::string GradeText(LevellingGrade grade);
 
-// The columns of the table as files carry them, after 序号 … 高差(m).
-// Texts of a row's cells in column order (numbers formatted as the table
-// prints them: length 3 decimals, height 5, W and limit in mm).
+// The columns as the files carry them: 序号 … 高差(m), then the checks and
+// the reason a line does not compute. A row's cells are texts in column
+// order, numbers as the table prints them (length 3 decimals, height 5, W
+// and its limit in mm).
 std::vector<std::string> SectionHeadings();
 std::vector<std::string> SectionCells(const SectionRow& row);
 
