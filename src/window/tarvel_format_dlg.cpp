@@ -408,28 +408,39 @@ void CTarvelFormatDlg::OnWriteAllBooks() {
         return;
     }
     UpdateData(true);
-    const auto choice = m_ui.ChooseFileToSave(this, "PDF 文件|*.pdf||", SaveFolder());
-    if (!choice) return;
     std::vector<std::pair<std::string, PreparedReport>> lines;
     lines.reserve(m_session.LineCount());
+    std::vector<UserMessage> stops;
     for (std::size_t i = 0; i < m_session.LineCount(); ++i) {
         lines.emplace_back(m_session.LineName(i),
                            m_session.PrepareLineReport(i, m_session.Header()).prepared);
+        if (const auto& stop = lines.back().second.stop)
+            stops.push_back(UserMessage{lines.back().first + "：" + stop->text, stop->icon});
     }
-    if (!m_bookSetStep) return;
-    // Counts lines: each line is filled, then painted.
+    // Not a single book to make: say why for every line, and ask for no file.
+    if (stops.size() == lines.size()) {
+        ShowMessages(m_ui, this, stops);
+        return;
+    }
+    const auto choice = m_ui.ChooseFileToSave(this, "PDF 文件|*.pdf||", SaveFolder());
+    if (!choice || !m_bookSetStep) return;
+    // The bar counts each line twice: its book filled, then painted.
+    const auto count = static_cast<int>(lines.size());
     QProgressDialog progress(QStringLiteral("正在生成报表..."), QStringLiteral("取消"), 0,
-                             static_cast<int>(lines.size()), this);
+                             2 * count, this);
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(0);
     progress.setValue(0);
     m_bookSetStep(lines, std::filesystem::path(choice->path.toStdU16String()),
-                  [&progress](std::size_t done, std::size_t steps) {
-                      const std::size_t lines = steps / 2;
-                      const std::size_t line = done > lines ? done - lines : done;
-                      progress.setLabelText(
-                          QStringLiteral("正在生成报表：第 %1 / %2 条线路").arg(line).arg(lines));
-                      progress.setValue(static_cast<int>(line));
+                  [&progress, count](std::size_t done, std::size_t) {
+                      const int step = static_cast<int>(done);
+                      const int line = (step - 1) % count + 1;
+                      progress.setLabelText(QStringLiteral("%1：第 %2 / %3 条线路")
+                                                .arg(step <= count ? QStringLiteral("正在填写报表")
+                                                                   : QStringLiteral("正在输出 PDF"))
+                                                .arg(line)
+                                                .arg(count));
+                      progress.setValue(step);
                       return !progress.wasCanceled();
                   });
 }
@@ -440,27 +451,29 @@ void CTarvelFormatDlg::OnExportSections() {
         return;
     }
     UpdateData(true);
-    const auto choice =
-        m_ui.ChooseFileToSave(this, "CSV 文件|*.csv|Excel 工作簿|*.xlsx||", SaveFolder());
-    if (!choice) return;
     const std::vector<SectionRow> rows = BuildSectionTable(m_session, m_session.Header());
     std::vector<UserMessage> stops;
     for (const SectionRow& row : rows) {
         if (row.stop)
             stops.push_back(UserMessage{row.name + "：" + row.stop->text, row.stop->icon});
     }
-    const std::filesystem::path path(choice->path.toStdU16String());
-    const bool xlsx = choice->path.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive) ||
-                      (choice->filterIndex == 2 &&
-                       !choice->path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive));
-    std::string error;
+    // Not a single section: no table is written, and no file asked for.
     if (stops.size() == rows.size()) {
-        // Not a single section: no table is written.
         ShowMessages(m_ui, this, stops);
         return;
     }
+    const auto choice =
+        m_ui.ChooseFileToSave(this, "CSV 文件|*.csv|Excel 工作簿|*.xlsx||", SaveFolder());
+    if (!choice) return;
+    // The chosen filter decides, unless the typed name says otherwise.
+    const bool xlsx = choice->path.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive) ||
+                      (choice->filterIndex == 2 &&
+                       !choice->path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive));
+    const std::filesystem::path path(choice->path.toStdU16String());
+    std::string error;
     const bool written =
         xlsx ? WriteSectionXlsx(rows, path, error) : WriteSectionCsv(rows, path, error);
+    // The lines left out, and a failure to write, after the table.
     if (!written) stops.push_back(UserMessage{error, MessageIcon::Stop});
     ShowMessages(m_ui, this, stops);
 }

@@ -129,6 +129,24 @@ class WholeFileWindowTest : public QObject {
         QCOMPARE(ui_.Texts(), std::vector<std::string>{});
     }
 
+    void linesThatAllFailAreNamedAndNoFileIsAskedFor() {
+        ui_.choice = OpenFileChoice{
+            WriteMdt(files_, QStringLiteral("bad.mdt"),
+                     {Start("甲"), Rec("A"), Rec("B", "F"), Rec("C", "F"), Rec("D"), Start("乙")}),
+            1};
+        w_->OnOpenData();
+        ui_.shown.clear();
+        ui_.saveCalls = 0;
+        Item("allBooks")->trigger();
+        Item("exportSections")->trigger();
+        QCOMPARE(ui_.saveCalls, 0);
+        const std::vector<std::string> each = {"甲：数据格式不支持！",
+                                               "乙：没有测量数据，请选择线路名称！"};
+        std::vector<std::string> expected = each;
+        expected.insert(expected.end(), each.begin(), each.end());
+        QCOMPARE(ui_.Texts(), expected);
+    }
+
     void withoutLinesTheItemsSaySoAndAskNothing() {
         w_ = std::make_unique<CTarvelFormatDlg>(ui_);
         ui_.saveCalls = 0;
