@@ -10,6 +10,7 @@ LORVEX_PACKAGES=(
     qt6-qpa-plugins qt6-translations-l10n
     desktop-file-utils shared-mime-info dpkg-dev file
     libqpdf-dev
+    libxlsxwriter-dev python3 python3-openpyxl
 )
 
 # What scripts/ci-checks.sh needs on top: clang and its libFuzzer and

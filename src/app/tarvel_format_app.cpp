@@ -13,6 +13,7 @@
 #include "db/resources_dir.h"
 #include "levelling/limits.h"
 #include "report/archived_report.h"
+#include "report/report_book_set.h"
 #include "report/report_export_dlg.h"
 #include "report/report_fill.h"
 #include "window/program_icon.h"
@@ -86,6 +87,16 @@ bool CTarvelFormatApp::InitInstance() {
         UiMessageSink sink(*ui, &window);
         report::RunReportDialog(rows.grade, sink, &window,
                                 report::MakeMemoryReportRows(report::ReportRowsFrom(rows)));
+    });
+    // Every line's record book in one PDF, with the window's messages.
+    window.SetBookSetStep([this, &window](const auto& lines, const std::filesystem::path& path,
+                                          const CTarvelFormatDlg::BookSetProgress& progress) {
+        UiMessageSink sink(*ui, &window);
+        std::vector<report::BookSetLine> books;
+        for (const auto& [name, prepared] : lines)
+            books.push_back(report::BookLineFrom(name, prepared));
+        return report::WriteBookSetPdf(books, GetDataFolder(), path, sink, progress).result ==
+               report::BookSetOutcome::Result::Written;
     });
     if (prepareWindow) prepareWindow(window);
     runWindow(window);

@@ -17,6 +17,8 @@ constexpr const char* kUsage =
     "       lorvex-cli show FILE --line N [--grade G]\n"
     "       lorvex-cli compute FILE --line N [--header HEADER.json] [--grade G]\n"
     "       lorvex-cli report FILE --line N [--header HEADER.json] [--pdf OUT.pdf] [--grade G]\n"
+    "       lorvex-cli report FILE --all --pdf BOOK.pdf [--header HEADER.json] [--grade G]\n"
+    "       lorvex-cli sections FILE [--grade G] [--csv OUT.csv | --xlsx OUT.xlsx]\n"
     "       lorvex-cli check FILE --line N [--grade G]\n"
     "       lorvex-cli compare FILE --line A --line B [--grade G]\n"
     "       lorvex-cli dump\n"
@@ -110,6 +112,14 @@ std::optional<CliOptions> ParseOptions(const std::vector<std::string>& args, std
         } else if (arg == "--pdf") {
             options.pdf = value("--pdf");
             if (!options.pdf) return std::nullopt;
+        } else if (arg == "--all") {
+            options.all = true;
+        } else if (arg == "--csv") {
+            options.csv = value("--csv");
+            if (!options.csv) return std::nullopt;
+        } else if (arg == "--xlsx") {
+            options.xlsx = value("--xlsx");
+            if (!options.xlsx) return std::nullopt;
         } else if (arg == "--force") {
             options.force = true;
         } else if (arg.starts_with("--")) {
@@ -128,8 +138,10 @@ std::optional<CliOptions> ParseOptions(const std::vector<std::string>& args, std
 // The usage rules of each command: which take a file and a line.
 std::string CheckUsage(const CliOptions& o) {
     const bool needsFile = o.command == "lines" || o.command == "show" || o.command == "compute" ||
-                           o.command == "report" || o.command == "check" || o.command == "compare";
-    const bool needsLine = needsFile && o.command != "lines";
+                           o.command == "report" || o.command == "check" ||
+                           o.command == "compare" || o.command == "sections";
+    const bool wholeFile = o.command == "sections" || (o.command == "report" && o.all);
+    const bool needsLine = needsFile && o.command != "lines" && !wholeFile;
     if (o.command == "history" || o.command == "reprint") return CheckArchiveUsage(o);
     if (!needsFile && o.command != "dump" && o.command != "install-data") {
         return "unknown command " + o.command;
@@ -141,6 +153,11 @@ std::string CheckUsage(const CliOptions& o) {
     if (o.headerFile && o.command != "compute" && o.command != "report") {
         return "--header goes with compute or report";
     }
+    if (o.all && o.command != "report") return "--all goes with report";
+    if (o.all && o.line) return "report --all takes no --line";
+    if (o.all && !o.pdf) return "report --all needs --pdf BOOK.pdf";
+    if ((o.csv || o.xlsx) && o.command != "sections") return "--csv and --xlsx go with sections";
+    if (o.csv && o.xlsx) return "sections takes --csv or --xlsx, not both";
     if (o.command == "compare" && !o.otherLine) return "compare needs a second --line";
     if (o.otherLine && o.command != "compare") return "only compare takes a second --line";
     if (o.otherLine && *o.otherLine < 1) return "--line counts from 1";
@@ -486,7 +503,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         if (command == "lines") return RunLines(session);
         if (command == "show") return RunShow(session);
         if (command == "compute") return RunCompute(session);
-        if (command == "report") return RunReport(session);
+        if (command == "report") return options->all ? RunReportAll(session) : RunReport(session);
+        if (command == "sections") return RunSections(session);
         if (command == "check") return RunCheck(session);
         if (command == "compare") return RunCompare(session);
         if (command == "dump") return RunDump(session);

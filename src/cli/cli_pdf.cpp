@@ -6,6 +6,7 @@
 
 #include <QGuiApplication>
 
+#include "cli_gui.h"
 #include "cli_session.h"
 #include "db/data_source.h"
 #include "db/report_store.h"
@@ -15,9 +16,6 @@
 
 namespace lorvex::cli {
 
-namespace {
-
-// Fonts and painting need a GUI application; a headless one will do.
 std::unique_ptr<QGuiApplication> StartGuiApplication() {
     if (QGuiApplication::instance() != nullptr) return nullptr;
     if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -26,8 +24,6 @@ std::unique_ptr<QGuiApplication> StartGuiApplication() {
     static char* argv[] = {name, nullptr};
     return std::make_unique<QGuiApplication>(argc, argv);
 }
-
-}  // namespace
 
 int WriteReportPdf(Session& session, LevellingGrade grade, const std::string& path) {
     const auto application = StartGuiApplication();

@@ -13,4 +13,9 @@ int WriteReportPdf(Session& session, const ReportRows&, const std::string&) {
     return kExitStopped;
 }
 
+int RunReportAll(Session& session) {
+    session.Show(MessageFromId(IDS_NO_REPORT));
+    return session.Print(Json{{"messages", session.MessagesJson()}}, kExitStopped);
+}
+
 }  // namespace lorvex::cli

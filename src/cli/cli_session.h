@@ -33,6 +33,9 @@ struct CliOptions {
     bool force = false;
     std::optional<long long> limit;       // history: at most this many reports
     std::optional<std::string> lineName;  // history: only this line's reports
+    bool all = false;                     // report: every line of the file
+    std::optional<std::string> csv;       // sections: the table as CSV
+    std::optional<std::string> xlsx;      // sections: the table as a workbook
 };
 
 // One command's run: a levelling session as a new main window holds it
@@ -140,6 +143,11 @@ int RunDump(Session& session);
 int RunInstallData(Session& session);
 int RunHistory(Session& session);
 int RunReprint(Session& session);
+// report --all: every line's record book in one PDF, the last line's report
+// in the database.
+int RunReportAll(Session& session);
+// sections: the section table of every line.
+int RunSections(Session& session);
 
 // The usage rules of history and reprint; empty when the options are right.
 std::string CheckArchiveUsage(const CliOptions& options);

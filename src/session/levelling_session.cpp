@@ -134,9 +134,12 @@ bool LevellingSession::SetFileGrade(LevellingGrade grade) {
 }
 
 bool LevellingSession::ShownLineHasSingleReadings() const {
-    if (!m_instrument || m_shownLine < 0) return false;
-    const auto line = static_cast<std::size_t>(m_shownLine);
-    return line < m_instrument->lines.size() && HasSingleReadingStations(m_instrument->lines[line]);
+    return m_shownLine >= 0 && HasSingleReadings(static_cast<std::size_t>(m_shownLine));
+}
+
+bool LevellingSession::HasSingleReadings(std::size_t line) const {
+    return m_instrument && line < m_instrument->lines.size() &&
+           HasSingleReadingStations(m_instrument->lines[line]);
 }
 
 Messages LevellingSession::ClickLine(int row) {
@@ -237,17 +240,55 @@ PreparedReport LevellingSession::PrepareReport() const {
         prepared.rows.lineName = LineName(static_cast<std::size_t>(m_shownLine));
     }
     if (prepared.stop || !prepared.check || m_shownLine < 0) return prepared;
+    AddDualRunCheck(prepared, static_cast<std::size_t>(m_shownLine));
+    return prepared;
+}
+
+void LevellingSession::AddDualRunCheck(PreparedReport& prepared, std::size_t line) const {
     // The (R) and (L) halves of a dual-run line level the same section the
     // same way: the other half, computed with this grade, must agree.
-    const std::optional<std::size_t> partner =
-        DualRunPartnerOf(static_cast<std::size_t>(m_shownLine));
-    if (!partner) return prepared;
-    const StoredRun other = ComputeStoredLine(*partner, m_grade);
-    if (other.stop || other.run.stations == 0) return prepared;
+    const std::optional<std::size_t> partner = DualRunPartnerOf(line);
+    if (!partner || !prepared.check) return;
+    const StoredRun other = ComputeStoredLine(*partner, prepared.rows.grade);
+    if (other.stop || other.run.stations == 0) return;
     const RunComparison comparison = CompareRuns(
         prepared.check->run, other.run, Rule::LeftRightDiff, m_limits, RunPairing::SameDirection);
     if (comparison.flag) prepared.check->line.push_back(*comparison.flag);
-    return prepared;
+}
+
+LevellingSession::LineReport LevellingSession::PrepareLineReport(std::size_t line,
+                                                                 const ReportHeader& header) const {
+    LineReport out;
+    PreparedReport& prepared = out.prepared;
+    if (line >= m_store->LineCount()) {
+        prepared.stop = MessageFromId(IDS_NO_RECORDS);
+        return out;
+    }
+    const std::vector<std::string_view> records = m_store->RecordViews(line);
+    if (records.empty()) {
+        prepared.stop = MessageFromId(IDS_NO_RECORDS);
+        return out;
+    }
+    if (HasSingleReadings(line)) {
+        prepared.stop = MessageFromId(IDS_SINGLE_READING_STATIONS, MessageIcon::Stop);
+        return out;
+    }
+    LineSelection selection = ShowLine(records, GradeNone, {}, {});
+    if (selection.outcome != LineSelection::Outcome::Detected || !IsKnownGrade(selection.grade)) {
+        prepared.stop =
+            selection.message ? *selection.message : MessageFromId(IDS_FORMAT_UNSUPPORTED);
+        return out;
+    }
+    if (selection.message) out.messages.push_back(*selection.message);
+    ReportHeader lineHeader = header;
+    lineHeader.sStationStGo = std::move(selection.stationStGo);
+    lineHeader.sStationEnGo = std::move(selection.stationEnGo);
+    prepared = lorvex::PrepareReport(m_store->LineCount(), selection.rows, selection.grade,
+                                     lineHeader, m_limits);
+    prepared.rows.fileName = m_filePath;
+    prepared.rows.lineName = LineName(line);
+    if (!prepared.stop) AddDualRunCheck(prepared, line);
+    return out;
 }
 
 std::vector<LevellingSession::RowMark> LevellingSession::FlaggedRows(const LineCheck& check) const {

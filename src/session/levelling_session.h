@@ -199,6 +199,18 @@ class LevellingSession {
     // The other half of a dual-run line among the lines, if there is one.
     std::optional<std::size_t> DualRunPartnerOf(std::size_t line) const;
 
+    // Line `line` as a click on it in a new window and then the report
+    // command would prepare it, with header (its end points replaced by the
+    // ones the click finds). A line whose pattern fits no grade stops with
+    // the click's "数据格式不支持！" rather than computing without a grade. The
+    // session's shown line, data rows and grade do not change, so a whole
+    // file can be run through line by line beside what the window shows.
+    struct LineReport {
+        Messages messages;  // what the click said, before any stop
+        PreparedReport prepared;
+    };
+    LineReport PrepareLineReport(std::size_t line, const ReportHeader& header) const;
+
   private:
     ImportOutcome Imported(const ImportResult& result, std::unique_ptr<InstrumentFile> instrument);
     bool ShownLineHasSingleReadings() const;
@@ -210,6 +222,10 @@ class LevellingSession {
         RunSummary run;
     };
     StoredRun ComputeStoredLine(std::size_t line, LevellingGrade grade) const;
+    bool HasSingleReadings(std::size_t line) const;
+    // Adds the left_right_diff flag against the other half of a dual-run
+    // line to a computed report of `line`.
+    void AddDualRunCheck(PreparedReport& prepared, std::size_t line) const;
 
     std::unique_ptr<LineStore> m_store;
     // The lines of a GSI or M5 file as read; null after an .mdt.

@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
@@ -25,6 +26,7 @@
 #include "base/messages.h"
 #include "db/report_lock.h"
 #include "db/report_store.h"
+#include "sections/section_table.h"
 #include "window/about_dlg.h"
 #include "window/data_exchange.h"
 #include "window/list_view.h"
@@ -111,6 +113,14 @@ CTarvelFormatDlg::CTarvelFormatDlg(UiServices& ui, QWidget* parent)
     auto* history = new QAction(QStringLiteral("历史报表..."), m_lineList);
     connect(history, &QAction::triggered, this, &CTarvelFormatDlg::OnReportHistory);
     m_lineList->addAction(history);
+    auto* allBooks = new QAction(QStringLiteral("全部线路生成报表(PDF)..."), m_lineList);
+    allBooks->setObjectName(QStringLiteral("allBooks"));
+    connect(allBooks, &QAction::triggered, this, &CTarvelFormatDlg::OnWriteAllBooks);
+    m_lineList->addAction(allBooks);
+    auto* sections = new QAction(QStringLiteral("导出测段高差表..."), m_lineList);
+    sections->setObjectName(QStringLiteral("exportSections"));
+    connect(sections, &QAction::triggered, this, &CTarvelFormatDlg::OnExportSections);
+    m_lineList->addAction(sections);
     m_lineList->setContextMenuPolicy(Qt::ActionsContextMenu);
     m_dataList->TextRows()->ShowRows(m_session.DataRows());
     m_dataList->TextRows()->SetEditEndHandler(
@@ -409,6 +419,92 @@ void CTarvelFormatDlg::OnGenerateReport() {
 void CTarvelFormatDlg::OnReportHistory() {
     CReportHistoryDlg dialog(m_ui, m_archivedReportStep, this);
     dialog.exec();
+}
+
+// Where the save choosers open: the measurement file's folder, as the open
+// chooser does.
+QString CTarvelFormatDlg::SaveFolder() const {
+    const QString lastFolder = ProgramSettings().value(QLatin1String(kLastFolderKey)).toString();
+    const std::filesystem::path folder =
+        m_session.ChooserFolder(std::filesystem::path(lastFolder.toStdU16String()),
+                                std::filesystem::path(QDir::homePath().toStdU16String()));
+    return QString::fromStdU16String(folder.u16string());
+}
+
+void CTarvelFormatDlg::OnWriteAllBooks() {
+    if (m_session.LineCount() == 0) {
+        ShowMessages(m_ui, this, std::vector<UserMessage>{MessageFromId(IDS_NO_LINES)});
+        return;
+    }
+    UpdateData(true);
+    std::vector<std::pair<std::string, PreparedReport>> lines;
+    lines.reserve(m_session.LineCount());
+    std::vector<UserMessage> stops;
+    for (std::size_t i = 0; i < m_session.LineCount(); ++i) {
+        lines.emplace_back(m_session.LineName(i),
+                           m_session.PrepareLineReport(i, m_session.Header()).prepared);
+        if (const auto& stop = lines.back().second.stop)
+            stops.push_back(UserMessage{lines.back().first + "：" + stop->text, stop->icon});
+    }
+    // Not a single book to make: say why for every line, and ask for no file.
+    if (stops.size() == lines.size()) {
+        ShowMessages(m_ui, this, stops);
+        return;
+    }
+    const auto choice = m_ui.ChooseFileToSave(this, "PDF 文件|*.pdf||", SaveFolder());
+    if (!choice || !m_bookSetStep) return;
+    // The bar counts each line twice: its book filled, then painted.
+    const auto count = static_cast<int>(lines.size());
+    QProgressDialog progress(QStringLiteral("正在生成报表..."), QStringLiteral("取消"), 0,
+                             2 * count, this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.setValue(0);
+    m_bookSetStep(lines, std::filesystem::path(choice->path.toStdU16String()),
+                  [&progress, count](std::size_t done, std::size_t) {
+                      const int step = static_cast<int>(done);
+                      const int line = (step - 1) % count + 1;
+                      progress.setLabelText(QStringLiteral("%1：第 %2 / %3 条线路")
+                                                .arg(step <= count ? QStringLiteral("正在填写报表")
+                                                                   : QStringLiteral("正在输出 PDF"))
+                                                .arg(line)
+                                                .arg(count));
+                      progress.setValue(step);
+                      return !progress.wasCanceled();
+                  });
+}
+
+void CTarvelFormatDlg::OnExportSections() {
+    if (m_session.LineCount() == 0) {
+        ShowMessages(m_ui, this, std::vector<UserMessage>{MessageFromId(IDS_NO_LINES)});
+        return;
+    }
+    UpdateData(true);
+    const std::vector<SectionRow> rows = BuildSectionTable(m_session, m_session.Header());
+    std::vector<UserMessage> stops;
+    for (const SectionRow& row : rows) {
+        if (row.stop)
+            stops.push_back(UserMessage{row.name + "：" + row.stop->text, row.stop->icon});
+    }
+    // Not a single section: no table is written, and no file asked for.
+    if (stops.size() == rows.size()) {
+        ShowMessages(m_ui, this, stops);
+        return;
+    }
+    const auto choice =
+        m_ui.ChooseFileToSave(this, "CSV 文件|*.csv|Excel 工作簿|*.xlsx||", SaveFolder());
+    if (!choice) return;
+    // The chosen filter decides, unless the typed name says otherwise.
+    const bool xlsx = choice->path.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive) ||
+                      (choice->filterIndex == 2 &&
+                       !choice->path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive));
+    const std::filesystem::path path(choice->path.toStdU16String());
+    std::string error;
+    const bool written =
+        xlsx ? WriteSectionXlsx(rows, path, error) : WriteSectionCsv(rows, path, error);
+    // The lines left out, and a failure to write, after the table.
+    if (!written) stops.push_back(UserMessage{error, MessageIcon::Stop});
+    ShowMessages(m_ui, this, stops);
 }
 
 void CTarvelFormatDlg::ApplyGrade(LevellingGrade grade) {

@@ -9,6 +9,8 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <QDialog>
 #include <QString>
@@ -92,6 +94,17 @@ class CTarvelFormatDlg final : public QDialog {
     using ArchivedReportStep = std::function<void(const ReportRows& rows)>;
     void SetArchivedReportStep(ArchivedReportStep step) { m_archivedReportStep = std::move(step); }
 
+    // The writer of "全部线路生成报表(PDF)...": the lines' prepared reports
+    // (name and report, in line-list order) as one PDF at path, with
+    // progress(done, steps) after each step, false when the user cancels.
+    // Returns whether the file was written; it shows its own messages.
+    // Until it is set the command ends once the lines are computed.
+    using BookSetProgress = std::function<bool(std::size_t done, std::size_t steps)>;
+    using BookSetStep =
+        std::function<bool(const std::vector<std::pair<std::string, PreparedReport>>& lines,
+                           const std::filesystem::path& path, const BookSetProgress& progress)>;
+    void SetBookSetStep(BookSetStep step) { m_bookSetStep = std::move(step); }
+
     // Pull (true: controls to members) or push (false: members to controls).
     bool UpdateData(bool saveAndValidate = true);
 
@@ -110,6 +123,11 @@ class CTarvelFormatDlg final : public QDialog {
     void OnDeleteRecords();
     void OnGenerateReport();
     void OnReportHistory();
+    // "全部线路生成报表(PDF)...": every line's record book in one PDF.
+    void OnWriteAllBooks();
+    // "导出测段高差表...": the section table as CSV or XLSX, by the filter
+    // chosen.
+    void OnExportSections();
     void ApplyGrade(LevellingGrade grade);
     void CheckTimeField(TimeField field);
     void OnSysCommand(unsigned id);
@@ -182,6 +200,8 @@ class CTarvelFormatDlg final : public QDialog {
     void ClearChecks();
     QTimer* m_checkTimer = nullptr;
     ArchivedReportStep m_archivedReportStep;
+    BookSetStep m_bookSetStep;
+    QString SaveFolder() const;
 };
 
 }  // namespace lorvex

@@ -74,6 +74,18 @@ class StandardServices final : public UiServices {
         const qsizetype index = filters.indexOf(selectedFilter);
         return OpenFileChoice{path, index < 0 ? 1 : static_cast<int>(index) + 1};
     }
+
+    std::optional<OpenFileChoice> ChooseFileToSave(QWidget* owner, std::string_view filter,
+                                                   const QString& folder) override {
+        const QStringList filters = FileFilterToQt(filter);
+        QString selectedFilter;
+        const QString path = QFileDialog::getSaveFileName(
+            owner, QString(), folder, filters.join(QStringLiteral(";;")), &selectedFilter,
+            QFileDialog::DontUseNativeDialog);
+        if (path.isEmpty()) return std::nullopt;
+        const qsizetype index = filters.indexOf(selectedFilter);
+        return OpenFileChoice{path, index < 0 ? 1 : static_cast<int>(index) + 1};
+    }
 };
 
 }  // namespace

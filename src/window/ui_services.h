@@ -40,6 +40,17 @@ class UiServices {
     virtual std::optional<OpenFileChoice> ChooseFileToOpen(QWidget* owner, std::string_view filter,
                                                            const QString& folder) = 0;
 
+    // A file chooser in save mode (Qt's own, asking before it overwrites),
+    // filter as above; nullopt when the user cancels. Services that cannot
+    // ask choose nothing.
+    virtual std::optional<OpenFileChoice> ChooseFileToSave(QWidget* owner, std::string_view filter,
+                                                           const QString& folder) {
+        (void)owner;
+        (void)filter;
+        (void)folder;
+        return std::nullopt;
+    }
+
     // Asks which grade a file that names none was observed to, offering
     // only the allowed grades with one preselected; nullopt when the user
     // cancels. Services that cannot ask take the preselection.

@@ -68,6 +68,16 @@ class RecordingUi final : public UiServices {
         return choice;
     }
 
+    std::optional<OpenFileChoice> saveChoice;  // what the save chooser returns
+    int saveCalls = 0;
+    std::optional<OpenFileChoice> ChooseFileToSave(QWidget*, std::string_view filter,
+                                                   const QString& folder) override {
+        ++saveCalls;
+        lastFilter = std::string(filter);
+        lastFolder = folder;
+        return saveChoice;
+    }
+
     std::optional<LevellingGrade> ChooseGrade(QWidget*, std::span<const LevellingGrade> allowed,
                                               LevellingGrade preselected) override {
         gradeQuestions.emplace_back(std::vector<LevellingGrade>(allowed.begin(), allowed.end()),
