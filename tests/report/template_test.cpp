@@ -191,11 +191,11 @@ TEST(Pagination, RowsNeverSplitAndTheFooterFollowsTheLastRow) {
     const Case cases[] = {
         {0, true, 1, 0, 0},  // header and footer only
         {5, true, 1, 0, 5},  // 30 mm left, the 25 mm footer fits
-        {6, true, 2, 6, 0},  // 20 mm left: the footer goes on a page of its own
+        {6, true, 2, 5, 1},  // 20 mm left: the last row goes over with the footer
         {8, false, 1, 0, 8},
         {9, false, 2, 8, 1},
         {18, false, 2, 8, 10},
-        {18, true, 3, 18, 0},  // a full last page pushes the footer over
+        {18, true, 3, 17, 1},  // a full last page: its last row goes over with the footer
         {15, true, 2, 8, 7},   // 30 mm left on page 2
         {10000, false, 1001, 9998, 2},
     };
