@@ -115,11 +115,16 @@ TEST(Pagination, TheTotalsNeverStandAloneOnAPage) {
         std::vector<int> perPage;
     };
     const Case cases[] = {
-        {0, 30, {0}},       {1, 30, {1}},    {2, 30, {1, 1}},  // no room for the totals under
-                                                               // station 2: it goes over with them
-        {3, 30, {2, 1}},    {4, 30, {3, 1}}, {7, 30, {3, 3, 1}}, {8, 30, {3, 4, 1}},
+        {0, 30, {0}},
+        {1, 30, {1}},
+        {2, 30, {1, 1}},  // no room for the totals under
+                          // station 2: it goes over with them
+        {3, 30, {2, 1}},
+        {4, 30, {3, 1}},
+        {7, 30, {3, 3, 1}},
+        {8, 30, {3, 4, 1}},
         {4, 70, {3, 1, 0}},  // totals and a station never fit one page: the totals alone
-        {1, 40, {1}},  // the totals fit to the millimetre
+        {1, 40, {1}},        // the totals fit to the millimetre
     };
     for (const auto& c : cases) {
         const Pagination p(TemplateFrom(PagedTemplate(c.footer)), c.rows);
@@ -342,6 +347,49 @@ TEST(RecordBook, PagesNameTheLineAndItsGrade) {
             EXPECT_TRUE(text.contains(QString("第%1页共%2页").arg(page).arg(pages))) << c.what;
         }
     }
+}
+
+// Several books in one PDF: each numbers and checks its own pages.
+TEST(RecordBook, BooksInOnePdfKeepTheirOwnPages) {
+    App();
+    std::vector<RefPtr<Report>> books;
+    std::vector<int> pages;
+    for (const auto& [file, count, name] :
+         {std::tuple{"Second.rpt", 25, "BM1-BM2"}, std::tuple{"ThirdandFour.rpt", 12, "QX3-QX4"}}) {
+        ReportRowsInMemory given;
+        given.header = ReportHeader{};
+        given.stations.columns.push_back("Record_ID");
+        for (const auto& f : kObservationRowFields) given.stations.columns.push_back(f.name);
+        given.stations.rows.assign(static_cast<std::size_t>(count),
+                                   std::vector<std::optional<std::string>>(18, "10"));
+        given.line = RecordBookLine{name, GradeThird};
+        const auto rows = MakeMemoryReportRows(std::move(given));
+        struct : MessageSink {
+            void Show(const UserMessage& m) override { ADD_FAILURE() << m.text; }
+        } sink;
+        EngineReferences held;
+        const ReportTemplateKind kind =
+            std::string(file) == "Second.rpt" ? TemplateSecondOrder : TemplateThirdFourthOrder;
+        ASSERT_TRUE(FillReportGuarded(held, Shipped(file), kind, *rows, sink));
+        books.push_back(held.report);
+        pages.push_back(held.report->PageCount());
+    }
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath("all.pdf");
+    WritePdf(books, pdf);
+    int at = 1;
+    for (std::size_t b = 0; b < books.size(); ++b) {
+        for (int page = 1; page <= pages[b]; ++page, ++at) {
+            const QString text = test::Squeeze(test::PdfText(pdf, at, at));
+            EXPECT_TRUE(text.contains(QString("第%1页共%2页").arg(page).arg(pages[b])))
+                << "book " << b << " page " << page;
+            EXPECT_TRUE(text.contains(b == 0 ? "BM1-BM2" : "QX3-QX4")) << "page " << at;
+        }
+    }
+    EXPECT_TRUE(test::PdfText(pdf, at, at).isEmpty()) << "pages beyond the books";
+    // The totals of each book after its own stations: 25 and 12 of 1.0 m each way.
+    EXPECT_TRUE(test::HasText(test::PdfText(pdf, pages[0], pages[0]), "总视距 50.0 m"));
+    EXPECT_TRUE(test::HasText(test::PdfText(pdf, at - 1, at - 1), "总视距 24.0 m"));
 }
 
 TEST(FitText, WrapsOrEndsInAnEllipsisButNeverCutsSilently) {

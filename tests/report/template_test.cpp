@@ -146,7 +146,8 @@ TEST(TemplateParser, ReadsGeometryFontsAndCells) {
 }
 
 // The shipped templates declare exactly the parameters the filling sets for
-// their kind, the checks' footer among them, and read the station table.
+// their kind, the checks' footer, line name and grade among them, and read
+// the station table.
 TEST(ShippedTemplates, DeclareTheParametersTheFillSets) {
     for (const auto kind : {TemplateSecondOrder, TemplateThirdFourthOrder}) {
         const QString path =
@@ -161,8 +162,11 @@ TEST(ShippedTemplates, DeclareTheParametersTheFillSets) {
         for (const auto& p : ResultParameters(kind, ReportTotals{})) set.insert(p.name);
         // The header and totals parameters, unchanged in number...
         EXPECT_EQ(set.size(), kind == TemplateSecondOrder ? 21u : 15u);
-        // ...and the checks' footer, which the fill sets where it is declared.
+        // ...and the checks' footer, the line's name and its grade, which the
+        // fill sets where they are declared.
         set.insert(kCheckFooterParameter);
+        set.insert(kLineNameParameter);
+        set.insert(kGradeParameter);
         EXPECT_EQ(declared, set) << path.toStdString();
         EXPECT_EQ(t.tableName, "Observation_tbl");
         EXPECT_EQ(t.PageSizeMm().toSize(), QSize(210, 297));
