@@ -72,10 +72,16 @@ bool CTarvelFormatApp::InitInstance() {
     // The report command ends in the report window, over the main window.
     window.SetReportStep([this, &window](LevellingGrade grade, db::ReportLock& lock) {
         UiMessageSink sink(*ui, &window);
-        std::shared_ptr<report::ReportRowSource> rows;
+        std::shared_ptr<report::ReportRowSource> rows = report::MakeOdbcReportRows();
         if (window.ReportedCheck()) {
             rows = report::WithRecordBookChecks(
-                report::MakeOdbcReportRows(), report::RecordBookChecksOf(*window.ReportedCheck()));
+                std::move(rows), report::RecordBookChecksOf(*window.ReportedCheck()));
+        }
+        // The line's name on every page, so a loose page can be placed.
+        if (window.ShownLine() >= 0) {
+            rows = report::WithRecordBookLine(
+                std::move(rows),
+                {window.Session().LineName(static_cast<std::size_t>(window.ShownLine())), grade});
         }
         report::RunReportDialog(grade, sink, &window, std::move(rows), &lock);
     });

@@ -34,6 +34,13 @@ int WriteReportPdf(Session& session, LevellingGrade grade, const std::string& pa
         rows = report::WithRecordBookChecks(std::move(rows),
                                             report::RecordBookChecksOf(*session.Check()));
     }
+    // The line's name on every page, so a loose page can be placed.
+    const LevellingSession& levelling = session.Levelling();
+    if (levelling.ShownLine() >= 0) {
+        rows = report::WithRecordBookLine(
+            std::move(rows),
+            {levelling.LineName(static_cast<std::size_t>(levelling.ShownLine())), grade});
+    }
     return report::WriteReportPdf(grade, db::GetDataFolder(), *rows, path, sink) ? kExitOk
                                                                                  : kExitStopped;
 }

@@ -11,6 +11,7 @@ ReportRowsInMemory ReportRowsFrom(const ReportRows& rows) {
     ReportRowsInMemory held;
     held.header = rows.info;
     held.totals = ReportTotals{rows.result.dDis_Go, rows.result.dDis_Back, rows.result.HeightAvg};
+    held.line = RecordBookLine{rows.lineName, rows.grade};
     held.stations.columns.emplace_back("Record_ID");
     for (const auto& field : kObservationRowFields) held.stations.columns.emplace_back(field.name);
     held.stations.rows.reserve(rows.observations.size());

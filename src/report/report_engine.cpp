@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 
@@ -62,25 +63,52 @@ void Report::Prepare() {
             throw EngineError(kErrorDataSource,
                               "无法读取数据表 " + table + "：" + std::string(e.what()));
         }
-        // Resolve the detail band's column names once, not per row.
+        // Resolve the column names once, not per row: the detail band's
+        // fields, and the columns the sums of any band add up.
+        auto column = [&](const QString& name) {
+            for (std::size_t c = 0; c < m_table.columns.size(); ++c) {
+                if (QString::fromStdString(m_table.columns[c]).compare(name, Qt::CaseInsensitive) ==
+                    0) {
+                    return static_cast<int>(c);
+                }
+            }
+            return -1;
+        };
+        auto unknown = [&](const TemplateItem& item, const QString& name) {
+            return EngineError(kErrorUnknownField,
+                               QStringLiteral("%1 第 %2 行：数据表 %3 中没有字段 %4。")
+                                   .arg(m_template.fileName)
+                                   .arg(item.sourceLine)
+                                   .arg(m_template.tableName, name)
+                                   .toStdString());
+        };
         for (auto& item : m_template.detail.items) {
             for (auto& seg : item.text) {
                 if (seg.kind != TextSegment::Kind::Field) continue;
-                seg.index = -1;
-                for (std::size_t c = 0; c < m_table.columns.size(); ++c) {
-                    if (QString::fromStdString(m_table.columns[c])
-                            .compare(seg.text, Qt::CaseInsensitive) == 0) {
-                        seg.index = static_cast<int>(c);
-                        break;
+                seg.index = column(seg.text);
+                if (seg.index < 0 && !seg.optional) throw unknown(item, seg.text);
+            }
+        }
+        m_sums.clear();
+        std::vector<QString> sumKeys;
+        for (Band* band : {&m_template.reportHeader, &m_template.pageHeader,
+                           &m_template.reportFooter, &m_template.pageFooter}) {
+            for (auto& item : band->items) {
+                for (auto& seg : item.text) {
+                    if (!seg.IsSum()) continue;
+                    QString key;
+                    for (auto& term : seg.terms) {
+                        term.index = column(term.column);
+                        if (term.index < 0) throw unknown(item, term.column);
+                        key += (term.sign < 0 ? u'-' : u'+') + QString::number(term.index);
                     }
-                }
-                if (seg.index < 0 && !seg.optional) {
-                    throw EngineError(kErrorUnknownField,
-                                      QStringLiteral("%1 第 %2 行：数据表 %3 中没有字段 %4。")
-                                          .arg(m_template.fileName)
-                                          .arg(item.sourceLine)
-                                          .arg(m_template.tableName, seg.text)
-                                          .toStdString());
+                    // Two sums of the same columns share their series.
+                    const auto found = std::find(sumKeys.begin(), sumKeys.end(), key);
+                    seg.index = static_cast<int>(found - sumKeys.begin());
+                    if (found == sumKeys.end()) {
+                        sumKeys.push_back(key);
+                        m_sums.emplace_back(m_table, seg.terms);
+                    }
                 }
             }
         }
@@ -92,7 +120,8 @@ void Report::Prepare() {
 
 void Report::PaintPage(QPainter& painter, int page, DrawnCharacters* drawn) const {
     if (!m_prepared || page < 0 || page >= PageCount()) return;
-    PageContent content{&m_template, &m_printed, &m_table, &m_pagination, drawn, m_fonts.get()};
+    PageContent content{&m_template, &m_printed,    &m_table, &m_pagination,
+                        drawn,       m_fonts.get(), &m_sums};
     report::PaintPage(painter, content, page);
 }
 

@@ -16,6 +16,7 @@
 
 #include "report/ref_ptr.h"
 #include "report/report_layout.h"
+#include "report/report_numbers.h"
 #include "report/report_template.h"
 #include "report/row_source.h"
 
@@ -73,6 +74,7 @@ class Report final : public RefCounted {
     std::vector<std::optional<QString>> m_values;
     std::vector<QString> m_printed;  // value or default, what the page shows
     TableData m_table;
+    std::vector<SumSeries> m_sums;  // one per distinct sum the template prints
     Pagination m_pagination;
     std::unique_ptr<PageFonts> m_fonts;  // measured once a report is prepared
     bool m_prepared = false;

@@ -25,7 +25,10 @@ bool WriteReportPdf(LevellingGrade grade, const std::filesystem::path& dataFolde
     const auto kind = TemplateKindForGrade(grade);
     if (!kind) sink.Show(MessageFromId(IDS_NO_TEMPLATE));
     EngineReferences held;
-    if (!FillReportGuarded(held, TemplatePath(dataFolder, kind), kind, rows, sink)) return false;
+    // The caller keeps rows; the grade rides beside them for the fill only.
+    const auto graded =
+        WithGradeKnown(std::shared_ptr<ReportRowSource>(std::shared_ptr<void>(), &rows), grade);
+    if (!FillReportGuarded(held, TemplatePath(dataFolder, kind), kind, *graded, sink)) return false;
     try {
         WritePdf(held.report, QString::fromStdString(out.string()));
     } catch (const EngineError& e) {

@@ -15,7 +15,8 @@ namespace lorvex::report {
 void RunReportDialog(LevellingGrade grade, MessageSink& sink, QWidget* owner,
                      std::shared_ptr<ReportRowSource> rows, db::ReportLock* lock) {
     CReportExportDlg dialog(sink, owner);
-    dialog.SetRowSource(std::move(rows));
+    if (!rows) rows = MakeOdbcReportRows();
+    dialog.SetRowSource(WithGradeKnown(std::move(rows), grade));
     dialog.SelectTemplate(grade);  // shows "模板不存在！" for a grade it has no template for
     dialog.OnInitDialog();         // fills the record book
     if (lock != nullptr) lock->Release();

@@ -37,6 +37,19 @@ std::filesystem::path TemplatePath(const std::filesystem::path& dataFolder,
     return dataFolder / TemplateFileName(*kind);
 }
 
+std::string GradeName(LevellingGrade grade) {
+    switch (grade) {
+        case GradeSecond:
+            return "二等";
+        case GradeThird:
+            return "三等";
+        case GradeFourth:
+            return "四等";
+        default:
+            return {};
+    }
+}
+
 std::vector<ReportParameter> HeaderParameters(ReportTemplateKind kind, const ReportHeader& h) {
     std::vector<ReportParameter> parameters = {
         {"sStationStGo", h.sStationStGo},
@@ -133,24 +146,30 @@ class MemoryReportRows final : public ReportRowSource {
     std::optional<ReportHeader> ReadHeader() override { return m_rows.header; }
     std::optional<ReportTotals> ReadTotals() override { return m_rows.totals; }
     std::shared_ptr<RowSource> StationRows() override { return m_stations; }
+    const RecordBookLine* Line() const override { return m_rows.line ? &*m_rows.line : nullptr; }
 
   private:
     ReportRowsInMemory m_rows;
     std::shared_ptr<RowSource> m_stations;
 };
 
-class CheckedReportRows final : public ReportRowSource {
+// Rows with what travels beside them: the checks, the line's name and grade.
+class DecoratedReportRows final : public ReportRowSource {
   public:
-    CheckedReportRows(std::shared_ptr<ReportRowSource> rows, RecordBookChecks checks)
-        : m_rows(std::move(rows)), m_checks(std::move(checks)) {}
+    explicit DecoratedReportRows(std::shared_ptr<ReportRowSource> rows) : m_rows(std::move(rows)) {}
     std::optional<ReportHeader> ReadHeader() override { return m_rows->ReadHeader(); }
     std::optional<ReportTotals> ReadTotals() override { return m_rows->ReadTotals(); }
     std::shared_ptr<RowSource> StationRows() override { return m_rows->StationRows(); }
-    const RecordBookChecks* Checks() const override { return &m_checks; }
+    const RecordBookChecks* Checks() const override {
+        return m_checks ? &*m_checks : m_rows->Checks();
+    }
+    const RecordBookLine* Line() const override { return m_line ? &*m_line : m_rows->Line(); }
+
+    std::optional<RecordBookChecks> m_checks;
+    std::optional<RecordBookLine> m_line;
 
   private:
     std::shared_ptr<ReportRowSource> m_rows;
-    RecordBookChecks m_checks;
 };
 
 // The station rows with the remark column added, row i getting remark i:
@@ -204,7 +223,24 @@ RecordBookChecks RecordBookChecksOf(const LineCheck& check) {
 
 std::shared_ptr<ReportRowSource> WithRecordBookChecks(std::shared_ptr<ReportRowSource> rows,
                                                       RecordBookChecks checks) {
-    return std::make_shared<CheckedReportRows>(std::move(rows), std::move(checks));
+    auto decorated = std::make_shared<DecoratedReportRows>(std::move(rows));
+    decorated->m_checks = std::move(checks);
+    return decorated;
+}
+
+std::shared_ptr<ReportRowSource> WithRecordBookLine(std::shared_ptr<ReportRowSource> rows,
+                                                    RecordBookLine line) {
+    auto decorated = std::make_shared<DecoratedReportRows>(std::move(rows));
+    decorated->m_line = std::move(line);
+    return decorated;
+}
+
+std::shared_ptr<ReportRowSource> WithGradeKnown(std::shared_ptr<ReportRowSource> rows,
+                                                LevellingGrade grade) {
+    const RecordBookLine* line = rows->Line();
+    if (line != nullptr && line->grade != GradeNone) return rows;
+    RecordBookLine known{line ? line->name : std::string(), grade};
+    return WithRecordBookLine(std::move(rows), std::move(known));
 }
 
 RefPtr<Report> FillReport(EngineReferences& held, const std::string& templatePath,
@@ -226,6 +262,17 @@ RefPtr<Report> FillReport(EngineReferences& held, const std::string& templatePat
         const RecordBookChecks* checks = rows.Checks();
         SetParameters(held, report,
                       {ReportParameter{kCheckFooterParameter, checks ? checks->footer : ""}});
+    }
+    // The line's name and grade on every page, where the template prints
+    // them and they are known; the second-order book is of one grade only.
+    const RecordBookLine* line = rows.Line();
+    std::string grade = GradeName(line ? line->grade : GradeNone);
+    if (grade.empty() && kind == TemplateSecondOrder) grade = GradeName(GradeSecond);
+    for (const auto& [name, text] :
+         {std::pair{kLineNameParameter, line ? line->name : std::string()},
+          std::pair{kGradeParameter, grade}}) {
+        if (!text.empty() && report->ParameterIndex(QString::fromUtf8(name)) >= 0)
+            SetParameters(held, report, {ReportParameter{name, text}});
     }
 
     std::optional<ReportHeader> header;

@@ -82,6 +82,23 @@ RecordBookChecks RecordBookChecksOf(const LineCheck& check);
 inline constexpr const char* kRemarkColumn = "sRemark";
 inline constexpr const char* kCheckFooterParameter = "sCheckFooter";
 
+// The line a record book is of, printed on every page so that a loose page
+// can be placed: its name and its grade. The last-report tables keep
+// neither, so they travel beside the rows (WithRecordBookLine).
+struct RecordBookLine {
+    std::string name;                  // the line list's name, e.g. "BM1-BM2(R)"
+    LevellingGrade grade = GradeNone;  // the third/fourth-order book says which
+};
+
+// The parameters that carry them, set when the template declares them and
+// the value is known (else the template's default prints): "BM1-BM2" and
+// "二等", "三等" or "四等".
+inline constexpr const char* kLineNameParameter = "sLineName";
+inline constexpr const char* kGradeParameter = "sGrade";
+
+// "二等", "三等", "四等"; empty for any other grade.
+std::string GradeName(LevellingGrade grade);
+
 // Where a fill takes its rows from. The reads run in the order header,
 // totals, stations; each throws TableUnavailable when its table cannot be
 // opened, any other std::exception for a failure after that.
@@ -96,11 +113,22 @@ class ReportRowSource {
     virtual std::shared_ptr<RowSource> StationRows() = 0;
     // The limit checks of the rows; none unless given (WithRecordBookChecks).
     virtual const RecordBookChecks* Checks() const { return nullptr; }
+    // The line the rows are of; none unless given (WithRecordBookLine).
+    virtual const RecordBookLine* Line() const { return nullptr; }
 };
 
 // rows, with the limit checks of their line beside them.
 std::shared_ptr<ReportRowSource> WithRecordBookChecks(std::shared_ptr<ReportRowSource> rows,
                                                       RecordBookChecks checks);
+
+// rows, named as the line they are of.
+std::shared_ptr<ReportRowSource> WithRecordBookLine(std::shared_ptr<ReportRowSource> rows,
+                                                    RecordBookLine line);
+
+// rows, of grade unless they name their line's grade themselves: whoever
+// chose the template knows the grade even when the tables do not.
+std::shared_ptr<ReportRowSource> WithGradeKnown(std::shared_ptr<ReportRowSource> rows,
+                                                LevellingGrade grade);
 
 // The three tables through the data source "Qel", each read on its own
 // connection, as the report command leaves them.
@@ -112,6 +140,7 @@ struct ReportRowsInMemory {
     std::optional<ReportHeader> header;
     std::optional<ReportTotals> totals;
     TableData stations;  // the rows of the template's table
+    std::optional<RecordBookLine> line;
 };
 std::shared_ptr<ReportRowSource> MakeMemoryReportRows(ReportRowsInMemory rows);
 

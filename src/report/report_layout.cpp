@@ -3,11 +3,13 @@
 #include <QFontMetricsF>
 #include <QGlyphRun>
 #include <QPainter>
+#include <QTextLayout>
 
 #include <algorithm>
 #include <cmath>
 
 #include "report/pdf_text_map.h"
+#include "report/report_numbers.h"
 #include "report/row_source.h"
 
 namespace lorvex::report {
@@ -34,20 +36,27 @@ Pagination::Pagination(const ReportTemplate& t, int rowCount) {
     m_hasFooter = t.reportFooter.present;
     const double body = BodyHeight(t);
     const double firstRoom = body - t.reportHeader.height;
-    m_firstCapacity = t.detail.present ? Fit(firstRoom, t.detail.height) : 0;
-    m_capacity = t.detail.present ? std::max(1, Fit(body, t.detail.height)) : 1;
-    const double footer = t.reportFooter.height;
+    const double row = t.detail.height;
+    m_firstCapacity = t.detail.present ? Fit(firstRoom, row) : 0;
+    m_capacity = t.detail.present ? std::max(1, Fit(body, row)) : 1;
 
-    if (m_rows <= m_firstCapacity) {
-        const double left = firstRoom - m_rows * t.detail.height;
-        m_pages = (footer <= left + kSlack) ? 1 : 2;
-        return;
+    // The page the last row falls on when pages simply fill up.
+    int lastPage = 0;
+    m_lastFirst = 0;
+    if (m_rows > m_firstCapacity) {
+        const int rest = m_rows - m_firstCapacity;
+        lastPage = (rest + m_capacity - 1) / m_capacity;
+        m_lastFirst = m_firstCapacity + (lastPage - 1) * m_capacity;
     }
-    const int rest = m_rows - m_firstCapacity;
-    const int more = (rest + m_capacity - 1) / m_capacity;
-    const int onLast = rest - (more - 1) * m_capacity;
-    const double left = body - onLast * t.detail.height;
-    m_pages = 1 + more + ((footer <= left + kSlack) ? 0 : 1);
+    const int onLast = m_rows - m_lastFirst;
+    const double left = (lastPage == 0 ? firstRoom : body) - onLast * row;
+    m_pages = lastPage + 1;
+    if (!m_hasFooter || t.reportFooter.height <= left + kSlack) return;
+    // The footer needs a page of its own. The last row goes with it, so the
+    // totals stand under a station; the page it leaves keeps at least one.
+    m_pages = lastPage + 2;
+    const bool carry = onLast >= 2 && t.reportFooter.height + row <= body + kSlack;
+    m_lastFirst = carry ? m_rows - 1 : m_rows;
 }
 
 PagePlan Pagination::Page(int page) const {
@@ -55,15 +64,69 @@ PagePlan Pagination::Page(int page) const {
     if (page < 0 || page >= m_pages) return plan;
     plan.reportHeader = page == 0;
     plan.reportFooter = m_hasFooter && page == m_pages - 1;
-    if (page == 0) {
+    if (page == m_pages - 1) {
+        plan.firstRow = std::min(m_lastFirst, m_rows);
+        plan.rowCount = m_rows - plan.firstRow;
+    } else if (page == 0) {
         plan.firstRow = 0;
-        plan.rowCount = std::min(m_rows, m_firstCapacity);
+        plan.rowCount = std::min({m_rows, m_firstCapacity, m_lastFirst});
     } else {
         const long long first = m_firstCapacity + static_cast<long long>(page - 1) * m_capacity;
-        plan.firstRow = static_cast<int>(std::min<long long>(first, m_rows));
-        plan.rowCount = std::clamp(m_rows - plan.firstRow, 0, m_capacity);
+        plan.firstRow = static_cast<int>(std::min<long long>(first, m_lastFirst));
+        plan.rowCount = std::clamp(m_lastFirst - plan.firstRow, 0, m_capacity);
     }
     return plan;
+}
+
+namespace {
+
+constexpr double kSmallestScale = 0.6;
+
+QFont Scaled(const QFont& font, double scale) {
+    QFont f = font;
+    f.setPixelSize(std::max(1, static_cast<int>(font.pixelSize() * scale)));
+    return f;
+}
+
+}  // namespace
+
+FittedText FitText(const QFont& font, const QString& text, QSizeF box) {
+    const QFontMetricsF metrics(font);
+    const double advance = metrics.horizontalAdvance(text);
+    if (advance <= box.width() || box.width() <= 0) return {1.0, {text}, false};
+    // Shrunk on one line: a number keeps every digit in its column.
+    const double shrink = box.width() / advance;
+    if (shrink >= kSmallestScale) return {shrink, {text}, false};
+    // Two lines, as large as the box's height lets them be.
+    const double twoLines = std::min(1.0, box.height() / (2 * metrics.height()));
+    if (twoLines >= kSmallestScale) {
+        const QFont f = Scaled(font, twoLines);
+        QTextLayout layout(text, f);
+        QTextOption option;
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        FittedText out{twoLines, {}, false};
+        for (int n = 0; n < 2; ++n) {
+            QTextLine line = layout.createLine();
+            if (!line.isValid()) break;
+            line.setLineWidth(box.width());
+            out.lines.push_back(text.mid(line.textStart(), n == 0 ? line.textLength() : -1));
+        }
+        layout.endLayout();
+        const QFontMetricsF m(f);
+        if (out.lines.size() == 2 && m.horizontalAdvance(out.lines[1]) > box.width()) {
+            out.lines[1] = m.elidedText(out.lines[1], Qt::ElideRight, box.width());
+            out.elided = true;
+        }
+        for (QString& line : out.lines) {
+            if (!out.elided || &line != &out.lines.back()) line = line.trimmed();
+        }
+        return out;
+    }
+    // Too low for two lines: one line at the smallest size, cut with "…".
+    const QFontMetricsF m(Scaled(font, kSmallestScale));
+    return {kSmallestScale, {m.elidedText(text, Qt::ElideRight, box.width())}, true};
 }
 
 void MapPageToRect(QPainter& painter, QSizeF sizeMm, const QRectF& target) {
@@ -116,7 +179,8 @@ namespace {
 
 class PagePainter {
   public:
-    PagePainter(QPainter& p, const PageContent& c, int page) : m_p(p), m_c(c), m_page(page) {
+    PagePainter(QPainter& p, const PageContent& c, int page)
+        : m_p(p), m_c(c), m_page(page), m_plan(c.pagination->Page(page)) {
         if (c.fonts == nullptr) m_ownFonts = std::make_unique<PageFonts>(*c.tmpl);
         m_fonts = c.fonts ? c.fonts : m_ownFonts.get();
     }
@@ -146,8 +210,7 @@ class PagePainter {
                         const auto& r = m_c.table->rows[static_cast<std::size_t>(row)];
                         if (seg.index < static_cast<int>(r.size())) {
                             if (const auto& v = r[static_cast<std::size_t>(seg.index)]) {
-                                out +=
-                                    QString::fromUtf8(v->data(), static_cast<qsizetype>(v->size()));
+                                out += QString::fromStdString(FormatStoredText(*v, seg.format));
                             }
                         }
                     }
@@ -160,6 +223,18 @@ class PagePainter {
                     break;
                 case TextSegment::Kind::RowNumber:
                     out += QString::number(row + 1);
+                    break;
+                case TextSegment::Kind::PageSum:
+                case TextSegment::Kind::RunningSum:
+                case TextSegment::Kind::PageChange:
+                case TextSegment::Kind::LastValue:
+                    if (m_c.sums && seg.index >= 0 &&
+                        seg.index < static_cast<int>(m_c.sums->size())) {
+                        const SumSeries& series = (*m_c.sums)[static_cast<std::size_t>(seg.index)];
+                        out += QString::fromStdString(FormatDecimal(
+                            PageAggregate(seg, series, m_plan.firstRow, m_plan.rowCount),
+                            seg.format));
+                    }
                     break;
             }
         }
@@ -200,32 +275,25 @@ class PagePainter {
         }
         const QString text = Text(item, row);
         if (text.isEmpty()) return;
-        if (m_c.drawn) m_c.drawn->Add(text);
         const QRectF inner = box.adjusted(U(item.padding), 0, -U(item.padding), 0);
         const auto fontIndex = static_cast<std::size_t>(
             std::clamp<int>(item.font, 0, static_cast<int>(m_fonts->Count()) - 1));
         const PageFonts::Face& face = (*m_fonts)[fontIndex];
-        if (GlyphRun(face, item, inner, text)) return;
+        if (GlyphRun(face, item, inner, text)) {
+            if (m_c.drawn) m_c.drawn->Add(text);
+            return;
+        }
         const QFont& font = face.font;
-        // A text wider than its box is set smaller rather than cut: a record
-        // book must not lose a digit. Below 60 % it is clipped instead.
         // Measuring is the costly part of a short text; most cells are far
         // wider than their text could be, which the widest glyph tells.
         const QFontMetricsF& metrics = face.metrics;
         const bool surelyFits = text.size() * face.maxWidth <= inner.width();
         const double advance = surelyFits ? 0.0 : metrics.horizontalAdvance(text);
         if (!surelyFits && advance > inner.width() && inner.width() > 0) {
-            QFont smaller = font;
-            const double factor = std::max(0.6, inner.width() / advance);
-            smaller.setPixelSize(std::max(1, static_cast<int>(font.pixelSize() * factor)));
-            m_p.setFont(smaller);
-            m_currentFont = -1;
-            m_p.save();
-            m_p.setClipRect(box, Qt::IntersectClip);
-            m_p.drawText(inner, static_cast<int>(item.align) | Qt::TextSingleLine, text);
-            m_p.restore();
+            Fitted(item, inner, font, FitText(font, text, inner.size()));
             return;
         }
+        if (m_c.drawn) m_c.drawn->Add(text);
         if (m_currentFont != static_cast<int>(fontIndex)) {
             m_p.setFont(font);
             m_currentFont = static_cast<int>(fontIndex);
@@ -239,6 +307,33 @@ class PagePainter {
                                               : inner.left() + (inner.width() - w) / 2;
         }
         m_p.drawText(QPointF(x, Baseline(item, inner, metrics)), text);
+    }
+
+    // A text wider than its box, set as FitText says: smaller, on two
+    // lines, or cut with an ellipsis; never cut without one.
+    void Fitted(const TemplateItem& item, const QRectF& inner, const QFont& font,
+                const FittedText& fitted) {
+        const QFont smaller = Scaled(font, fitted.scale);
+        m_p.setFont(smaller);
+        m_currentFont = -1;
+        const QFontMetricsF metrics(smaller);
+        const double lineHeight = metrics.height();
+        const double height = lineHeight * static_cast<double>(fitted.lines.size());
+        double top = inner.center().y() - height / 2;
+        if (item.align & Qt::AlignTop) top = inner.top();
+        if (item.align & Qt::AlignBottom) top = inner.bottom() - height;
+        for (const QString& line : fitted.lines) {
+            if (m_c.drawn) m_c.drawn->Add(line);
+            const double w = metrics.horizontalAdvance(line);
+            double x = inner.left();
+            if (item.align & Qt::AlignRight) {
+                x = inner.right() - w;
+            } else if (item.align & Qt::AlignHCenter) {
+                x = inner.left() + (inner.width() - w) / 2;
+            }
+            m_p.drawText(QPointF(x, top + metrics.ascent()), line);
+            top += lineHeight;
+        }
     }
 
     static double Baseline(const TemplateItem& item, const QRectF& inner,
@@ -280,6 +375,7 @@ class PagePainter {
     QPainter& m_p;
     const PageContent& m_c;
     int m_page;
+    PagePlan m_plan;
     std::unique_ptr<PageFonts> m_ownFonts;
     const PageFonts* m_fonts = nullptr;
     int m_currentFont = -1;

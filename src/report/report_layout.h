@@ -8,6 +8,7 @@
 #include <QFontMetricsF>
 #include <QRawFont>
 #include <QSizeF>
+#include <QStringList>
 
 #include <array>
 #include <memory>
@@ -20,6 +21,7 @@ class QPainter;
 namespace lorvex::report {
 
 class DrawnCharacters;
+class SumSeries;
 struct TableData;
 
 // Logical units a painter works in while painting a page: 1/100 mm.
@@ -32,6 +34,10 @@ struct PagePlan {
     bool reportFooter = false;
 };
 
+// Which rows each page of one book holds. Pages fill up in turn; the report
+// footer (the book's totals) follows the last row and never stands alone on
+// a page: when it does not fit under the last row, the last row goes over to
+// the next page with it.
 class Pagination {
   public:
     Pagination() = default;
@@ -47,8 +53,19 @@ class Pagination {
     int m_firstCapacity = 0;
     int m_capacity = 1;
     int m_pages = 1;
+    int m_lastFirst = 0;  // the first row of the last page
     bool m_hasFooter = false;
 };
+
+// How a text is set in its box: on one line, shrunk down to 60 % if need
+// be; else on two lines inside the box; else cut at the end with "…". A
+// text is never cut without the ellipsis saying so.
+struct FittedText {
+    double scale = 1.0;   // of the font's size
+    QStringList lines;    // one or two
+    bool elided = false;  // the last line ends in "…" in place of the rest
+};
+FittedText FitText(const QFont& font, const QString& text, QSizeF box);
 
 // The template's fonts, measured once for all pages. A record book is mostly
 // digits, signs and point names: for the printable ASCII characters each
@@ -80,8 +97,9 @@ struct PageContent {
     const std::vector<QString>* parameterValues = nullptr;  // one per template parameter
     const TableData* table = nullptr;
     const Pagination* pagination = nullptr;
-    DrawnCharacters* drawn = nullptr;  // when set, gathers every character drawn
-    const PageFonts* fonts = nullptr;  // measured once; made for the page when not set
+    DrawnCharacters* drawn = nullptr;              // when set, gathers every character drawn
+    const PageFonts* fonts = nullptr;              // measured once; made for the page when not set
+    const std::vector<SumSeries>* sums = nullptr;  // the sums the template prints
 };
 
 // The fonts a template's pages are painted with, in the order of its

@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <vector>
+
 #include "report/ref_ptr.h"
 
 class QPagedPaintDevice;
@@ -25,5 +27,12 @@ void PaintPages(Report& report, QPagedPaintDevice& device, int fromPage, int toP
 // the characters drawn. The file appears whole or not at all. Throws
 // EngineError with kErrorOutput when it cannot be written.
 void WritePdf(const RefPtr<Report>& report, const QString& path);
+
+// Writes several record books one after another into one PDF. Each book
+// keeps its own pages: numbered from 1 ("第 1 页 共 N 页" of that book), its
+// page check blocks summing its own stations, its totals after its own last
+// station. Throws EngineError as WritePdf does; the file appears whole or not
+// at all.
+void WritePdf(const std::vector<RefPtr<Report>>& books, const QString& path);
 
 }  // namespace lorvex::report

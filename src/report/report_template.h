@@ -29,13 +29,48 @@ struct ParameterSpec {
     QString defaultValue;  // printed while no value has been set
 };
 
+// How a number is printed: "|/10 %.1f" prints the text "253" as 25.3. The
+// stored text stays as it is; the format applies when the page is painted.
+struct NumberFormat {
+    bool present = false;
+    int shift = 0;      // decimal places the point moves left: /10 is 1, *1000 is -3
+    int decimals = -1;  // %.Nf; -1 prints every decimal the value has
+    bool plus = false;  // %+.Nf: a sign before positive values too
+};
+
+// One column of a sum: {pagesum:sDis_Back-sDis_Fore} has two terms.
+struct SumTerm {
+    QString column;
+    int sign = 1;    // +1 or -1
+    int index = -1;  // column index once the rows are read
+};
+
 // One piece of an item's text.
 struct TextSegment {
-    enum class Kind { Literal, Parameter, Field, PageNumber, PageCount, RowNumber };
+    enum class Kind {
+        Literal,
+        Parameter,
+        Field,
+        PageNumber,
+        PageCount,
+        RowNumber,
+        PageSum,     // {pagesum:EXPR}: the rows on this page
+        RunningSum,  // {sum:EXPR}: the rows from the first up to this page's last
+        PageChange,  // {pagechange:EXPR}: this page's last row less the previous page's last
+        LastValue,   // {last:EXPR}: the last row up to this page (the book's last in its footer)
+    };
     Kind kind = Kind::Literal;
-    QString text;           // the literal, or the parameter / field name
-    int index = -1;         // parameter index; field column index once the rows are read
-    bool optional = false;  // {field?:NAME}: prints nothing when the table lacks the column
+    QString text;                // the literal, the parameter / field name, or the sum as written
+    int index = -1;              // parameter index; field column index once the rows are read;
+                                 // the sum's series once the rows are read
+    bool optional = false;       // {field?:NAME}: prints nothing when the table lacks the column
+    NumberFormat format;         // fields and sums: how the number is printed
+    std::vector<SumTerm> terms;  // sums: the columns added or subtracted
+
+    bool IsSum() const {
+        return kind == Kind::PageSum || kind == Kind::RunningSum || kind == Kind::PageChange ||
+               kind == Kind::LastValue;
+    }
 };
 
 enum BorderSide : unsigned {

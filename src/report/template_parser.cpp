@@ -7,6 +7,8 @@
 #include <map>
 #include <optional>
 
+#include "report/report_numbers.h"
+
 namespace lorvex::report {
 
 TemplateError::TemplateError(const QString& fileName, qint64 line, qint64 column,
@@ -34,12 +36,52 @@ int ReportTemplate::FindParameter(const QString& name) const {
     return -1;
 }
 
+namespace {
+
+// "sDis_Back-sDis_Fore": column names joined by + and -.
+std::vector<SumTerm> ParseSumTerms(const QString& expr) {
+    std::vector<SumTerm> terms;
+    int sign = 1;
+    QString name;
+    auto flush = [&] {
+        if (name.isEmpty())
+            throw std::invalid_argument(
+                ("a column name is missing in \"" + expr + "\"").toStdString());
+        terms.push_back({name, sign, -1});
+        name.clear();
+    };
+    for (qsizetype i = 0; i < expr.size(); ++i) {
+        const QChar c = expr[i];
+        if (c.isSpace()) continue;
+        if (c == u'+' || c == u'-') {
+            if (i == 0 || (name.isEmpty() && terms.empty())) {
+                sign = c == u'-' ? -1 : 1;
+                continue;
+            }
+            flush();
+            sign = c == u'-' ? -1 : 1;
+        } else if (c.isLetterOrNumber() || c == u'_') {
+            name += c;
+        } else {
+            throw std::invalid_argument(
+                ("\"" + QString(c) + "\" in \"" + expr + "\": a sum adds and subtracts columns")
+                    .toStdString());
+        }
+    }
+    flush();
+    return terms;
+}
+
+}  // namespace
+
 std::vector<TextSegment> ParseItemText(const QString& text) {
     std::vector<TextSegment> out;
     QString literal;
     auto flush = [&] {
         if (!literal.isEmpty()) {
-            out.push_back({TextSegment::Kind::Literal, literal, -1});
+            TextSegment seg;
+            seg.text = literal;
+            out.push_back(std::move(seg));
             literal.clear();
         }
     };
@@ -64,26 +106,68 @@ std::vector<TextSegment> ParseItemText(const QString& text) {
         }
         const qsizetype close = text.indexOf(u'}', i + 1);
         if (close < 0) throw std::invalid_argument("'{' without a closing '}'");
-        const QString inner = text.mid(i + 1, close - i - 1).trimmed();
-        flush();
-        if (inner == QStringLiteral("page")) {
-            out.push_back({TextSegment::Kind::PageNumber, {}, -1});
-        } else if (inner == QStringLiteral("pages")) {
-            out.push_back({TextSegment::Kind::PageCount, {}, -1});
-        } else if (inner == QStringLiteral("row")) {
-            out.push_back({TextSegment::Kind::RowNumber, {}, -1});
-        } else if (inner.startsWith(QStringLiteral("param:")) && inner.size() > 6) {
-            out.push_back({TextSegment::Kind::Parameter, inner.mid(6).trimmed(), -1});
-        } else if (inner.startsWith(QStringLiteral("field:")) && inner.size() > 6) {
-            out.push_back({TextSegment::Kind::Field, inner.mid(6).trimmed(), -1});
-        } else if (inner.startsWith(QStringLiteral("field?:")) && inner.size() > 7) {
-            out.push_back({TextSegment::Kind::Field, inner.mid(7).trimmed(), -1, true});
-        } else {
-            throw std::invalid_argument(("unknown placeholder {" + inner +
-                                         "}; use {param:NAME}, {field:NAME}, "
-                                         "{page}, {pages} or {row}")
-                                            .toStdString());
+        QString inner = text.mid(i + 1, close - i - 1).trimmed();
+        // A number format follows the name after '|': {field:sDis_Back|/10 %.1f}.
+        std::optional<NumberFormat> format;
+        if (const qsizetype bar = inner.indexOf(u'|'); bar >= 0) {
+            format = ParseNumberFormat(QStringView(inner).mid(bar + 1));
+            inner = inner.left(bar).trimmed();
         }
+        auto after = [&](const char* prefix) -> std::optional<QString> {
+            const QString p = QString::fromLatin1(prefix);
+            if (inner.startsWith(p) && inner.size() > p.size())
+                return inner.mid(p.size()).trimmed();
+            return std::nullopt;
+        };
+        flush();
+        TextSegment seg;
+        if (inner == QStringLiteral("page")) {
+            seg.kind = TextSegment::Kind::PageNumber;
+        } else if (inner == QStringLiteral("pages")) {
+            seg.kind = TextSegment::Kind::PageCount;
+        } else if (inner == QStringLiteral("row")) {
+            seg.kind = TextSegment::Kind::RowNumber;
+        } else if (const auto name = after("param:")) {
+            seg.kind = TextSegment::Kind::Parameter;
+            seg.text = *name;
+        } else if (const auto field = after("field:")) {
+            seg.kind = TextSegment::Kind::Field;
+            seg.text = *field;
+        } else if (const auto optionalField = after("field?:")) {
+            seg.kind = TextSegment::Kind::Field;
+            seg.text = *optionalField;
+            seg.optional = true;
+        } else if (const auto pageSum = after("pagesum:")) {
+            seg.kind = TextSegment::Kind::PageSum;
+            seg.text = *pageSum;
+        } else if (const auto sum = after("sum:")) {
+            seg.kind = TextSegment::Kind::RunningSum;
+            seg.text = *sum;
+        } else if (const auto last = after("last:")) {
+            seg.kind = TextSegment::Kind::LastValue;
+            seg.text = *last;
+        } else if (const auto change = after("pagechange:")) {
+            seg.kind = TextSegment::Kind::PageChange;
+            seg.text = *change;
+        } else {
+            throw std::invalid_argument(
+                ("unknown placeholder {" + inner +
+                 "}; use {param:NAME}, {field:NAME}, {page}, {pages}, "
+                 "{row}, {pagesum:...}, {sum:...}, {pagechange:...} or {last:...}")
+                    .toStdString());
+        }
+        if (seg.IsSum()) {
+            seg.terms = ParseSumTerms(seg.text);
+            if (format) seg.format = *format;
+        } else if (format) {
+            if (seg.kind != TextSegment::Kind::Field) {
+                throw std::invalid_argument(
+                    ("a number format belongs to a field or a sum, not to {" + inner + "}")
+                        .toStdString());
+            }
+            seg.format = *format;
+        }
+        out.push_back(std::move(seg));
         i = close;
     }
     flush();
@@ -460,6 +544,11 @@ class Parser {
                        !isDetail) {
                 FailAt(item.sourceLine,
                        QStringLiteral("{field:...} and {row} belong in the <detail> band"));
+            } else if (seg.IsSum() && isDetail) {
+                FailAt(item.sourceLine,
+                       QStringLiteral("{pagesum:...}, {sum:...}, {pagechange:...} and {last:...} "
+                                      "read the rows of a page: they belong outside the "
+                                      "<detail> band"));
             }
         }
     }

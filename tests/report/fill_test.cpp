@@ -177,9 +177,10 @@ TEST_F(ReportDbTest, PdfOfEachGradeCarriesHeaderStationsAndTotals) {
         const char* title;
         bool secondOnlyFields;
     };
+    // The third/fourth-order book names the grade it was computed with.
     const Case cases[] = {{GradeSecond, "二等水准测量记录手簿", true},
-                          {GradeThird, "三、四等水准测量记录手簿", false},
-                          {GradeFourth, "三、四等水准测量记录手簿", false}};
+                          {GradeThird, "三等水准测量记录手簿", false},
+                          {GradeFourth, "四等水准测量记录手簿", false}};
     for (const auto& c : cases) {
         Write(MakeRows(c.grade, 25));
         RecordingSink sink;

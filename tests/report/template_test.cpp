@@ -146,7 +146,8 @@ TEST(TemplateParser, ReadsGeometryFontsAndCells) {
 }
 
 // The shipped templates declare exactly the parameters the filling sets for
-// their kind, the checks' footer among them, and read the station table.
+// their kind, the checks' footer, line name and grade among them, and read
+// the station table.
 TEST(ShippedTemplates, DeclareTheParametersTheFillSets) {
     for (const auto kind : {TemplateSecondOrder, TemplateThirdFourthOrder}) {
         const QString path =
@@ -161,8 +162,11 @@ TEST(ShippedTemplates, DeclareTheParametersTheFillSets) {
         for (const auto& p : ResultParameters(kind, ReportTotals{})) set.insert(p.name);
         // The header and totals parameters, unchanged in number...
         EXPECT_EQ(set.size(), kind == TemplateSecondOrder ? 21u : 15u);
-        // ...and the checks' footer, which the fill sets where it is declared.
+        // ...and the checks' footer, the line's name and its grade, which the
+        // fill sets where they are declared.
         set.insert(kCheckFooterParameter);
+        set.insert(kLineNameParameter);
+        set.insert(kGradeParameter);
         EXPECT_EQ(declared, set) << path.toStdString();
         EXPECT_EQ(t.tableName, "Observation_tbl");
         EXPECT_EQ(t.PageSizeMm().toSize(), QSize(210, 297));
@@ -191,11 +195,11 @@ TEST(Pagination, RowsNeverSplitAndTheFooterFollowsTheLastRow) {
     const Case cases[] = {
         {0, true, 1, 0, 0},  // header and footer only
         {5, true, 1, 0, 5},  // 30 mm left, the 25 mm footer fits
-        {6, true, 2, 6, 0},  // 20 mm left: the footer goes on a page of its own
+        {6, true, 2, 5, 1},  // 20 mm left: the last row goes over with the footer
         {8, false, 1, 0, 8},
         {9, false, 2, 8, 1},
         {18, false, 2, 8, 10},
-        {18, true, 3, 18, 0},  // a full last page pushes the footer over
+        {18, true, 3, 17, 1},  // a full last page: its last row goes over with the footer
         {15, true, 2, 8, 7},   // 30 mm left on page 2
         {10000, false, 1001, 9998, 2},
     };
