@@ -207,24 +207,30 @@ bool LooksLikeUtf16WithoutBom(std::string_view bytes) {
     return withZero * 2 > units;
 }
 
-std::string DecodeMeasurementText(std::string bytes) {
-    if (IsAscii(bytes)) return bytes;
-    const std::string_view view(bytes);
+namespace {
+
+// The decoding of both overloads. owned, when given, holds the same bytes
+// as view and may be given up: text that stays as it is is moved out of it
+// instead of copied.
+std::string Decode(std::string_view view, std::string* owned) {
+    auto asIs = [&](std::size_t dropFront) {
+        if (owned == nullptr) return std::string(view.substr(dropFront));
+        owned->erase(0, dropFront);
+        return std::move(*owned);
+    };
+    if (IsAscii(view)) return asIs(0);
     if (view.starts_with(kUtf16LeBom)) return DecodeUtf16(view.substr(2), false);
     if (view.starts_with(kUtf16BeBom)) return DecodeUtf16(view.substr(2), true);
     if (view.starts_with(kBom)) {
         // A byte-order mark says UTF-8 outright; damaged sequences after it
         // are replaced rather than the whole file being read as GBK.
         const std::string_view body = view.substr(kBom.size());
-        if (IsValidUtf8(body)) {
-            bytes.erase(0, kBom.size());
-            return bytes;
-        }
+        if (IsValidUtf8(body)) return asIs(kBom.size());
         return RepairUtf8(body);
     }
     switch (Utf8ShapeOf(view)) {
         case Utf8Shape::Wide:
-            return bytes;
+            return asIs(0);
         case Utf8Shape::TwoByteOnly: {
             // Many GBK pairs are also well-formed two-byte UTF-8 (水准 is
             // CB AE D7 BC), so a short Chinese name alone proves nothing.
@@ -234,12 +240,21 @@ std::string DecodeMeasurementText(std::string bytes) {
             bool clean = false;
             std::string gbk = DecodeGbk(view, &clean);
             if (clean) return gbk;
-            return bytes;
+            return asIs(0);
         }
         case Utf8Shape::Invalid:
             break;
     }
     return DecodeGbk(view);
 }
+
+}  // namespace
+
+std::string DecodeMeasurementText(std::string bytes) {
+    const std::string_view view(bytes);
+    return Decode(view, &bytes);
+}
+
+std::string DecodeMeasurementText(std::string_view bytes) { return Decode(bytes, nullptr); }
 
 }  // namespace lorvex

@@ -1,0 +1,35 @@
+#pragma once
+
+// A regular file's bytes seen in place: mapped read-only, so the reader
+// decodes straight from the page cache instead of first copying the file
+// into a buffer of its own. One file per platform; where a file cannot be
+// mapped the reader falls back to reading it.
+
+#include <cstddef>
+#include <filesystem>
+#include <memory>
+#include <string_view>
+
+namespace lorvex {
+
+class MappedFile {
+  public:
+    // The mapping of path's current contents, or null when the file cannot
+    // be opened or mapped (or the platform maps no files): the caller then
+    // reads it. An empty file maps to an empty view.
+    static std::unique_ptr<MappedFile> Map(const std::filesystem::path& path);
+
+    ~MappedFile();
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+
+    std::string_view Bytes() const { return {static_cast<const char*>(m_data), m_size}; }
+
+  private:
+    MappedFile(const void* data, std::size_t size) : m_data(data), m_size(size) {}
+
+    const void* m_data;
+    std::size_t m_size;
+};
+
+}  // namespace lorvex

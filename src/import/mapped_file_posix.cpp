@@ -1,0 +1,37 @@
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "import/mapped_file.h"
+
+namespace lorvex {
+
+std::unique_ptr<MappedFile> MappedFile::Map(const std::filesystem::path& path) {
+    // O_NONBLOCK: should the path have become a FIFO since the caller looked
+    // at it, opening must not wait for a writer; fstat below refuses it.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return nullptr;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    const auto size = static_cast<std::size_t>(st.st_size);
+    if (size == 0) {
+        ::close(fd);
+        return std::unique_ptr<MappedFile>(new MappedFile(nullptr, 0));
+    }
+    void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    ::close(fd);  // the mapping keeps the file
+    if (data == MAP_FAILED) return nullptr;
+    // Read once from front to back.
+    ::madvise(data, size, MADV_SEQUENTIAL);
+    return std::unique_ptr<MappedFile>(new MappedFile(data, size));
+}
+
+MappedFile::~MappedFile() {
+    if (m_data != nullptr) ::munmap(const_cast<void*>(m_data), m_size);
+}
+
+}  // namespace lorvex
