@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
+
 #include "import/mapped_file.h"
 
 namespace lorvex {
@@ -32,6 +34,19 @@ std::unique_ptr<MappedFile> MappedFile::Map(const std::filesystem::path& path) {
 
 MappedFile::~MappedFile() {
     if (m_data != nullptr) ::munmap(const_cast<void*>(m_data), m_size);
+}
+
+void AdviseFreshBuffer(void* data, std::size_t size) {
+#ifdef MADV_HUGEPAGE
+    // Only whole pages inside the buffer can be advised.
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto begin = (reinterpret_cast<std::uintptr_t>(data) + page - 1) / page * page;
+    const auto end = (reinterpret_cast<std::uintptr_t>(data) + size) / page * page;
+    if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+    (void)data;
+    (void)size;
+#endif
 }
 
 }  // namespace lorvex

@@ -8,4 +8,6 @@ std::unique_ptr<MappedFile> MappedFile::Map(const std::filesystem::path&) { retu
 
 MappedFile::~MappedFile() = default;
 
+void AdviseFreshBuffer(void*, std::size_t) {}
+
 }  // namespace lorvex

@@ -138,7 +138,11 @@ ImportResult BuildStore(std::string decoded, bool readFailed, std::string_view d
                 stopped = true;
                 break;
             }
+            // Lines of one file tend to be alike: room for as many records as
+            // the last line took spares most of the growing and copying.
+            const std::size_t expected = haveCurrent ? store.Spans(current).size() : 0;
             current = store.AppendLine(LineStartName(c.trimmed));
+            store.Spans(current).reserve(expected);
             haveCurrent = true;
         }
     }
@@ -257,14 +261,16 @@ ImportResult ImportMeasurementFile(const std::filesystem::path& path, LineStore&
         return Refused(IDS_FILE_TOO_LARGE, DisplayPath(path));
     // Mapped, the file is decoded straight into the store's text: one copy
     // instead of a read into a zero-filled buffer and then the decoded text.
-    if (const std::unique_ptr<MappedFile> mapped = MappedFile::Map(path)) {
+    if (std::unique_ptr<MappedFile> mapped = MappedFile::Map(path)) {
         const std::string_view bytes = mapped->Bytes();
         // The size checked above may have grown since.
         if (bytes.size() > kMaxMeasurementFileBytes)
             return Refused(IDS_FILE_TOO_LARGE, DisplayPath(path));
         if (LooksLikeUtf16WithoutBom(bytes))
             return Refused(IDS_UTF16_WITHOUT_BOM, DisplayPath(path));
-        return BuildStore(DecodeMeasurementText(bytes), false, DisplayPath(path), store);
+        std::string text = DecodeMeasurementText(bytes);
+        mapped.reset();  // the file is not held beside its text
+        return BuildStore(std::move(text), false, DisplayPath(path), store);
     }
     FileSource source(path);
     if (!source.IsOpen()) return ImportResult{false, std::nullopt};

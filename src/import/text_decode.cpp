@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "import/gbk_converter.h"
+#include "import/mapped_file.h"
 
 namespace lorvex {
 namespace {
@@ -100,6 +101,15 @@ std::string RepairUtf8(std::string_view text) {
     return out;
 }
 
+// An empty string with room for capacity bytes, the room prepared for being
+// filled once from front to back.
+std::string FreshText(std::size_t capacity) {
+    std::string text;
+    text.reserve(capacity);
+    AdviseFreshBuffer(text.data(), text.capacity());
+    return text;
+}
+
 // GBK (code page 936) to UTF-8. Measurement files are mostly ASCII with the
 // odd Chinese line name, so runs of ASCII are copied as they are and only
 // the stretches of double-byte characters go through the converter. A
@@ -108,8 +118,7 @@ std::string RepairUtf8(std::string_view text) {
 // clean, when given, tells whether every byte decoded.
 std::string DecodeGbk(std::string_view bytes, bool* clean = nullptr) {
     bool allDecoded = true;
-    std::string out;
-    out.reserve(bytes.size() + bytes.size() / 8 + 16);
+    std::string out = FreshText(bytes.size() + bytes.size() / 8 + 16);
     GbkConverter converter;
     std::size_t i = 0;
     while (i < bytes.size()) {
@@ -198,6 +207,8 @@ std::string DecodeUtf16(std::string_view body, bool bigEndian) {
 bool LooksLikeUtf16WithoutBom(std::string_view bytes) {
     if (bytes.size() < 2 || bytes.starts_with(kUtf16LeBom) || bytes.starts_with(kUtf16BeBom))
         return false;
+    // Text holds no zero byte at all: one fast scan settles almost every file.
+    if (std::memchr(bytes.data(), '\0', bytes.size()) == nullptr) return false;
     std::size_t units = 0;
     std::size_t withZero = 0;
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
@@ -214,7 +225,11 @@ namespace {
 // instead of copied.
 std::string Decode(std::string_view view, std::string* owned) {
     auto asIs = [&](std::size_t dropFront) {
-        if (owned == nullptr) return std::string(view.substr(dropFront));
+        if (owned == nullptr) {
+            std::string text = FreshText(view.size() - dropFront);
+            text.append(view.substr(dropFront));
+            return text;
+        }
         owned->erase(0, dropFront);
         return std::move(*owned);
     };
