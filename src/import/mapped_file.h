@@ -15,8 +15,8 @@ namespace lorvex {
 class MappedFile {
   public:
     // The mapping of path's current contents, or null when the file cannot
-    // be opened or mapped (or the platform maps no files): the caller then
-    // reads it. An empty file maps to an empty view.
+    // be opened or mapped, is empty or says so (/proc files), or the
+    // platform maps no files: the caller then reads it.
     static std::unique_ptr<MappedFile> Map(const std::filesystem::path& path);
 
     ~MappedFile();

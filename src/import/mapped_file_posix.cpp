@@ -21,8 +21,10 @@ std::unique_ptr<MappedFile> MappedFile::Map(const std::filesystem::path& path) {
     }
     const auto size = static_cast<std::size_t>(st.st_size);
     if (size == 0) {
+        // Nothing to map; and files under /proc or /sys say 0 whatever they
+        // hold, and only reading finds out (or fails as a read error).
         ::close(fd);
-        return std::unique_ptr<MappedFile>(new MappedFile(nullptr, 0));
+        return nullptr;
     }
     void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
     ::close(fd);  // the mapping keeps the file

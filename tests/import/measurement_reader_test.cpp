@@ -486,6 +486,19 @@ TEST(ImportFile, MappedFileGivesWhatItsBytesGive) {
     }
 }
 
+#ifdef __linux__
+// Files under /proc say they are empty whatever they hold: they are read, not
+// mapped, and a read that fails is reported as one. (/proc/self/mem opens,
+// and reading its first page fails with EIO.)
+TEST(ImportFile, FileThatSaysItIsEmptyIsReadNotMapped) {
+    LineStore store;
+    const ImportResult result = ImportMeasurementFile("/proc/self/mem", store);
+    EXPECT_TRUE(result.opened);
+    ASSERT_TRUE(result.message);
+    EXPECT_EQ(result.message->icon, MessageIcon::Stop);
+}
+#endif
+
 // What cannot be opened, or is no measurement file at all, leaves the lines
 // as they were; all but a missing file say why. A device or a FIFO would
 // otherwise be read for ever, and a huge file would fill memory.
