@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "cli_session.h"
+#include "json_stream.h"
 
 namespace lorvex::cli {
 namespace {
@@ -177,20 +178,36 @@ std::optional<std::string> FieldWithNul(const ReportHeader& header) {
     return std::nullopt;
 }
 
-Json LinesJson(const LevellingSession& session) {
-    Json lines = Json::array();
+// Every line with every record, written as it goes: a file of a million
+// records would otherwise be held a second time as a JSON tree.
+void WriteLines(JsonStream& out, const LevellingSession& session) {
+    out.BeginArray();
     for (std::size_t i = 0; i < session.LineCount(); ++i) {
-        lines.push_back(Json{{"name", session.LineName(i)}, {"records", session.Records(i)}});
+        out.BeginObject();
+        out.Key("name");
+        out.String(session.LineName(i));
+        out.Key("records");
+        out.BeginArray();
+        for (const std::string_view record : session.RecordViews(i)) out.String(record);
+        out.EndArray();
+        out.EndObject();
     }
-    return lines;
+    out.EndArray();
 }
 
 int RunLines(Session& s) {
     if (auto code = s.Import()) return *code;
-    return s.Print(Json{{"lines", LinesJson(s.Levelling())},
-                        {"ignored", s.Levelling().IgnoredLineCount()},
-                        {"messages", s.MessagesJson()}},
-                   kExitOk);
+    JsonStream out(s.StartOutput());
+    out.BeginObject();
+    out.Key("lines");
+    WriteLines(out, s.Levelling());
+    out.Key("ignored");
+    out.Value(s.Levelling().IgnoredLineCount());
+    out.Key("messages");
+    out.Value(s.MessagesJson());
+    out.EndObject();
+    out.Finish();
+    return kExitOk;
 }
 
 int RunShow(Session& s) {
@@ -208,10 +225,14 @@ int RunShow(Session& s) {
 int RunCompute(Session& s) {
     auto computed = s.ComputeReport();
     if (const int* code = std::get_if<int>(&computed)) return *code;
-    Json document = ComputeJson(std::get<ReportRows>(computed));
-    if (s.Check()) AddCheckJson(document, *s.Check());
-    document["messages"] = s.MessagesJson();
-    return s.Print(std::move(document), kExitOk);
+    JsonStream out(s.StartOutput());
+    out.BeginObject();
+    WriteComputed(out, std::get<ReportRows>(computed), s.Check() ? &*s.Check() : nullptr);
+    out.Key("messages");
+    out.Value(s.MessagesJson());
+    out.EndObject();
+    out.Finish();
+    return kExitOk;
 }
 
 // Every station with its flags (empty when it passes), and the line's. A
@@ -220,17 +241,28 @@ int RunCheck(Session& s) {
     auto computed = s.ComputeReport();
     if (const int* code = std::get_if<int>(&computed)) return *code;
     const LineCheck& check = *s.Check();
-    Json stations = Json::array();
+    JsonStream out(s.StartOutput());
+    out.BeginObject();
+    out.Key("grade");
+    out.Value(check.grade);
+    out.Key("stations");
+    out.BeginArray();
     for (std::size_t i = 0; i < check.stations.size(); ++i) {
-        Json flags = Json::array();
-        for (const Flag& flag : check.stations[i].flags) flags.push_back(FlagJson(flag));
-        stations.push_back(Json{{"station", i + 1}, {"flags", std::move(flags)}});
+        out.BeginObject();
+        out.Key("station");
+        out.Value(i + 1);
+        out.Key("flags");
+        out.Value(FlagsJson(check.stations[i].flags));
+        out.EndObject();
     }
-    return s.Print(Json{{"grade", check.grade},
-                        {"stations", std::move(stations)},
-                        {"line", LineCheckJson(check)},
-                        {"messages", s.MessagesJson()}},
-                   kExitOk);
+    out.EndArray();
+    out.Key("line");
+    out.Value(LineCheckJson(check));
+    out.Key("messages");
+    out.Value(s.MessagesJson());
+    out.EndObject();
+    out.Finish();
+    return kExitOk;
 }
 
 Json RunJson(const RunSummary& run, const std::string& name) {
@@ -308,6 +340,11 @@ int Session::Print(Json document, int code) {
     return code;
 }
 
+std::ostream& Session::StartOutput() {
+    m_errRuns.Flush();
+    return m_out;
+}
+
 void Session::Complain(const std::string& text) {
     m_errRuns.Flush();
     m_err << "lorvex-cli: " << text << '\n';
@@ -340,8 +377,15 @@ std::optional<int> Session::Import() {
     // 100-line limit only warns.
     for (const UserMessage& message : outcome.messages) {
         if (message.icon == MessageIcon::Stop) {
-            return Print(Json{{"lines", LinesJson(m_session)}, {"messages", m_messages}},
-                         kExitNoAccess);
+            JsonStream out(StartOutput());
+            out.BeginObject();
+            out.Key("lines");
+            WriteLines(out, m_session);
+            out.Key("messages");
+            out.Value(m_messages);
+            out.EndObject();
+            out.Finish();
+            return kExitNoAccess;
         }
     }
     return ApplyGrade(outcome.gradeQuestion);
@@ -436,20 +480,22 @@ Json FlagJson(const Flag& flag) {
                 {"unit", flag.Unit()}};
 }
 
+Json FlagsJson(const std::vector<Flag>& flags) {
+    Json list = Json::array();
+    for (const Flag& flag : flags) list.push_back(FlagJson(flag));
+    return list;
+}
+
 Json LineCheckJson(const LineCheck& check) {
-    Json flags = Json::array();
-    for (const Flag& flag : check.line) flags.push_back(FlagJson(flag));
     return Json{{"stations", check.run.stations},
                 {"length_km", check.run.LengthKm()},
-                {"flags", std::move(flags)}};
+                {"flags", FlagsJson(check.line)}};
 }
 
 void AddCheckJson(Json& document, const LineCheck& check) {
     Json& observations = document["observations"];
     for (std::size_t i = 0; i < observations.size() && i < check.stations.size(); ++i) {
-        Json flags = Json::array();
-        for (const Flag& flag : check.stations[i].flags) flags.push_back(FlagJson(flag));
-        observations[i]["flags"] = std::move(flags);
+        observations[i]["flags"] = FlagsJson(check.stations[i].flags);
     }
     document["line"] = LineCheckJson(check);
 }
@@ -479,6 +525,35 @@ Json ObservationsJson(const std::vector<ObservationRow>& rows) {
         list.push_back(std::move(item));
     }
     return list;
+}
+
+void WriteComputed(JsonStream& out, const ReportRows& rows, const LineCheck* check) {
+    out.Key("grade");
+    out.Value(rows.grade);
+    out.Key("info");
+    out.Value(HeaderJson(rows.info));
+    out.Key("result");
+    out.Value(ResultJson(rows.result));
+    out.Key("observations");
+    out.BeginArray();
+    for (std::size_t i = 0; i < rows.observations.size(); ++i) {
+        const ObservationRow& row = rows.observations[i];
+        out.BeginObject();
+        for (const auto& field : kObservationRowFields) {
+            out.Key(field.name);
+            out.String(row.*(field.member));
+        }
+        if (check && i < check->stations.size()) {
+            out.Key("flags");
+            out.Value(FlagsJson(check->stations[i].flags));
+        }
+        out.EndObject();
+    }
+    out.EndArray();
+    if (check) {
+        out.Key("line");
+        out.Value(LineCheckJson(*check));
+    }
 }
 
 Json ComputeJson(const ReportRows& rows) {

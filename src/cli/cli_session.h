@@ -20,6 +20,7 @@
 
 namespace lorvex::cli {
 
+class JsonStream;
 using Json = nlohmann::ordered_json;
 
 struct CliOptions {
@@ -83,6 +84,9 @@ class Session {
 
     // Prints a JSON document followed by a newline; returns code.
     int Print(Json document, int code);
+    // The stream a command writes its document to piece by piece (a
+    // JsonStream), once the messages held for stderr are out.
+    std::ostream& StartOutput();
     int UsageError(const std::string& text);
     // A failure that no command expects (an exception out of a library):
     // JSON with its text as the error, exit kExitNoAccess.
@@ -131,10 +135,15 @@ Json ComputeJson(const ReportRows& rows);
 
 // A flag as the JSON shows it: {"rule", "value", "limit", "unit"}.
 Json FlagJson(const Flag& flag);
+Json FlagsJson(const std::vector<Flag>& flags);
 // The line's part of a check: {"stations", "length_km", "flags"}.
 Json LineCheckJson(const LineCheck& check);
 // The flags of each observation and of the line, into a computed report.
 void AddCheckJson(Json& document, const LineCheck& check);
+
+// The members of ComputeJson with those of AddCheckJson when check is
+// given, written into an open object as they are produced.
+void WriteComputed(JsonStream& out, const ReportRows& rows, const LineCheck* check);
 
 // The commands that need the database or the report engine live beside the
 // core ones; each returns the exit code.

@@ -22,6 +22,8 @@ LineSelection ShowLine(std::span<const std::string_view> records, LevellingGrade
 
     std::vector<std::string_view> fields;
     s.rows.reserve(records.size());
+    s.points.reserve(records.size());
+    s.codes.reserve(records.size());
     for (const std::string_view record : records) {
         fields.clear();  // a blank record has no fields, not the last record's
         SplitFields(TrimBlanks(record), fields);

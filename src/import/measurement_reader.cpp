@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "import/mapped_file.h"
 #include "import/record_format.h"
 #include "import/text_decode.h"
 
@@ -93,18 +95,14 @@ UserMessage TooManyLinesMessage() {
     return MessageFromId(IDS_TOO_MANY_LINES, MessageIcon::Warning);
 }
 
-// Builds the store from the bytes read. When the read failed, bytes holds
-// what came before the failure: its complete lines are taken, the line
-// being read stays open and the regrouping pass is left out.
-ImportResult BuildStore(std::string bytes, bool readFailed, std::string_view displayPath,
+// Builds the store from the file's text, decoded into the pool. When the
+// read failed, only what came before the failure was read: its complete
+// lines are taken, the line being read stays open and the regrouping pass is
+// left out.
+ImportResult BuildStore(std::string decoded, bool readFailed, std::string_view displayPath,
                         LineStore& store) {
-    if (readFailed) {
-        const std::size_t lastBreak = bytes.rfind('\n');
-        bytes.resize(lastBreak == std::string::npos ? 0 : lastBreak + 1);
-    }
-    if (LooksLikeUtf16WithoutBom(bytes)) return Refused(IDS_UTF16_WITHOUT_BOM, displayPath);
     store.Clear();
-    const std::size_t base = store.AdoptText(DecodeMeasurementText(std::move(bytes)));
+    const std::size_t base = store.AdoptText(std::move(decoded));
     const std::string_view text = store.PoolText();
 
     ImportResult result;
@@ -140,7 +138,11 @@ ImportResult BuildStore(std::string bytes, bool readFailed, std::string_view dis
                 stopped = true;
                 break;
             }
+            // Lines of one file tend to be alike: room for as many records as
+            // the last line took spares most of the growing and copying.
+            const std::size_t expected = haveCurrent ? store.Spans(current).size() : 0;
             current = store.AppendLine(LineStartName(c.trimmed));
+            store.Spans(current).reserve(expected);
             haveCurrent = true;
         }
     }
@@ -233,7 +235,12 @@ ImportResult ReadMeasurementFile(ByteSource& source, std::string_view displayPat
         if (bytes.size() > kMaxMeasurementFileBytes)
             return Refused(IDS_FILE_TOO_LARGE, displayPath);
     }
-    return BuildStore(std::move(bytes), failed, displayPath, store);
+    if (failed) {
+        const std::size_t lastBreak = bytes.rfind('\n');
+        bytes.resize(lastBreak == std::string::npos ? 0 : lastBreak + 1);
+    }
+    if (LooksLikeUtf16WithoutBom(bytes)) return Refused(IDS_UTF16_WITHOUT_BOM, displayPath);
+    return BuildStore(DecodeMeasurementText(std::move(bytes)), failed, displayPath, store);
 }
 
 ImportResult ReadMeasurementBytes(std::string_view bytes, LineStore& store) {
@@ -252,6 +259,19 @@ ImportResult ImportMeasurementFile(const std::filesystem::path& path, LineStore&
     const std::uintmax_t size = std::filesystem::file_size(path, ec);
     if (!ec && size > kMaxMeasurementFileBytes)
         return Refused(IDS_FILE_TOO_LARGE, DisplayPath(path));
+    // Mapped, the file is decoded straight into the store's text: one copy
+    // instead of a read into a zero-filled buffer and then the decoded text.
+    if (std::unique_ptr<MappedFile> mapped = MappedFile::Map(path)) {
+        const std::string_view bytes = mapped->Bytes();
+        // The size checked above may have grown since.
+        if (bytes.size() > kMaxMeasurementFileBytes)
+            return Refused(IDS_FILE_TOO_LARGE, DisplayPath(path));
+        if (LooksLikeUtf16WithoutBom(bytes))
+            return Refused(IDS_UTF16_WITHOUT_BOM, DisplayPath(path));
+        std::string text = DecodeMeasurementText(bytes);
+        mapped.reset();  // the file is not held beside its text
+        return BuildStore(std::move(text), false, DisplayPath(path), store);
+    }
     FileSource source(path);
     if (!source.IsOpen()) return ImportResult{false, std::nullopt};
     return ReadMeasurementFile(source, DisplayPath(path), store);

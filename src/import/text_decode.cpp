@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "import/gbk_converter.h"
+#include "import/mapped_file.h"
 
 namespace lorvex {
 namespace {
@@ -100,6 +101,15 @@ std::string RepairUtf8(std::string_view text) {
     return out;
 }
 
+// An empty string with room for capacity bytes, the room prepared for being
+// filled once from front to back.
+std::string FreshText(std::size_t capacity) {
+    std::string text;
+    text.reserve(capacity);
+    AdviseFreshBuffer(text.data(), text.capacity());
+    return text;
+}
+
 // GBK (code page 936) to UTF-8. Measurement files are mostly ASCII with the
 // odd Chinese line name, so runs of ASCII are copied as they are and only
 // the stretches of double-byte characters go through the converter. A
@@ -108,8 +118,7 @@ std::string RepairUtf8(std::string_view text) {
 // clean, when given, tells whether every byte decoded.
 std::string DecodeGbk(std::string_view bytes, bool* clean = nullptr) {
     bool allDecoded = true;
-    std::string out;
-    out.reserve(bytes.size() + bytes.size() / 8 + 16);
+    std::string out = FreshText(bytes.size() + bytes.size() / 8 + 16);
     GbkConverter converter;
     std::size_t i = 0;
     while (i < bytes.size()) {
@@ -198,6 +207,8 @@ std::string DecodeUtf16(std::string_view body, bool bigEndian) {
 bool LooksLikeUtf16WithoutBom(std::string_view bytes) {
     if (bytes.size() < 2 || bytes.starts_with(kUtf16LeBom) || bytes.starts_with(kUtf16BeBom))
         return false;
+    // Text holds no zero byte at all: one fast scan settles almost every file.
+    if (std::memchr(bytes.data(), '\0', bytes.size()) == nullptr) return false;
     std::size_t units = 0;
     std::size_t withZero = 0;
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
@@ -207,24 +218,34 @@ bool LooksLikeUtf16WithoutBom(std::string_view bytes) {
     return withZero * 2 > units;
 }
 
-std::string DecodeMeasurementText(std::string bytes) {
-    if (IsAscii(bytes)) return bytes;
-    const std::string_view view(bytes);
+namespace {
+
+// The decoding of both overloads. owned, when given, holds the same bytes
+// as view and may be given up: text that stays as it is is moved out of it
+// instead of copied.
+std::string Decode(std::string_view view, std::string* owned) {
+    auto asIs = [&](std::size_t dropFront) {
+        if (owned == nullptr) {
+            std::string text = FreshText(view.size() - dropFront);
+            text.append(view.substr(dropFront));
+            return text;
+        }
+        owned->erase(0, dropFront);
+        return std::move(*owned);
+    };
+    if (IsAscii(view)) return asIs(0);
     if (view.starts_with(kUtf16LeBom)) return DecodeUtf16(view.substr(2), false);
     if (view.starts_with(kUtf16BeBom)) return DecodeUtf16(view.substr(2), true);
     if (view.starts_with(kBom)) {
         // A byte-order mark says UTF-8 outright; damaged sequences after it
         // are replaced rather than the whole file being read as GBK.
         const std::string_view body = view.substr(kBom.size());
-        if (IsValidUtf8(body)) {
-            bytes.erase(0, kBom.size());
-            return bytes;
-        }
+        if (IsValidUtf8(body)) return asIs(kBom.size());
         return RepairUtf8(body);
     }
     switch (Utf8ShapeOf(view)) {
         case Utf8Shape::Wide:
-            return bytes;
+            return asIs(0);
         case Utf8Shape::TwoByteOnly: {
             // Many GBK pairs are also well-formed two-byte UTF-8 (水准 is
             // CB AE D7 BC), so a short Chinese name alone proves nothing.
@@ -234,12 +255,21 @@ std::string DecodeMeasurementText(std::string bytes) {
             bool clean = false;
             std::string gbk = DecodeGbk(view, &clean);
             if (clean) return gbk;
-            return bytes;
+            return asIs(0);
         }
         case Utf8Shape::Invalid:
             break;
     }
     return DecodeGbk(view);
 }
+
+}  // namespace
+
+std::string DecodeMeasurementText(std::string bytes) {
+    const std::string_view view(bytes);
+    return Decode(view, &bytes);
+}
+
+std::string DecodeMeasurementText(std::string_view bytes) { return Decode(bytes, nullptr); }
 
 }  // namespace lorvex

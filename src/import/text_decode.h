@@ -14,6 +14,9 @@ namespace lorvex {
 // valid in neither become U+FFFD; nothing else is lost. Pure ASCII is
 // returned as it is.
 std::string DecodeMeasurementText(std::string bytes);
+// The same from bytes the caller keeps (a mapped file): the result is the
+// only copy made.
+std::string DecodeMeasurementText(std::string_view bytes);
 
 // Whether bytes look like UTF-16 that lost its byte-order mark: no mark of
 // either byte order, and more than half of the two-byte units hold a zero

@@ -74,6 +74,10 @@ std::vector<std::string> LevellingSession::Records(std::size_t line) const {
     return m_store->Records(line);
 }
 
+std::vector<std::string_view> LevellingSession::RecordViews(std::size_t line) const {
+    return m_store->RecordViews(line);
+}
+
 bool LevellingSession::GradeSelectable(LevellingGrade grade) const {
     return IsKnownGrade(grade) && m_gradeSelectable[grade];
 }

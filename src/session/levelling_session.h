@@ -93,6 +93,8 @@ class LevellingSession {
     std::size_t RecordCount(std::size_t line) const;
     // The stored record texts of a line (seven fields each).
     std::vector<std::string> Records(std::size_t line) const;
+    // The same without copying; valid until the lines next change.
+    std::vector<std::string_view> RecordViews(std::size_t line) const;
 
     // Non-empty text lines of the last imported file that were neither a
     // record nor a line start: a script tells a clean file from a noisy one.

@@ -450,6 +450,55 @@ TEST(ImportFile, ReadsFileFromDisk) {
     EXPECT_EQ(Lines(store), (std::vector<LevellingLine>{{"中", Recs({"A"})}}));
 }
 
+// A file on disk is mapped and decoded in place; what the store gets must be
+// what the same bytes give from memory, in every encoding the reader knows.
+TEST(ImportFile, MappedFileGivesWhatItsBytesGive) {
+    TempDir dir;
+    const std::string text =
+        Join({Start("L1"), Rec("A"), Rec("B", "106"), "noise", Start("\xD6\xD0"), Rec("C", "106")});
+    const struct {
+        const char* name;
+        std::string bytes;
+    } cases[] = {
+        {"empty", ""},
+        {"ascii", text},
+        {"no final newline", text + Rec("D")},
+        {"gbk", text + Rec("\xCB\xAE")},
+        {"gbk with invalid bytes", text + Rec("\xFF\x81")},
+        {"utf-8 with bom", "\xEF\xBB\xBF" + Join({Start("水准"), Rec("甲")})},
+        {"utf-8 wide", Join({Start("水准"), Rec("甲")})},
+        {"utf-16le with bom", std::string("\xFF\xFE@\0L\0\n\0", 8)},
+        {"only noise", "a\tb\tc\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto file = dir.path() / "m.mdt";
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << c.bytes;
+        LineStore fromFile;
+        fromFile.AppendLine("stale");
+        const ImportResult read = ImportMeasurementFile(file, fromFile);
+        LineStore fromMemory;
+        const ImportResult expected = ReadMeasurementBytes(c.bytes, fromMemory);
+        EXPECT_TRUE(read.opened);
+        EXPECT_EQ(Lines(fromFile), Lines(fromMemory));
+        EXPECT_EQ(read.ignored, expected.ignored);
+        EXPECT_EQ(read.message.has_value(), expected.message.has_value());
+    }
+}
+
+#ifdef __linux__
+// Files under /proc say they are empty whatever they hold: they are read, not
+// mapped, and a read that fails is reported as one. (/proc/self/mem opens,
+// and reading its first page fails with EIO.)
+TEST(ImportFile, FileThatSaysItIsEmptyIsReadNotMapped) {
+    LineStore store;
+    const ImportResult result = ImportMeasurementFile("/proc/self/mem", store);
+    EXPECT_TRUE(result.opened);
+    ASSERT_TRUE(result.message);
+    EXPECT_EQ(result.message->icon, MessageIcon::Stop);
+}
+#endif
+
 // What cannot be opened, or is no measurement file at all, leaves the lines
 // as they were; all but a missing file say why. A device or a FIFO would
 // otherwise be read for ever, and a huge file would fill memory.

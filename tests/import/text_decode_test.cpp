@@ -19,6 +19,8 @@ class DecodeTest : public ::testing::TestWithParam<DecodeCase> {};
 
 TEST_P(DecodeTest, DecodesToUtf8) {
     EXPECT_EQ(DecodeMeasurementText(GetParam().bytes), GetParam().utf8);
+    // From bytes the caller keeps (a mapped file): the same text.
+    EXPECT_EQ(DecodeMeasurementText(std::string_view(GetParam().bytes)), GetParam().utf8);
 }
 
 // GBK 0xD6D0 0xCEC4 is "中文"; 0x8140 is "丂", whose trail byte is '@'.

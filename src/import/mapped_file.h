@@ -1,0 +1,41 @@
+#pragma once
+
+// A regular file's bytes seen in place: mapped read-only, so the reader
+// decodes straight from the page cache instead of first copying the file
+// into a buffer of its own. One file per platform; where a file cannot be
+// mapped the reader falls back to reading it.
+
+#include <cstddef>
+#include <filesystem>
+#include <memory>
+#include <string_view>
+
+namespace lorvex {
+
+class MappedFile {
+  public:
+    // The mapping of path's current contents, or null when the file cannot
+    // be opened or mapped, is empty or says so (/proc files), or the
+    // platform maps no files: the caller then reads it.
+    static std::unique_ptr<MappedFile> Map(const std::filesystem::path& path);
+
+    ~MappedFile();
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+
+    std::string_view Bytes() const { return {static_cast<const char*>(m_data), m_size}; }
+
+  private:
+    MappedFile(const void* data, std::size_t size) : m_data(data), m_size(size) {}
+
+    const void* m_data;
+    std::size_t m_size;
+};
+
+// Tells the system that a fresh buffer is about to be written through once
+// (a file's decoded text): large pages where it has them, so that filling
+// tens of megabytes takes a few page faults instead of thousands. Only a
+// hint; nothing changes where the system has no such thing.
+void AdviseFreshBuffer(void* data, std::size_t size);
+
+}  // namespace lorvex

@@ -1,0 +1,54 @@
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+
+#include "import/mapped_file.h"
+
+namespace lorvex {
+
+std::unique_ptr<MappedFile> MappedFile::Map(const std::filesystem::path& path) {
+    // O_NONBLOCK: should the path have become a FIFO since the caller looked
+    // at it, opening must not wait for a writer; fstat below refuses it.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return nullptr;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    const auto size = static_cast<std::size_t>(st.st_size);
+    if (size == 0) {
+        // Nothing to map; and files under /proc or /sys say 0 whatever they
+        // hold, and only reading finds out (or fails as a read error).
+        ::close(fd);
+        return nullptr;
+    }
+    void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    ::close(fd);  // the mapping keeps the file
+    if (data == MAP_FAILED) return nullptr;
+    // Read once from front to back.
+    ::madvise(data, size, MADV_SEQUENTIAL);
+    return std::unique_ptr<MappedFile>(new MappedFile(data, size));
+}
+
+MappedFile::~MappedFile() {
+    if (m_data != nullptr) ::munmap(const_cast<void*>(m_data), m_size);
+}
+
+void AdviseFreshBuffer(void* data, std::size_t size) {
+#ifdef MADV_HUGEPAGE
+    // Only whole pages inside the buffer can be advised.
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto begin = (reinterpret_cast<std::uintptr_t>(data) + page - 1) / page * page;
+    const auto end = (reinterpret_cast<std::uintptr_t>(data) + size) / page * page;
+    if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+    (void)data;
+    (void)size;
+#endif
+}
+
+}  // namespace lorvex

@@ -1,0 +1,13 @@
+#include "import/mapped_file.h"
+
+namespace lorvex {
+
+// Windows reads the file instead: measurement files there are small, and a
+// mapped view would need the file's sharing rules worked out first.
+std::unique_ptr<MappedFile> MappedFile::Map(const std::filesystem::path&) { return nullptr; }
+
+MappedFile::~MappedFile() = default;
+
+void AdviseFreshBuffer(void*, std::size_t) {}
+
+}  // namespace lorvex
