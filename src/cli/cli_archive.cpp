@@ -81,20 +81,25 @@ int RunHistory(Session& s) {
 int RunReprint(Session& s) {
     if (auto code = RegisterDataSource(s)) return *code;
     const std::int64_t id = *ReportId(s.Options().file);
-    std::optional<ReportRows> rows;
+    std::optional<db::ArchivedRows> archived;
     try {
-        rows = db::ReadArchivedReport(id);
+        archived = db::ReadArchivedReport(id);
     } catch (const db::DbError& e) {
         return DatabaseError(s, e);
     }
-    if (!rows) {
+    if (!archived) {
         const std::string text = "no report " + std::to_string(id) + " in the archive";
         std::cerr << "lorvex-cli: " << text << '\n';
         return s.Print(Json{{"error", text}, {"messages", s.MessagesJson()}}, kExitStopped);
     }
-    Json document = ComputeJson(*rows);
+    // As compute printed it when the report was written: the flags are
+    // those of the limits then, not of today's limit table.
+    Json document = ComputeJson(archived->rows);
+    if (archived->check) AddCheckJson(document, *archived->check);
     int code = kExitOk;
-    if (s.Options().pdf) code = WriteReportPdf(s, *rows, *s.Options().pdf);
+    if (s.Options().pdf) {
+        code = WriteReportPdf(s, archived->rows, archived->check, *s.Options().pdf);
+    }
     document["messages"] = s.MessagesJson();
     return s.Print(std::move(document), code);
 }

@@ -69,7 +69,8 @@ int RunReport(Session& s) {
         document["messages"] = s.MessagesJson();
         return s.Print(std::move(document), kExitNoAccess);
     }
-    const db::WriteOutcome outcome = db::WriteReportTables(*rows, sink);
+    const db::WriteOutcome outcome =
+        db::WriteReportTables(*rows, sink, s.Check() ? &*s.Check() : nullptr);
     if (outcome != db::WriteOutcome::Written) {
         document["messages"] = s.MessagesJson();
         return s.Print(std::move(document), kExitNoAccess);

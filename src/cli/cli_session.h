@@ -148,8 +148,9 @@ std::string CheckArchiveUsage(const CliOptions& options);
 // record book as a PDF; the exit code (kExitStopped when no report was made).
 int WriteReportPdf(Session& session, LevellingGrade grade, const std::string& path);
 
-// The same from rows already read (an archived report); the last-report
-// tables are not read.
-int WriteReportPdf(Session& session, const ReportRows& rows, const std::string& path);
+// The same from rows already read (an archived report) with the checks they
+// were written with; the last-report tables are not read.
+int WriteReportPdf(Session& session, const ReportRows& rows, const std::optional<LineCheck>& check,
+                   const std::string& path);
 
 }  // namespace lorvex::cli

@@ -176,6 +176,31 @@ bool HasTable(CDatabase& db, const std::string& table) {
     return CatalogHasTable(db, table, folded) || CatalogHasTable(db, folded, folded);
 }
 
+bool CatalogHasColumn(CDatabase& db, std::string table, std::string column) {
+    OdbcHandle handle = detail::AllocateStatement(db.Handle());
+    SQLHSTMT statement = handle.Get();
+    detail::Check(
+        SQLColumns(statement, nullptr, 0, nullptr, 0, reinterpret_cast<SQLCHAR*>(table.data()),
+                   static_cast<SQLSMALLINT>(table.size()),
+                   reinterpret_cast<SQLCHAR*>(column.data()),
+                   static_cast<SQLSMALLINT>(column.size())),
+        SQL_HANDLE_STMT, statement, "SQLColumns");
+    bool found = false;
+    std::string name;
+    for (;;) {
+        const SQLRETURN ret = SQLFetch(statement);
+        if (ret == SQL_NO_DATA) break;
+        detail::Check(ret, SQL_HANDLE_STMT, statement, "SQLFetch");
+        if (detail::GetCharData(statement, 4, name) && Folded(name) == Folded(column)) found = true;
+    }
+    return found;
+}
+
+bool HasColumn(CDatabase& db, const std::string& table, const std::string& column) {
+    return CatalogHasColumn(db, table, column) ||
+           CatalogHasColumn(db, Folded(table), Folded(column));
+}
+
 bool HasArchiveTables(CDatabase& db) {
     return std::all_of(std::begin(kArchiveTables), std::end(kArchiveTables),
                        [&](const char* table) { return HasTable(db, table); });
@@ -266,14 +291,130 @@ std::string UtcTimestampNow() {
     return text;
 }
 
+std::string CheckText(const LineCheck& check) {
+    auto flags = [](const std::vector<Flag>& list) {
+        std::string out;
+        for (const Flag& flag : list) {
+            if (!out.empty()) out += ',';
+            out += std::string(flag.Id()) + ':' + std::to_string(flag.value) + ':' +
+                   std::to_string(flag.limit);
+        }
+        return out;
+    };
+    // "grade count stations lengthDm height;line flags;i=flags i=flags", the
+    // stations that pass left out: most of a long line passes.
+    std::string text =
+        std::to_string(int{check.grade}) + ' ' + std::to_string(check.stations.size()) + ' ' +
+        std::to_string(check.run.stations) + ' ' + std::to_string(check.run.lengthDm) + ' ' +
+        std::to_string(check.run.height) + ';' + flags(check.line) + ';';
+    bool first = true;
+    for (std::size_t i = 0; i < check.stations.size(); ++i) {
+        if (check.stations[i].Passes()) continue;
+        if (!first) text += ' ';
+        first = false;
+        text += std::to_string(i) + '=' + flags(check.stations[i].flags);
+    }
+    return text;
+}
+
+namespace {
+
+// Far more stations than any measurement file holds.
+constexpr std::size_t kMostStations = 10'000'000;
+
+[[noreturn]] void BadCheckText(std::string_view text) {
+    throw DbError(
+        "The archive holds checks it cannot read: \"" + std::string(text.substr(0, 80)) + "\"",
+        "22018");
+}
+
+// Reads one whole number from the front of text and the separator after it
+// (or the end).
+template <class Integer>
+Integer TakeNumber(std::string_view& text, char separator, std::string_view whole) {
+    Integer value{};
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc{} || end == text.data()) BadCheckText(whole);
+    text.remove_prefix(static_cast<std::size_t>(end - text.data()));
+    if (!text.empty()) {
+        if (text.front() != separator) BadCheckText(whole);
+        text.remove_prefix(1);
+    }
+    return value;
+}
+
+std::vector<Flag> FlagsFromText(std::string_view text, std::string_view whole) {
+    std::vector<Flag> flags;
+    while (!text.empty()) {
+        const std::size_t comma = text.find(',');
+        std::string_view item = text.substr(0, comma);
+        text = comma == std::string_view::npos ? std::string_view{} : text.substr(comma + 1);
+        const std::size_t colon = item.find(':');
+        if (colon == std::string_view::npos) BadCheckText(whole);
+        const std::string_view id = item.substr(0, colon);
+        const auto rule = std::find_if(kAllRules.begin(), kAllRules.end(),
+                                       [&](Rule r) { return RuleId(r) == id; });
+        if (rule == kAllRules.end()) BadCheckText(whole);
+        item.remove_prefix(colon + 1);
+        Flag& flag = flags.emplace_back();
+        flag.rule = *rule;
+        flag.value = TakeNumber<std::int64_t>(item, ':', whole);
+        if (item.empty()) BadCheckText(whole);
+        flag.limit = TakeNumber<std::int64_t>(item, ':', whole);
+        if (!item.empty()) BadCheckText(whole);
+    }
+    return flags;
+}
+
+}  // namespace
+
+LineCheck CheckFromText(std::string_view text) {
+    const std::string_view whole = text;
+    const std::size_t first = text.find(';');
+    const std::size_t second = first == std::string_view::npos ? first : text.find(';', first + 1);
+    if (second == std::string_view::npos) BadCheckText(whole);
+    std::string_view head = text.substr(0, first);
+    LineCheck check;
+    check.grade = static_cast<LevellingGrade>(TakeNumber<int>(head, ' ', whole));
+    const auto count = TakeNumber<std::size_t>(head, ' ', whole);
+    check.run.grade = check.grade;
+    check.run.stations = TakeNumber<std::size_t>(head, ' ', whole);
+    check.run.lengthDm = TakeNumber<std::int64_t>(head, ' ', whole);
+    check.run.height = TakeNumber<std::int64_t>(head, ' ', whole);
+    if (!head.empty()) BadCheckText(whole);
+    // A damaged count must not ask for memory no line could need.
+    if (count > kMostStations) BadCheckText(whole);
+    check.stations.resize(count);
+    check.line = FlagsFromText(text.substr(first + 1, second - first - 1), whole);
+    std::string_view stations = text.substr(second + 1);
+    while (!stations.empty()) {
+        const std::size_t space = stations.find(' ');
+        std::string_view item = stations.substr(0, space);
+        stations =
+            space == std::string_view::npos ? std::string_view{} : stations.substr(space + 1);
+        const auto index = TakeNumber<std::size_t>(item, '=', whole);
+        if (index >= count || item.empty()) BadCheckText(whole);
+        check.stations[index].flags = FlagsFromText(item, whole);
+    }
+    return check;
+}
+
 void EnsureArchiveTables(CDatabase& db, const std::filesystem::path& resourcesDir) {
-    if (HasArchiveTables(db)) return;
+    if (HasArchiveTables(db)) {
+        // An archive from before the checks were kept gains their column;
+        // its reports read back without checks.
+        if (!HasColumn(db, "Report_tbl", "Checks")) {
+            db.ExecuteSQL("ALTER TABLE Report_tbl ADD COLUMN Checks TEXT");
+        }
+        return;
+    }
     for (const std::string& statement : Statements(ReadFile(resourcesDir / "archive.sql"))) {
         db.ExecuteSQL(statement);
     }
 }
 
-std::int64_t ArchiveReport(CDatabase& db, const ReportRows& rows, const std::string& written) {
+std::int64_t ArchiveReport(CDatabase& db, const ReportRows& rows, const std::string& written,
+                           const LineCheck* check) {
     EnsureArchiveTables(db, ResourcesDir());
 
     // The writer holds the database's write lock for the whole transaction,
@@ -285,11 +426,13 @@ std::int64_t ArchiveReport(CDatabase& db, const ReportRows& rows, const std::str
 
     Statement report(db,
                      "INSERT INTO Report_tbl (Report_ID,Written,UserName,HostName,FileName,"
-                     "LineName,Grade,Stations,Length_km,Height_m) VALUES (?,?,?,?,?,?,?,?,?,?)");
+                     "LineName,Grade,Stations,Length_km,Height_m,Checks) "
+                     "VALUES (?,?,?,?,?,?,?,?,?,?,?)");
     report.Execute({id, written, CurrentUserName(), CurrentHostName(),
                     std::filesystem::path(rows.fileName).filename().string(), rows.lineName,
                     std::int64_t{rows.grade}, static_cast<std::int64_t>(rows.observations.size()),
-                    rows.result.dDis_Go, rows.result.HeightAvg});
+                    rows.result.dDis_Go, rows.result.HeightAvg,
+                    check ? Value(CheckText(*check)) : Value(std::monostate{})});
 
     const std::vector<std::string> infoColumns = InfoColumns();
     Statement info(db, "INSERT INTO InfoArchive_tbl (" +
@@ -361,19 +504,25 @@ std::vector<ArchivedReport> ListArchivedReports(std::optional<std::int64_t> limi
     return reports;
 }
 
-std::optional<ReportRows> ReadArchivedReport(std::int64_t id) {
+std::optional<ArchivedRows> ReadArchivedReport(std::int64_t id) {
     CDatabase db;
     db.Open(std::string(kConnectString));
     if (!HasArchiveTables(db)) return std::nullopt;
     const bool sqlite = IsSqlite(db);
     // No transaction needed: an archived report is committed whole and
     // never changed afterwards; writers only add reports.
-    Statement report(db, "SELECT Grade,FileName,LineName FROM Report_tbl WHERE Report_ID = ?");
+    // An archive from before the checks were kept, not yet upgraded: its
+    // reports have none.
+    const bool checks = HasColumn(db, "Report_tbl", "Checks");
+    Statement report(db, std::string("SELECT Grade,FileName,LineName") + (checks ? ",Checks" : "") +
+                             " FROM Report_tbl WHERE Report_ID = ?");
     report.Execute({id});
     const auto found = report.Rows();
     if (found.empty()) return std::nullopt;
 
-    ReportRows rows;
+    ArchivedRows archived;
+    if (checks && found[0][3]) archived.check = CheckFromText(*found[0][3]);
+    ReportRows& rows = archived.rows;
     rows.grade = static_cast<LevellingGrade>(ToInteger(found[0][0]));
     rows.fileName = Text(found[0][1]);
     rows.lineName = Text(found[0][2]);
@@ -417,7 +566,7 @@ std::optional<ReportRows> ReadArchivedReport(std::int64_t id) {
             o.*kObservationRowFields[i].member = Text(row[i + 1]);
         }
     }
-    return rows;
+    return archived;
 }
 
 }  // namespace lorvex::db

@@ -9,8 +9,10 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "levelling/quality_check.h"
 #include "levelling/report_command.h"
 
 namespace lorvex::db {
@@ -33,6 +35,18 @@ struct ArchivedReport {
     friend bool operator==(const ArchivedReport&, const ArchivedReport&) = default;
 };
 
+// An archived report as it was written: its rows and the outcome of the
+// limit checks it was written with (none when no checks ran).
+struct ArchivedRows {
+    ReportRows rows;
+    std::optional<LineCheck> check;
+};
+
+// The outcome of the limit checks as Report_tbl keeps it, compact text, and
+// back. CheckFromText throws DbError for a text CheckText cannot have made.
+std::string CheckText(const LineCheck& check);
+LineCheck CheckFromText(std::string_view text);
+
 // Who is writing on this computer, for Report_tbl. Platform seam.
 std::string CurrentUserName();
 std::string CurrentHostName();
@@ -46,11 +60,13 @@ std::string UtcTimestampNow();
 // std::runtime_error when the file cannot be read.
 void EnsureArchiveTables(CDatabase& db, const std::filesystem::path& resourcesDir);
 
-// Writes rows as a new archived report on db, which must be inside the
-// transaction that writes the last-report tables; creates missing archive
-// tables first (a database from before the archive). Returns its id.
-// Throws DbError; the caller rolls the whole transaction back.
-std::int64_t ArchiveReport(CDatabase& db, const ReportRows& rows, const std::string& written);
+// Writes rows, with the checks they were computed with when check is given,
+// as a new archived report on db, which must be inside the transaction that
+// writes the last-report tables; creates missing archive tables first (a
+// database from before the archive). Returns its id. Throws DbError; the
+// caller rolls the whole transaction back.
+std::int64_t ArchiveReport(CDatabase& db, const ReportRows& rows, const std::string& written,
+                           const LineCheck* check = nullptr);
 
 // The archived reports through the data source "Qel", newest first; at most
 // limit of them, only those of the line named lineName when it is given.
@@ -59,8 +75,8 @@ std::vector<ArchivedReport> ListArchivedReports(std::optional<std::int64_t> limi
                                                 const std::optional<std::string>& lineName);
 
 // The rows of archived report id, as ComputeReport gave them when it was
-// written (the file and line name from Report_tbl); nullopt when the archive
-// holds no such report. Throws DbError.
-std::optional<ReportRows> ReadArchivedReport(std::int64_t id);
+// written (the file and line name from Report_tbl), with its checks; nullopt
+// when the archive holds no such report. Throws DbError.
+std::optional<ArchivedRows> ReadArchivedReport(std::int64_t id);
 
 }  // namespace lorvex::db

@@ -36,7 +36,8 @@ struct TableWriter {
 // Everything between BeginTrans and CommitTrans. Returns false when a table
 // could not be opened, after showing the same messages as a write without a
 // transaction would. Throws DbError for any failure after a table opened.
-bool WriteInTransaction(CDatabase& db, const ReportRows& rows, MessageSink& sink) {
+bool WriteInTransaction(CDatabase& db, const ReportRows& rows, MessageSink& sink,
+                        const LineCheck* check) {
     COrObservationSet observations(&db);
     COrInfoSet info(&db);
     COrResultSet result(&db);
@@ -92,7 +93,7 @@ bool WriteInTransaction(CDatabase& db, const ReportRows& rows, MessageSink& sink
 
     for (TableWriter& table : tables) table.set.Close();
     // Every report written is also kept, in the same transaction.
-    if (complete) ArchiveReport(db, rows, UtcTimestampNow());
+    if (complete) ArchiveReport(db, rows, UtcTimestampNow(), check);
     return complete;
 }
 
@@ -133,7 +134,7 @@ bool AppendRow(const Row& row, MessageSink& sink) {
 
 }  // namespace
 
-WriteOutcome WriteReportTables(const ReportRows& rows, MessageSink& sink) {
+WriteOutcome WriteReportTables(const ReportRows& rows, MessageSink& sink, const LineCheck* check) {
     CDatabase db;
     try {
         db.Open(std::string(kConnectString));
@@ -166,7 +167,7 @@ WriteOutcome WriteReportTables(const ReportRows& rows, MessageSink& sink) {
             // driver's words, as they always have.
             transaction.emplace(db);
         }
-        complete = WriteInTransaction(db, rows, sink);
+        complete = WriteInTransaction(db, rows, sink, check);
         // All or nothing: a table that could not be opened keeps the whole
         // new report out, so the tables never mix two reports.
         if (complete) transaction->Commit();

@@ -29,8 +29,8 @@
 #include "window/data_exchange.h"
 #include "window/list_view.h"
 #include "window/program_icon.h"
-#include "window/run_comparison_dlg.h"
 #include "window/report_history_dlg.h"
+#include "window/run_comparison_dlg.h"
 #include "window/system_menu.h"
 
 namespace lorvex {
@@ -369,7 +369,10 @@ void CTarvelFormatDlg::OnGenerateReport() {
     std::optional<db::ReportLock> lock = db::ReportLock::Acquire(sink);
     if (!lock) return;
     // No record book for a report that was not written.
-    if (db::WriteReportTables(prepared.rows, sink) != db::WriteOutcome::Written) return;
+    if (db::WriteReportTables(prepared.rows, sink, prepared.check ? &*prepared.check : nullptr) !=
+        db::WriteOutcome::Written) {
+        return;
+    }
 
     sink.Flush();
     // The report dialog's call site.

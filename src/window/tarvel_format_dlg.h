@@ -24,7 +24,8 @@ class QTimer;
 
 namespace lorvex::db {
 class ReportLock;
-}
+struct ArchivedRows;
+}  // namespace lorvex::db
 
 class QLabel;
 
@@ -89,7 +90,7 @@ class CTarvelFormatDlg final : public QDialog {
 
     // Where a report chosen in the archive's list ("历史报表...", the line
     // list's context menu) is shown: the report window over this one.
-    using ArchivedReportStep = std::function<void(const ReportRows& rows)>;
+    using ArchivedReportStep = std::function<void(const db::ArchivedRows& report)>;
     void SetArchivedReportStep(ArchivedReportStep step) { m_archivedReportStep = std::move(step); }
 
     // Pull (true: controls to members) or push (false: members to controls).
