@@ -43,6 +43,7 @@ std::string CheckArchiveUsage(const CliOptions& o) {
     if (o.line) return "--line takes a line's name with history";
     if (o.headerFile) return "--header goes with compute or report";
     if (o.force) return "--force goes with install-data";
+    if (o.server || o.local) return "--server and --local go with install-data";
     if (o.command == "history") {
         if (!o.file.empty()) return "history takes no file";
         if (o.pdf) return "--pdf goes with report or reprint";

@@ -31,6 +31,8 @@ struct CliOptions {
     std::optional<std::string> pdf;
     std::optional<LevellingGrade> grade;  // --grade, for files that name none
     bool force = false;
+    std::optional<std::string> server;    // install-data: the server's ODBC attributes
+    bool local = false;                   // install-data: back to the local database file
     std::optional<long long> limit;       // history: at most this many reports
     std::optional<std::string> lineName;  // history: only this line's reports
 };

@@ -22,6 +22,10 @@ namespace {
 constexpr const char* kArchiveTables[] = {"Report_tbl", "InfoArchive_tbl", "ResultArchive_tbl",
                                           "ObservationArchive_tbl"};
 
+// A name in standard SQL quotes: PostgreSQL keeps its case, SQLite takes
+// them too.
+std::string Q(std::string_view name) { return "\"" + std::string(name) + "\""; }
+
 // A value bound to a statement parameter: an integer, a text, a double, or
 // NULL (monostate).
 using Value = std::variant<std::monostate, std::int64_t, std::string, double>;
@@ -32,7 +36,7 @@ class Statement {
   public:
     Statement(CDatabase& db, const std::string& sql)
         : m_handle(detail::AllocateStatement(db.Handle())) {
-        std::string text = ToDriverText(sql);
+        std::string text = ToDriverText(db.NativeSql(sql));
         detail::Check(SQLPrepare(m_handle.Get(), reinterpret_cast<SQLCHAR*>(text.data()),
                                  static_cast<SQLINTEGER>(text.size())),
                       SQL_HANDLE_STMT, m_handle.Get(), "SQLPrepare");
@@ -104,22 +108,14 @@ class Statement {
     std::vector<SQLLEN> m_indicators;
 };
 
-bool IsSqlite(CDatabase& db) {
-    SQLCHAR name[64] = {};
-    SQLSMALLINT length = 0;
-    if (!SQL_SUCCEEDED(SQLGetInfo(db.Handle(), SQL_DBMS_NAME, name, sizeof name, &length))) {
-        return false;
-    }
-    return std::string(reinterpret_cast<const char*>(name)) == "SQLite";
-}
-
 // A real column as a SELECT reads it back exactly. The SQLite driver hands
 // a real on as text of 15 significant digits, which can be another double
 // than the one stored; SQLite's own printf with 21 digits reads back the
 // same. Other databases give enough digits themselves.
 std::string ExactReal(bool sqlite, const std::string& column) {
-    if (!sqlite) return column;
-    return "CASE WHEN " + column + " IS NULL THEN NULL ELSE printf('%!.20e', " + column + ") END";
+    if (!sqlite) return Q(column);
+    return "CASE WHEN " + Q(column) + " IS NULL THEN NULL ELSE printf('%!.20e', " + Q(column) +
+           ") END";
 }
 
 std::int64_t ToInteger(const std::optional<std::string>& text) {
@@ -242,9 +238,10 @@ std::vector<std::string> Statements(const std::string& schema) {
     return statements;
 }
 
+// first (quoted already), then names, each quoted.
 std::string ColumnList(std::string_view first, const std::vector<std::string>& names) {
     std::string list(first);
-    for (const std::string& name : names) list += "," + name;
+    for (const std::string& name : names) list += "," + Q(name);
     return list;
 }
 
@@ -404,13 +401,30 @@ void EnsureArchiveTables(CDatabase& db, const std::filesystem::path& resourcesDi
         // An archive from before the checks were kept gains their column;
         // its reports read back without checks.
         if (!HasColumn(db, "Report_tbl", "Checks")) {
-            db.ExecuteSQL("ALTER TABLE Report_tbl ADD COLUMN Checks TEXT");
+            db.ExecuteSQL(R"(ALTER TABLE "Report_tbl" ADD COLUMN "Checks" TEXT)");
         }
         return;
     }
-    for (const std::string& statement : Statements(ReadFile(resourcesDir / "archive.sql"))) {
+    // A server gets its whole schema, every statement creating only what is
+    // missing; the SQLite file has its last-report tables from schema.sql.
+    const char* file = db.IsSqlite() ? "archive.sql" : kServerSchemaFile;
+    for (const std::string& statement : Statements(ReadFile(resourcesDir / file))) {
         db.ExecuteSQL(statement);
     }
+}
+
+void EnsureServerSchema(CDatabase& db, const std::filesystem::path& resourcesDir) {
+    const std::string dbms = db.DbmsName();
+    if (dbms != "PostgreSQL") {
+        throw std::runtime_error(
+            "Lorvex keeps its reports on PostgreSQL or in its SQLite file, "
+            "not on " +
+            (dbms.empty() ? std::string("this database") : dbms));
+    }
+    for (const std::string& statement : Statements(ReadFile(resourcesDir / kServerSchemaFile))) {
+        db.ExecuteSQL(statement);
+    }
+    EnsureArchiveTables(db, resourcesDir);
 }
 
 std::int64_t ArchiveReport(CDatabase& db, const ReportRows& rows, const std::string& written,
@@ -419,14 +433,14 @@ std::int64_t ArchiveReport(CDatabase& db, const ReportRows& rows, const std::str
 
     // The writer holds the database's write lock for the whole transaction,
     // so the next id cannot be taken by another writer before the commit.
-    Statement last(db, "SELECT MAX(Report_ID) FROM Report_tbl");
+    Statement last(db, R"(SELECT MAX("Report_ID") FROM "Report_tbl")");
     last.Execute({});
     const auto found = last.Rows();
     const std::int64_t id = (found.empty() ? 0 : ToInteger(found[0][0])) + 1;
 
     Statement report(db,
-                     "INSERT INTO Report_tbl (Report_ID,Written,UserName,HostName,FileName,"
-                     "LineName,Grade,Stations,Length_km,Height_m,Checks) "
+                     R"(INSERT INTO "Report_tbl" ("Report_ID","Written","UserName","HostName",)"
+                     R"("FileName","LineName","Grade","Stations","Length_km","Height_m","Checks") )"
                      "VALUES (?,?,?,?,?,?,?,?,?,?,?)");
     report.Execute({id, written, CurrentUserName(), CurrentHostName(),
                     std::filesystem::path(rows.fileName).filename().string(), rows.lineName,
@@ -435,23 +449,23 @@ std::int64_t ArchiveReport(CDatabase& db, const ReportRows& rows, const std::str
                     check ? Value(CheckText(*check)) : Value(std::monostate{})});
 
     const std::vector<std::string> infoColumns = InfoColumns();
-    Statement info(db, "INSERT INTO InfoArchive_tbl (" +
-                           ColumnList("Report_ID,Record_ID", infoColumns) + ") VALUES (" +
+    Statement info(db, R"(INSERT INTO "InfoArchive_tbl" ()" +
+                           ColumnList(R"("Report_ID","Record_ID")", infoColumns) + ") VALUES (" +
                            Marks(2 + infoColumns.size()) + ")");
     std::vector<Value> values{id, std::int64_t{1}};
     for (const auto& field : kReportHeaderFields) values.emplace_back(rows.info.*field.member);
     info.Execute(values);
 
-    Statement result(db, "INSERT INTO ResultArchive_tbl (" +
-                             ColumnList("Report_ID,Record_ID", kResultColumns) + ") VALUES (" +
-                             Marks(2 + kResultColumns.size()) + ")");
+    Statement result(db, R"(INSERT INTO "ResultArchive_tbl" ()" +
+                             ColumnList(R"("Report_ID","Record_ID")", kResultColumns) +
+                             ") VALUES (" + Marks(2 + kResultColumns.size()) + ")");
     const ResultRow& r = rows.result;
     result.Execute({id, std::int64_t{1}, r.sStationSt, r.sStationEn, r.dDis_Go, r.dDis_Back,
                     Optional(r.HeightAvg_Go), Optional(r.HeightAvg_Back), r.HeightAvg});
 
     const std::vector<std::string> observationColumns = ObservationColumns();
-    Statement observation(db, "INSERT INTO ObservationArchive_tbl (" +
-                                  ColumnList("Report_ID,Record_ID", observationColumns) +
+    Statement observation(db, R"(INSERT INTO "ObservationArchive_tbl" ()" +
+                                  ColumnList(R"("Report_ID","Record_ID")", observationColumns) +
                                   ") VALUES (" + Marks(2 + observationColumns.size()) + ")");
     std::int64_t number = 0;
     for (const ObservationRow& row : rows.observations) {
@@ -468,18 +482,20 @@ std::vector<ArchivedReport> ListArchivedReports(std::optional<std::int64_t> limi
     db.Open(std::string(kConnectString));
     // A database from before the archive has archived nothing yet.
     if (!HasArchiveTables(db)) return {};
-    const bool sqlite = IsSqlite(db);
+    const bool sqlite = db.IsSqlite();
     std::string sql =
-        "SELECT Report_ID,Written,UserName,HostName,FileName,LineName,Grade,Stations," +
-        ExactReal(sqlite, "Length_km") + "," + ExactReal(sqlite, "Height_m") + " FROM Report_tbl";
+        R"(SELECT "Report_ID","Written","UserName","HostName","FileName","LineName","Grade",)"
+        R"("Stations",)" +
+        ExactReal(sqlite, "Length_km") + "," + ExactReal(sqlite, "Height_m") +
+        R"( FROM "Report_tbl")";
     std::vector<Value> values;
     if (lineName) {
-        sql += " WHERE LineName = ?";
+        sql += R"( WHERE "LineName" = ?)";
         values.emplace_back(*lineName);
     }
     // Newest first; ids grow with every report, so they order reports
     // written within the same second.
-    sql += " ORDER BY Written DESC, Report_ID DESC";
+    sql += R"( ORDER BY "Written" DESC, "Report_ID" DESC)";
     if (limit) {
         sql += " LIMIT ?";
         values.emplace_back(std::max<std::int64_t>(*limit, 0));
@@ -508,14 +524,15 @@ std::optional<ArchivedRows> ReadArchivedReport(std::int64_t id) {
     CDatabase db;
     db.Open(std::string(kConnectString));
     if (!HasArchiveTables(db)) return std::nullopt;
-    const bool sqlite = IsSqlite(db);
+    const bool sqlite = db.IsSqlite();
     // No transaction needed: an archived report is committed whole and
     // never changed afterwards; writers only add reports.
     // An archive from before the checks were kept, not yet upgraded: its
     // reports have none.
     const bool checks = HasColumn(db, "Report_tbl", "Checks");
-    Statement report(db, std::string("SELECT Grade,FileName,LineName") + (checks ? ",Checks" : "") +
-                             " FROM Report_tbl WHERE Report_ID = ?");
+    Statement report(db, std::string(R"(SELECT "Grade","FileName","LineName")") +
+                             (checks ? R"(,"Checks")" : "") +
+                             R"( FROM "Report_tbl" WHERE "Report_ID" = ?)");
     report.Execute({id});
     const auto found = report.Rows();
     if (found.empty()) return std::nullopt;
@@ -527,8 +544,8 @@ std::optional<ArchivedRows> ReadArchivedReport(std::int64_t id) {
     rows.fileName = Text(found[0][1]);
     rows.lineName = Text(found[0][2]);
 
-    Statement info(db, "SELECT " + ColumnList("Record_ID", InfoColumns()) +
-                           " FROM InfoArchive_tbl WHERE Report_ID = ? ORDER BY Record_ID");
+    Statement info(db, "SELECT " + ColumnList(R"("Record_ID")", InfoColumns()) +
+                           R"( FROM "InfoArchive_tbl" WHERE "Report_ID" = ? ORDER BY "Record_ID")");
     info.Execute({id});
     for (const auto& row : info.Rows()) {
         for (std::size_t i = 0; i < kReportHeaderFields.size(); ++i) {
@@ -536,12 +553,13 @@ std::optional<ArchivedRows> ReadArchivedReport(std::int64_t id) {
         }
     }
 
-    std::string resultColumns = "sStationSt,sStationEn";
+    std::string resultColumns = R"("sStationSt","sStationEn")";
     for (std::size_t i = 2; i < kResultColumns.size(); ++i) {
         resultColumns += "," + ExactReal(sqlite, kResultColumns[i]);
     }
-    Statement result(db, "SELECT " + resultColumns +
-                             " FROM ResultArchive_tbl WHERE Report_ID = ? ORDER BY Record_ID");
+    Statement result(db,
+                     "SELECT " + resultColumns +
+                         R"( FROM "ResultArchive_tbl" WHERE "Report_ID" = ? ORDER BY "Record_ID")");
     result.Execute({id});
     for (const auto& row : result.Rows()) {
         ResultRow& r = rows.result;
@@ -556,9 +574,9 @@ std::optional<ArchivedRows> ReadArchivedReport(std::int64_t id) {
     rows.totals.length = rows.result.dDis_Go;
     rows.totals.heightDifference = rows.result.HeightAvg;
 
-    Statement observations(db, "SELECT " + ColumnList("Record_ID", ObservationColumns()) +
-                                   " FROM ObservationArchive_tbl WHERE Report_ID = ? "
-                                   "ORDER BY Record_ID");
+    Statement observations(db, "SELECT " + ColumnList(R"("Record_ID")", ObservationColumns()) +
+                                   R"( FROM "ObservationArchive_tbl" WHERE "Report_ID" = ?)"
+                                   R"( ORDER BY "Record_ID")");
     observations.Execute({id});
     for (const auto& row : observations.Rows()) {
         ObservationRow& o = rows.observations.emplace_back();

@@ -55,10 +55,19 @@ std::string CurrentHostName();
 std::string UtcTimestampNow();
 
 // Creates whichever archive tables and indexes db lacks from
-// resourcesDir/archive.sql, keeping every table and row already there.
-// Inside a transaction when the caller opened one. Throws DbError, or
+// resourcesDir/archive.sql (on a server, from kServerSchemaFile), keeping every table and row
+// already there. Inside a transaction when the caller opened one. Throws DbError, or
 // std::runtime_error when the file cannot be read.
 void EnsureArchiveTables(CDatabase& db, const std::filesystem::path& resourcesDir);
+
+// The schema of a PostgreSQL server in the resources: the last-report
+// tables and the archive, each created only when missing.
+inline constexpr char kServerSchemaFile[] = "schema_postgresql.sql";
+
+// Creates whatever of the tables a server database lacks, keeping every
+// row already there. Throws DbError, or std::runtime_error for a database
+// that is not PostgreSQL or a schema file that cannot be read.
+void EnsureServerSchema(CDatabase& db, const std::filesystem::path& resourcesDir);
 
 // Writes rows, with the checks they were computed with when check is given,
 // as a new archived report on db, which must be inside the transaction that

@@ -145,7 +145,7 @@ WriteOutcome WriteReportTables(const ReportRows& rows, MessageSink& sink, const 
         std::string text = e.what();
         const std::filesystem::path database = GetDataFolder() / DatabaseFileName();
         std::error_code ignored;
-        if (!std::filesystem::exists(database, ignored)) {
+        if (!ServerAttributes() && !std::filesystem::exists(database, ignored)) {
             text += "\n" + database.string() + ": database file not found";
         }
         const UserMessage message{text, MessageIcon::Warning};
@@ -158,14 +158,24 @@ WriteOutcome WriteReportTables(const ReportRows& rows, MessageSink& sink, const 
     bool complete = true;
     try {
         std::optional<Transaction> transaction;
-        try {
-            transaction.emplace(db, BeginWriteStatement());
-        } catch (const DbError&) {
-            // A database that refuses the write lock (a damaged file, another
-            // writer past the busy timeout) is written to as without it: the
-            // table opens and the first write then say what is wrong, in the
-            // driver's words, as they always have.
+        if (db.IsSqlite()) {
+            try {
+                transaction.emplace(db, BeginWriteStatement());
+            } catch (const DbError&) {
+                // A database that refuses the write lock (a damaged file,
+                // another writer past the busy timeout) is written to as
+                // without it: the table opens and the first write then say
+                // what is wrong, in the driver's words, as they always have.
+                transaction.emplace(db);
+            }
+        } else {
+            // A server: the driver's transaction, and the last-report tables
+            // locked against other writers (readers go on reading the last
+            // committed report) until the commit, so that crews writing at
+            // once queue and the archive's next id is this writer's alone.
             transaction.emplace(db);
+            db.ExecuteSQL(R"(LOCK TABLE "Info_tbl", "Result_tbl", "Observation_tbl")"
+                          " IN EXCLUSIVE MODE");
         }
         complete = WriteInTransaction(db, rows, sink, check);
         // All or nothing: a table that could not be opened keeps the whole
@@ -183,9 +193,9 @@ WriteOutcome WriteReportTables(const ReportRows& rows, MessageSink& sink, const 
 }
 
 bool EmptyTables(MessageSink& sink) {
-    return EmptyTable<COrObservationSet>("SELECT * FROM Observation_tbl", sink) &&
-           EmptyTable<COrInfoSet>("SELECT * FROM Info_tbl", sink) &&
-           EmptyTable<COrResultSet>("SELECT * FROM Result_tbl", sink);
+    return EmptyTable<COrObservationSet>(R"(SELECT * FROM "Observation_tbl")", sink) &&
+           EmptyTable<COrInfoSet>(R"(SELECT * FROM "Info_tbl")", sink) &&
+           EmptyTable<COrResultSet>(R"(SELECT * FROM "Result_tbl")", sink);
 }
 
 bool AppendInfoRow(const ReportHeader& header, MessageSink& sink) {
