@@ -10,6 +10,7 @@ LORVEX_PACKAGES=(
     qt6-qpa-plugins qt6-translations-l10n
     desktop-file-utils shared-mime-info dpkg-dev file
     libqpdf-dev
+    postgresql odbc-postgresql
 )
 
 # What scripts/ci-checks.sh needs on top: clang and its libFuzzer and

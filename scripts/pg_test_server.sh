@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # A private PostgreSQL 15 for the database tests, sourced by test.sh:
 # initdb into a temporary folder and a server listening only on a Unix
 # socket in that folder, so that no system cluster and no network port is

@@ -6,9 +6,12 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <mutex>
+#include <set>
 #include <stdexcept>
 #include <variant>
 
+#include "db/batch_insert.h"
 #include "db/data_source.h"
 #include "db/odbc.h"
 #include "db/odbc_detail.h"
@@ -200,6 +203,48 @@ bool HasColumn(CDatabase& db, const std::string& table, const std::string& colum
 bool HasArchiveTables(CDatabase& db) {
     return std::all_of(std::begin(kArchiveTables), std::end(kArchiveTables),
                        [&](const char* table) { return HasTable(db, table); });
+}
+
+// The servers this process has seen with the whole archive, Checks
+// included: asking the catalog costs a server several queries, and a writer
+// would ask while it holds the lock every other writer waits for. A
+// database is named by its server and database as the driver gives them.
+class CompleteArchives {
+  public:
+    static bool Knows(CDatabase& db) {
+        const std::lock_guard lock(s_mutex);
+        return s_known.contains(Name(db));
+    }
+    static void Add(CDatabase& db) {
+        const std::string name = Name(db);
+        const std::lock_guard lock(s_mutex);
+        s_known.insert(name);
+    }
+
+  private:
+    static std::string Info(CDatabase& db, SQLUSMALLINT what) {
+        SQLCHAR text[512] = {};
+        SQLSMALLINT length = 0;
+        if (!SQL_SUCCEEDED(SQLGetInfo(db.Handle(), what, text, sizeof text, &length))) return {};
+        return reinterpret_cast<const char*>(text);
+    }
+    static std::string Name(CDatabase& db) {
+        return db.DbmsName() + '\n' + Info(db, SQL_SERVER_NAME) + '\n' +
+               Info(db, SQL_DATABASE_NAME) + '\n' + Info(db, SQL_DATA_SOURCE_NAME);
+    }
+    static inline std::mutex s_mutex;
+    static inline std::set<std::string> s_known;
+};
+
+// Whether db holds the archive tables with every column, asking the catalog
+// only until the answer is yes.
+// Only a server's answer is kept: the SQLite file answers at once.
+bool HasCompleteArchive(CDatabase& db) {
+    const bool server = !db.IsSqlite();
+    if (server && CompleteArchives::Knows(db)) return true;
+    if (!HasArchiveTables(db) || !HasColumn(db, "Report_tbl", "Checks")) return false;
+    if (server) CompleteArchives::Add(db);
+    return true;
 }
 
 std::string ReadFile(const std::filesystem::path& path) {
@@ -397,6 +442,7 @@ LineCheck CheckFromText(std::string_view text) {
 }
 
 void EnsureArchiveTables(CDatabase& db, const std::filesystem::path& resourcesDir) {
+    if (HasCompleteArchive(db)) return;
     if (HasArchiveTables(db)) {
         // An archive from before the checks were kept gains their column;
         // its reports read back without checks.
@@ -463,16 +509,22 @@ std::int64_t ArchiveReport(CDatabase& db, const ReportRows& rows, const std::str
     result.Execute({id, std::int64_t{1}, r.sStationSt, r.sStationEn, r.dDis_Go, r.dDis_Back,
                     Optional(r.HeightAvg_Go), Optional(r.HeightAvg_Back), r.HeightAvg});
 
-    const std::vector<std::string> observationColumns = ObservationColumns();
-    Statement observation(db, R"(INSERT INTO "ObservationArchive_tbl" ()" +
-                                  ColumnList(R"("Report_ID","Record_ID")", observationColumns) +
-                                  ") VALUES (" + Marks(2 + observationColumns.size()) + ")");
-    std::int64_t number = 0;
-    for (const ObservationRow& row : rows.observations) {
-        values.assign({id, ++number});
-        for (const auto& field : kObservationRowFields) values.emplace_back(row.*field.member);
-        observation.Execute(values);
+    // The stations go in batches, as into Observation_tbl: one statement
+    // per batch of rows, a round trip each on a server.
+    std::vector<InsertColumn> columns{{Q("Report_ID"), ColumnType::Long},
+                                      {Q("Record_ID"), ColumnType::Long}};
+    for (const std::string& name : ObservationColumns()) {
+        columns.push_back({Q(name), ColumnType::Text});
     }
+    BatchInserter observations(db, Q("ObservationArchive_tbl"), std::move(columns));
+    std::int32_t number = 0;
+    for (const ObservationRow& row : rows.observations) {
+        observations.Long(static_cast<std::int32_t>(id));
+        observations.Long(++number);
+        for (const auto& field : kObservationRowFields) observations.Text(row.*field.member);
+        observations.EndRow();
+    }
+    observations.Flush();
     return id;
 }
 
@@ -481,7 +533,7 @@ std::vector<ArchivedReport> ListArchivedReports(std::optional<std::int64_t> limi
     CDatabase db;
     db.Open(std::string(kConnectString));
     // A database from before the archive has archived nothing yet.
-    if (!HasArchiveTables(db)) return {};
+    if (!HasCompleteArchive(db) && !HasArchiveTables(db)) return {};
     const bool sqlite = db.IsSqlite();
     std::string sql =
         R"(SELECT "Report_ID","Written","UserName","HostName","FileName","LineName","Grade",)"
@@ -523,13 +575,14 @@ std::vector<ArchivedReport> ListArchivedReports(std::optional<std::int64_t> limi
 std::optional<ArchivedRows> ReadArchivedReport(std::int64_t id) {
     CDatabase db;
     db.Open(std::string(kConnectString));
-    if (!HasArchiveTables(db)) return std::nullopt;
+    const bool complete = HasCompleteArchive(db);
+    if (!complete && !HasArchiveTables(db)) return std::nullopt;
     const bool sqlite = db.IsSqlite();
     // No transaction needed: an archived report is committed whole and
     // never changed afterwards; writers only add reports.
     // An archive from before the checks were kept, not yet upgraded: its
     // reports have none.
-    const bool checks = HasColumn(db, "Report_tbl", "Checks");
+    const bool checks = complete || HasColumn(db, "Report_tbl", "Checks");
     Statement report(db, std::string(R"(SELECT "Grade","FileName","LineName")") +
                              (checks ? R"(,"Checks")" : "") +
                              R"( FROM "Report_tbl" WHERE "Report_ID" = ?)");

@@ -8,6 +8,7 @@
 #include "db/odbc.h"
 #include "db/record_sets.h"
 #include "db/report_archive.h"
+#include "db/resources_dir.h"
 
 namespace lorvex::db {
 
@@ -174,6 +175,8 @@ WriteOutcome WriteReportTables(const ReportRows& rows, MessageSink& sink, const 
             // committed report) until the commit, so that crews writing at
             // once queue and the archive's next id is this writer's alone.
             transaction.emplace(db);
+            // The catalog is asked before the lock, not while others wait.
+            EnsureArchiveTables(db, ResourcesDir());
             db.ExecuteSQL(R"(LOCK TABLE "Info_tbl", "Result_tbl", "Observation_tbl")"
                           " IN EXCLUSIVE MODE");
         }

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <limits>
+#include <map>
 #include <set>
 #include <thread>
 
@@ -217,15 +218,27 @@ TEST_F(ServerTest, EightWritersAtOnceEachKeepTheirOwnReports) {
     const auto listed = ListArchivedReports(std::nullopt, std::nullopt);
     ASSERT_EQ(listed.size(), std::size_t{kWriters * kReports});
     std::set<std::string> lines;
+    std::map<std::string, std::string> lineOfId;
     for (const ArchivedReport& entry : listed) {
         EXPECT_TRUE(lines.insert(entry.line).second) << entry.line << " archived twice";
-        const std::optional<ArchivedRows> back = ReadArchivedReport(entry.id);
-        ASSERT_TRUE(back.has_value());
-        ASSERT_EQ(back->rows.observations.size(), std::size_t{kStations}) << entry.line;
-        const ReportRows want = MakeReport(entry.line, kStations);
-        EXPECT_EQ(back->rows.observations, want.observations) << entry.line;
-        EXPECT_EQ(back->rows.info, want.info) << entry.line;
+        lineOfId[std::to_string(entry.id)] = entry.line;
     }
+    // Every archived station, read at once: each report has its own 100,
+    // numbered from 1, every text its own tag.
+    const TableRows stations = ReadTable("Qel", "ObservationArchive_tbl");
+    ASSERT_EQ(stations.columns[0], "Report_ID");
+    ASSERT_EQ(stations.columns[3], "sDis_Back");
+    std::map<std::string, int> count;
+    for (const auto& row : stations.rows) {
+        const std::string& line = lineOfId[row[0].value_or("")];
+        ++count[line];
+        EXPECT_EQ(row[3], line + "-sDis_Back");
+    }
+    EXPECT_EQ(count.size(), listed.size());
+    for (const auto& [line, n] : count) EXPECT_EQ(n, kStations) << line;
+    const std::optional<ArchivedRows> one = ReadArchivedReport(listed.back().id);
+    ASSERT_TRUE(one.has_value());
+    EXPECT_EQ(one->rows.observations, MakeReport(listed.back().line, kStations).observations);
 
     // One whole report, the one archived last.
     const Snapshot last = Tables();
