@@ -141,7 +141,7 @@ int main(int argc, char** argv) {
         connection.Open(std::string(db::kConnectString));
         db::Transaction transaction(connection, db::BeginWriteStatement());
         const auto start = Clock::now();
-        db::ArchiveReport(connection, report, db::UtcTimestampNow());
+        db::ArchiveWrittenReport(connection, report, db::UtcTimestampNow());
         archiving.push_back(Seconds(Clock::now() - start) * 1e3);
     }
     const Spread b = Of(batched), s = Of(single);

@@ -473,8 +473,12 @@ void EnsureServerSchema(CDatabase& db, const std::filesystem::path& resourcesDir
     EnsureArchiveTables(db, resourcesDir);
 }
 
-std::int64_t ArchiveReport(CDatabase& db, const ReportRows& rows, const std::string& written,
-                           const LineCheck* check) {
+namespace {
+
+enum class Stations { Send, CopyFromTable };
+
+std::int64_t Archive(CDatabase& db, const ReportRows& rows, const std::string& written,
+                     const LineCheck* check, Stations stations) {
     EnsureArchiveTables(db, ResourcesDir());
 
     // The writer holds the database's write lock for the whole transaction,
@@ -509,6 +513,19 @@ std::int64_t ArchiveReport(CDatabase& db, const ReportRows& rows, const std::str
     result.Execute({id, std::int64_t{1}, r.sStationSt, r.sStationEn, r.dDis_Go, r.dDis_Back,
                     Optional(r.HeightAvg_Go), Optional(r.HeightAvg_Back), r.HeightAvg});
 
+    if (stations == Stations::CopyFromTable) {
+        // The database copies the rows it has just written: numbered from 1
+        // in the order written, which the key keeps within one transaction.
+        std::string names;
+        for (const std::string& name : ObservationColumns()) names += "," + Q(name);
+        Statement copy(db, R"(INSERT INTO "ObservationArchive_tbl" ("Report_ID","Record_ID")" +
+                               names +
+                               R"() SELECT CAST(? AS INTEGER),"Record_ID" - )"
+                               R"((SELECT MIN("Record_ID") FROM "Observation_tbl") + 1)" +
+                               names + R"( FROM "Observation_tbl")");
+        copy.Execute({id});
+        return id;
+    }
     // The stations go in batches, as into Observation_tbl: one statement
     // per batch of rows, a round trip each on a server.
     std::vector<InsertColumn> columns{{Q("Report_ID"), ColumnType::Long},
@@ -526,6 +543,18 @@ std::int64_t ArchiveReport(CDatabase& db, const ReportRows& rows, const std::str
     }
     observations.Flush();
     return id;
+}
+
+}  // namespace
+
+std::int64_t ArchiveReport(CDatabase& db, const ReportRows& rows, const std::string& written,
+                           const LineCheck* check) {
+    return Archive(db, rows, written, check, Stations::Send);
+}
+
+std::int64_t ArchiveWrittenReport(CDatabase& db, const ReportRows& rows, const std::string& written,
+                                  const LineCheck* check) {
+    return Archive(db, rows, written, check, Stations::CopyFromTable);
 }
 
 std::vector<ArchivedReport> ListArchivedReports(std::optional<std::int64_t> limit,

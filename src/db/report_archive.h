@@ -77,6 +77,12 @@ void EnsureServerSchema(CDatabase& db, const std::filesystem::path& resourcesDir
 std::int64_t ArchiveReport(CDatabase& db, const ReportRows& rows, const std::string& written,
                            const LineCheck* check = nullptr);
 
+// The same for the report db's transaction has just written to the
+// last-report tables: the stations are copied there by the database from
+// Observation_tbl instead of being sent a second time.
+std::int64_t ArchiveWrittenReport(CDatabase& db, const ReportRows& rows, const std::string& written,
+                                  const LineCheck* check = nullptr);
+
 // The archived reports through the data source "Qel", newest first; at most
 // limit of them, only those of the line named lineName when it is given.
 // Throws DbError.

@@ -94,7 +94,7 @@ bool WriteInTransaction(CDatabase& db, const ReportRows& rows, MessageSink& sink
 
     for (TableWriter& table : tables) table.set.Close();
     // Every report written is also kept, in the same transaction.
-    if (complete) ArchiveReport(db, rows, UtcTimestampNow(), check);
+    if (complete) ArchiveWrittenReport(db, rows, UtcTimestampNow(), check);
     return complete;
 }
 
