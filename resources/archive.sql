@@ -6,6 +6,9 @@
 -- writer inside its transaction, so the statements are plain SQL that
 -- SQLite and PostgreSQL both take. Every statement creates what is missing
 -- only: running the file again keeps every archived report.
+-- Checks holds the outcome of the limit checks as they were when the report
+-- was written (NULL when none ran), so that a reprint flags the stations it
+-- flagged then, whatever the limits say later.
 
 CREATE TABLE IF NOT EXISTS Report_tbl (
     Report_ID INTEGER NOT NULL PRIMARY KEY,
@@ -17,7 +20,8 @@ CREATE TABLE IF NOT EXISTS Report_tbl (
     Grade INTEGER,
     Stations INTEGER,
     Length_km DOUBLE PRECISION,
-    Height_m DOUBLE PRECISION
+    Height_m DOUBLE PRECISION,
+    Checks TEXT
 );
 
 CREATE INDEX IF NOT EXISTS Report_tbl_Written ON Report_tbl (Written);

@@ -11,6 +11,7 @@ LORVEX_PACKAGES=(
     desktop-file-utils shared-mime-info dpkg-dev file
     libqpdf-dev
     libxlsxwriter-dev python3 python3-openpyxl
+    postgresql odbc-postgresql
 )
 
 # What scripts/ci-checks.sh needs on top: clang and its libFuzzer and

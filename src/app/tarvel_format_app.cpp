@@ -10,6 +10,7 @@
 #include "base/strings.h"
 #include "db/data_source.h"
 #include "db/install.h"
+#include "db/report_archive.h"
 #include "db/resources_dir.h"
 #include "levelling/limits.h"
 #include "report/archived_report.h"
@@ -89,10 +90,10 @@ bool CTarvelFormatApp::InitInstance() {
     window.SetLimitFile(GetDataFolder() / std::string(kLimitFileName));
     // A report from the archive opens in the same report window, filled from
     // its archived rows; the last report's tables are not touched.
-    window.SetArchivedReportStep([this, &window](const ReportRows& rows) {
+    window.SetArchivedReportStep([this, &window](const db::ArchivedRows& archived) {
         UiMessageSink sink(*ui, &window);
-        report::RunReportDialog(rows.grade, sink, &window,
-                                report::MakeMemoryReportRows(report::ReportRowsFrom(rows)));
+        report::RunReportDialog(archived.rows.grade, sink, &window,
+                                report::ArchivedReportRows(archived.rows, archived.check));
     });
     // Every line's record book in one PDF, with the window's messages.
     window.SetBookSetStep([this, &window](const auto& lines, const std::filesystem::path& path,

@@ -23,7 +23,7 @@ constexpr const char* kUsage =
     "       lorvex-cli check FILE --line N [--grade G]\n"
     "       lorvex-cli compare FILE --line A --line B [--grade G]\n"
     "       lorvex-cli dump\n"
-    "       lorvex-cli install-data [--force]\n"
+    "       lorvex-cli install-data [--force | --local [--force] | --server ATTRIBUTES]\n"
     "       lorvex-cli history [--limit N] [--line NAME]\n"
     "       lorvex-cli reprint ID [--pdf OUT.pdf]\n"
     "FILE: .mdt, Leica GSI-8/GSI-16 or Trimble DiNi M5; G: second, third or fourth\n";
@@ -123,6 +123,11 @@ std::optional<CliOptions> ParseOptions(const std::vector<std::string>& args, std
             if (!options.xlsx) return std::nullopt;
         } else if (arg == "--force") {
             options.force = true;
+        } else if (arg == "--server") {
+            options.server = value("--server");
+            if (!options.server) return std::nullopt;
+        } else if (arg == "--local") {
+            options.local = true;
         } else if (arg.starts_with("--")) {
             error = "unknown option " + arg;
             return std::nullopt;
@@ -165,6 +170,10 @@ std::string CheckUsage(const CliOptions& o) {
     if (o.pdf && o.command != "report") return "--pdf goes with report";
     if (o.grade && !needsFile) return "--grade goes with a measurement file";
     if (o.force && o.command != "install-data") return "--force goes with install-data";
+    if ((o.server || o.local) && o.command != "install-data") {
+        return "--server and --local go with install-data";
+    }
+    if (o.server && (o.local || o.force)) return "--server goes alone";
     if (o.limit) return "--limit goes with history";
     if (o.line && *o.line < 1) return "--line counts from 1";
     return {};

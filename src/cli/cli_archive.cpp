@@ -43,6 +43,7 @@ std::string CheckArchiveUsage(const CliOptions& o) {
     if (o.line) return "--line takes a line's name with history";
     if (o.headerFile) return "--header goes with compute or report";
     if (o.force) return "--force goes with install-data";
+    if (o.server || o.local) return "--server and --local go with install-data";
     if (o.command == "history") {
         if (!o.file.empty()) return "history takes no file";
         if (o.pdf) return "--pdf goes with report or reprint";
@@ -81,20 +82,25 @@ int RunHistory(Session& s) {
 int RunReprint(Session& s) {
     if (auto code = RegisterDataSource(s)) return *code;
     const std::int64_t id = *ReportId(s.Options().file);
-    std::optional<ReportRows> rows;
+    std::optional<db::ArchivedRows> archived;
     try {
-        rows = db::ReadArchivedReport(id);
+        archived = db::ReadArchivedReport(id);
     } catch (const db::DbError& e) {
         return DatabaseError(s, e);
     }
-    if (!rows) {
+    if (!archived) {
         const std::string text = "no report " + std::to_string(id) + " in the archive";
         std::cerr << "lorvex-cli: " << text << '\n';
         return s.Print(Json{{"error", text}, {"messages", s.MessagesJson()}}, kExitStopped);
     }
-    Json document = ComputeJson(*rows);
+    // As compute printed it when the report was written: the flags are
+    // those of the limits then, not of today's limit table.
+    Json document = ComputeJson(archived->rows);
+    if (archived->check) AddCheckJson(document, *archived->check);
     int code = kExitOk;
-    if (s.Options().pdf) code = WriteReportPdf(s, *rows, *s.Options().pdf);
+    if (s.Options().pdf) {
+        code = WriteReportPdf(s, archived->rows, archived->check, *s.Options().pdf);
+    }
     document["messages"] = s.MessagesJson();
     return s.Print(std::move(document), code);
 }

@@ -69,7 +69,8 @@ int RunReport(Session& s) {
         document["messages"] = s.MessagesJson();
         return s.Print(std::move(document), kExitNoAccess);
     }
-    const db::WriteOutcome outcome = db::WriteReportTables(*rows, sink);
+    const db::WriteOutcome outcome =
+        db::WriteReportTables(*rows, sink, s.Check() ? &*s.Check() : nullptr);
     if (outcome != db::WriteOutcome::Written) {
         document["messages"] = s.MessagesJson();
         return s.Print(std::move(document), kExitNoAccess);
@@ -105,7 +106,10 @@ int RunDump(Session& s) {
 int RunInstallData(Session& s) {
     try {
         const std::filesystem::path resources = db::ResourcesDir();
-        const std::vector<std::string> done = db::InstallData(resources, s.Options().force);
+        const CliOptions& o = s.Options();
+        const std::vector<std::string> done = o.server ? db::InstallServerData(resources, *o.server)
+                                              : o.local ? db::InstallLocalData(resources, o.force)
+                                                        : db::InstallData(resources, o.force);
         return s.Print(Json{{"installed", db::GetDataFolder().string()},
                             {"resources", resources.string()},
                             {"done", done},

@@ -45,10 +45,11 @@ int WriteReportPdf(Session& session, LevellingGrade grade, const std::string& pa
                                                                                  : kExitStopped;
 }
 
-int WriteReportPdf(Session& session, const ReportRows& rows, const std::string& path) {
+int WriteReportPdf(Session& session, const ReportRows& rows, const std::optional<LineCheck>& check,
+                   const std::string& path) {
     const auto application = StartGuiApplication();
     SessionSink sink(session);
-    return report::WriteReportPdfFrom(rows, path, sink) ? kExitOk : kExitStopped;
+    return report::WriteReportPdfFrom(rows, check, path, sink) ? kExitOk : kExitStopped;
 }
 
 }  // namespace lorvex::cli

@@ -8,7 +8,8 @@ int WriteReportPdf(Session& session, LevellingGrade, const std::string&) {
     return kExitStopped;
 }
 
-int WriteReportPdf(Session& session, const ReportRows&, const std::string&) {
+int WriteReportPdf(Session& session, const ReportRows&, const std::optional<LineCheck>&,
+                   const std::string&) {
     session.Show(MessageFromId(IDS_NO_REPORT));
     return kExitStopped;
 }

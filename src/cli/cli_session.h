@@ -32,6 +32,8 @@ struct CliOptions {
     std::optional<std::string> pdf;
     std::optional<LevellingGrade> grade;  // --grade, for files that name none
     bool force = false;
+    std::optional<std::string> server;    // install-data: the server's ODBC attributes
+    bool local = false;                   // install-data: back to the local database file
     std::optional<long long> limit;       // history: at most this many reports
     std::optional<std::string> lineName;  // history: only this line's reports
     bool all = false;                     // report: every line of the file
@@ -165,8 +167,9 @@ std::string CheckArchiveUsage(const CliOptions& options);
 // record book as a PDF; the exit code (kExitStopped when no report was made).
 int WriteReportPdf(Session& session, LevellingGrade grade, const std::string& path);
 
-// The same from rows already read (an archived report); the last-report
-// tables are not read.
-int WriteReportPdf(Session& session, const ReportRows& rows, const std::string& path);
+// The same from rows already read (an archived report) with the checks they
+// were written with; the last-report tables are not read.
+int WriteReportPdf(Session& session, const ReportRows& rows, const std::optional<LineCheck>& check,
+                   const std::string& path);
 
 }  // namespace lorvex::cli

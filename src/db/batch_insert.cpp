@@ -57,7 +57,7 @@ struct BatchInserter::State {
             if (r != 0) sql += ',';
             sql += marks;
         }
-        return ToDriverText(sql);
+        return ToDriverText(db.NativeSql(std::move(sql)));
     }
 
     // Prepares an insert of count rows; an empty handle when the driver

@@ -22,7 +22,7 @@ namespace lorvex::db {
 enum class ColumnType { Long, Real, Text };
 
 struct InsertColumn {
-    std::string name;  // as written in SQL, e.g. "[sStation]"
+    std::string name;  // as written in SQL, quoted: "sStation"
     ColumnType type;
 };
 
@@ -35,7 +35,7 @@ class BatchInserter {
     // drivers in use (SQLite before 3.32 allowed 999).
     static constexpr std::size_t kMaxParameters = 999;
 
-    // table is as written in SQL ("[Observation_tbl]"). Fewer rows are put in
+    // table is as written in SQL (quoted: "Observation_tbl"). Fewer rows are put in
     // one statement when the columns would pass kMaxParameters.
     BatchInserter(CDatabase& db, std::string table, std::vector<InsertColumn> columns,
                   std::size_t rowsPerBatch = kRowsPerBatch);

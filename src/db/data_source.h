@@ -5,6 +5,7 @@
 // every start. The platform parts are chosen at configure time.
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -30,6 +31,20 @@ std::string FileConnectString(const std::filesystem::path& databaseFile);
 // first semicolon of the template stays in the second entry.
 std::string BuildAttributeList(std::string_view dataFolder);
 
+// The server "Qel" reaches instead of the database file: install-data
+// --server keeps its connection attributes (never a password) in this file
+// of the data folder, and --local removes it.
+inline constexpr char kServerFileName[] = "Qel.server";
+
+// The connection attributes of the server, nullopt when the reports are
+// kept in the local database file. Throws std::runtime_error when the file
+// is there but cannot be read.
+std::optional<std::string> ServerAttributes();
+
+// The connect string that reaches the server of attributes directly,
+// without the data source.
+std::string ServerConnectString(const std::string& attributes);
+
 // The statement that opens a transaction which is going to write, taking the
 // database's write lock at once so that two writers queue on the driver's
 // busy timeout instead of both reading and then one failing at its first
@@ -37,8 +52,8 @@ std::string BuildAttributeList(std::string_view dataFolder);
 std::string BeginWriteStatement();
 
 // Registers (or re-registers) the per-user data source "Qel" for the database
-// file in the data folder. Shows nothing; on failure returns false with the
-// installer's reason in *error. The caller shows IDS_DSN_FAILED.
+// file in the data folder, or for the server ServerAttributes names. Shows nothing; on failure
+// returns false with the installer's reason in *error. The caller shows IDS_DSN_FAILED.
 bool RegisterDataSource(std::string* error = nullptr);
 
 }  // namespace lorvex::db

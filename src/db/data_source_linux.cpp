@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <odbcinst.h>
 #include <pwd.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +17,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <stdexcept>
 #include <system_error>
 #include <utility>
@@ -169,12 +171,52 @@ std::string FileConnectString(const std::filesystem::path& databaseFile) {
 
 std::string BeginWriteStatement() { return "BEGIN IMMEDIATE"; }
 
+namespace {
+
+bool DriverInstalled(const std::string& name) {
+    std::array<char, 512> driver{};
+    return SQLGetPrivateProfileString(name.c_str(), "Driver", "", driver.data(),
+                                      static_cast<int>(driver.size()), "odbcinst.ini") > 0;
+}
+
+// "Qel" for the server install-data --server named: its driver and
+// attributes as given, nothing of the SQLite file.
+bool RegisterServerDataSource(const std::string& attributes, std::string* error) {
+    std::string reason;
+    std::optional<std::vector<IniKey>> keys = ParseConnectionAttributes(attributes, &reason);
+    if (!keys) return Fail(error, GetDataFolder().string() + "/" + kServerFileName + ": " + reason);
+    std::string driverName;
+    for (IniKey& key : *keys) {
+        if (key.name.size() == 6 && strncasecmp(key.name.c_str(), "Driver", 6) == 0) {
+            key.name = "Driver";
+            driverName = key.value;
+        }
+    }
+    if (!DriverInstalled(driverName)) {
+        return Fail(error, "the ODBC driver \"" + driverName + "\" is not installed");
+    }
+    keys->insert(keys->begin() + 1, IniKey{"Description", "Lorvex levelling reports (server)"});
+    try {
+        WriteUserDataSource(kDataSourceName, *keys);
+    } catch (const std::exception& e) {
+        return Fail(error, e.what());
+    }
+    return true;
+}
+
+}  // namespace
+
 bool RegisterDataSource(std::string* error) {
+    try {
+        if (const std::optional<std::string> server = ServerAttributes()) {
+            return RegisterServerDataSource(*server, error);
+        }
+    } catch (const std::exception& e) {
+        return Fail(error, e.what());
+    }
     // Check the driver first: the profile calls would happily register a data
     // source for a driver that is not there.
-    std::array<char, 512> driver{};
-    if (SQLGetPrivateProfileString(kDriverName, "Driver", "", driver.data(),
-                                   static_cast<int>(driver.size()), "odbcinst.ini") <= 0) {
+    if (!DriverInstalled(kDriverName)) {
         return Fail(error, std::string("the ODBC driver \"") + kDriverName + "\" is not installed");
     }
 

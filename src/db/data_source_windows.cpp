@@ -6,6 +6,7 @@
 #include <odbcinst.h>
 
 #include <array>
+#include <exception>
 #include <string>
 
 #include "db/data_source.h"
@@ -46,6 +47,17 @@ std::string FileConnectString(const std::filesystem::path& databaseFile) {
 }
 
 bool RegisterDataSource(std::string* error) {
+    // A server data source is registered by Linux builds only; saying so
+    // beats registering the local file while the user expects the server.
+    try {
+        if (ServerAttributes()) {
+            if (error != nullptr) *error = "a server data source is not supported on Windows yet";
+            return false;
+        }
+    } catch (const std::exception& e) {
+        if (error != nullptr) *error = e.what();
+        return false;
+    }
     const std::string attributes = BuildAttributeList("C:\\Quorral Data\\Lorvex");
     if (SQLConfigDataSource(nullptr, ODBC_ADD_DSN, kDriverName, attributes.c_str())) return true;
     if (error != nullptr) *error = InstallerError();

@@ -5,11 +5,13 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 
 #include "db/data_source.h"
 #include "db/odbc.h"
+#include "db/odbc_ini.h"
 #include "db/report_archive.h"
 #include "levelling/limits.h"
 
@@ -95,7 +97,27 @@ std::vector<std::string> SchemaStatements(const std::string& schema) {
     return statements;
 }
 
+// Creates whatever of the schema the server lacks, in one transaction:
+// nothing is left half-made when a statement is refused.
+std::string InstallServerSchema(const std::string& attributes, const fs::path& resourcesDir) {
+    std::string reason;
+    if (!ParseConnectionAttributes(attributes, &reason)) throw std::runtime_error(reason);
+    try {
+        CDatabase db;
+        db.Open(ServerConnectString(attributes));
+        Transaction transaction(db);
+        EnsureServerSchema(db, resourcesDir);
+        transaction.Commit();
+    } catch (const std::exception& e) {
+        throw std::runtime_error(std::string("cannot make the tables on the server: ") + e.what());
+    }
+    return "checked the tables on the server (created what was missing, kept every report)";
+}
+
 std::string InstallDatabase(const fs::path& folder, const fs::path& resourcesDir, bool force) {
+    if (const std::optional<std::string> server = ServerAttributes()) {
+        return InstallServerSchema(*server, resourcesDir);
+    }
     const fs::path database = folder / DatabaseFileName();
     const bool exists = fs::exists(database);
     if (exists && !force) {
@@ -180,10 +202,7 @@ std::string InstallKeptFile(const fs::path& folder, const fs::path& resourcesDir
     return "kept " + kind + " " + target.string() + " (changed by the user)";
 }
 
-}  // namespace
-
-std::vector<std::string> InstallData(const fs::path& resourcesDir, bool force) {
-    std::vector<std::string> done;
+fs::path MakeDataFolder(std::vector<std::string>& done) {
     const fs::path folder = GetDataFolder();
     if (fs::is_directory(folder)) {
         done.push_back("kept folder " + folder.string() + " (exists)");
@@ -194,6 +213,54 @@ std::vector<std::string> InstallData(const fs::path& resourcesDir, bool force) {
         fs::create_directories(folder);
         done.push_back("created folder " + folder.string());
     }
+    return folder;
+}
+
+}  // namespace
+
+std::vector<std::string> InstallServerData(const fs::path& resourcesDir,
+                                           const std::string& attributes) {
+    // The server first: when it cannot be reached nothing local changes.
+    std::vector<std::string> done;
+    const std::string schema = InstallServerSchema(attributes, resourcesDir);
+    const fs::path folder = MakeDataFolder(done);
+    done.push_back(schema);
+    for (const KeptFile& file : kKeptFiles) {
+        done.push_back(InstallKeptFile(folder, resourcesDir, file, false));
+    }
+    const fs::path serverFile = folder / kServerFileName;
+    const std::optional<std::string> before = ServerAttributes();
+    WriteFileAtomically(serverFile, attributes + "\n");
+    if (std::string error; !RegisterDataSource(&error)) {
+        // Back to what "Qel" was.
+        if (before) {
+            WriteFileAtomically(serverFile, *before + "\n");
+        } else {
+            fs::remove(serverFile);
+        }
+        RegisterDataSource();
+        throw std::runtime_error("cannot register the data source Qel: " + error);
+    }
+    done.push_back("registered data source Qel for the server");
+    return done;
+}
+
+std::vector<std::string> InstallLocalData(const fs::path& resourcesDir, bool force) {
+    std::error_code ec;
+    const bool forgot = fs::remove(GetDataFolder() / kServerFileName, ec);
+    if (ec) throw std::runtime_error("cannot forget the server: " + ec.message());
+    std::vector<std::string> done = InstallData(resourcesDir, force);
+    if (std::string error; !RegisterDataSource(&error)) {
+        throw std::runtime_error("cannot register the data source Qel: " + error);
+    }
+    done.push_back(forgot ? "registered data source Qel for the local database again"
+                          : "registered data source Qel for the local database");
+    return done;
+}
+
+std::vector<std::string> InstallData(const fs::path& resourcesDir, bool force) {
+    std::vector<std::string> done;
+    const fs::path folder = MakeDataFolder(done);
     done.push_back(InstallDatabase(folder, resourcesDir, force));
     for (const KeptFile& file : kKeptFiles) {
         done.push_back(InstallKeptFile(folder, resourcesDir, file, force));

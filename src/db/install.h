@@ -17,6 +17,22 @@ namespace lorvex::db {
 // recreates them all. Returns one line per thing done or kept,
 // e.g. "created folder …", "kept database … (exists)". Throws
 // std::runtime_error with the reason when something cannot be made.
+// While the data folder names a server (kServerFileName) the database
+// part is the server's schema, created where missing, instead of the file.
 std::vector<std::string> InstallData(const std::filesystem::path& resourcesDir, bool force);
+
+// Points "Qel" at the server of attributes (ODBC connection attributes with
+// a Driver and no password): creates the schema there where missing, in one
+// transaction, installs the templates and limit table as InstallData does,
+// keeps the attributes in the data folder and registers "Qel" for them. The
+// local database file is not touched. When the server cannot be reached or
+// the schema made, throws std::runtime_error with the driver's text and
+// changes nothing.
+std::vector<std::string> InstallServerData(const std::filesystem::path& resourcesDir,
+                                           const std::string& attributes);
+
+// Points "Qel" back at the local database file: forgets the server and
+// installs as InstallData does.
+std::vector<std::string> InstallLocalData(const std::filesystem::path& resourcesDir, bool force);
 
 }  // namespace lorvex::db

@@ -158,9 +158,36 @@ void CDatabase::Open(const std::string& connect) {
 
     m_environment = std::move(environment);
     m_connection = std::move(connection);
+    m_sqlite = DbmsName() == "SQLite";
+}
+
+std::string CDatabase::NativeSql(std::string sql) const {
+    if (!m_sqlite) return sql;
+    bool inText = false;  // inside '...', where a double quote is a character
+    bool inName = false;
+    for (char& c : sql) {
+        if (c == '\'' && !inName) {
+            inText = !inText;  // '' inside a text toggles twice
+        } else if (c == '"' && !inText) {
+            c = inName ? ']' : '[';
+            inName = !inName;
+        }
+    }
+    return sql;
+}
+
+std::string CDatabase::DbmsName() const {
+    SQLCHAR name[64] = {};
+    SQLSMALLINT length = 0;
+    if (!m_connection ||
+        !SQL_SUCCEEDED(SQLGetInfo(m_connection.Get(), SQL_DBMS_NAME, name, sizeof name, &length))) {
+        return {};
+    }
+    return reinterpret_cast<const char*>(name);
 }
 
 void CDatabase::Close() noexcept {
+    m_sqlite = false;
     if (!m_connection) return;
     if (m_inTransaction) {
         try {
@@ -217,7 +244,7 @@ void CDatabase::EndTransaction(short completion) {
 void CDatabase::ExecuteSQL(const std::string& sql) {
     if (!IsOpen()) throw std::logic_error("ExecuteSQL on a closed database");
     OdbcHandle statement = detail::AllocateStatement(m_connection.Get());
-    std::string text = ToDriverText(sql);
+    std::string text = ToDriverText(NativeSql(sql));
     Check(SQLExecDirect(statement.Get(), reinterpret_cast<SQLCHAR*>(text.data()),
                         static_cast<SQLINTEGER>(text.size())),
           SQL_HANDLE_STMT, statement.Get(), "SQLExecDirect");
@@ -333,7 +360,7 @@ void CRecordset::Open(OpenType type, const std::string& sql, unsigned options) {
         m_statements = std::make_unique<Statements>();
         m_statements->query = detail::AllocateStatement(db->Handle());
         SQLHSTMT statement = m_statements->query.Get();
-        std::string text = ToDriverText(query);
+        std::string text = ToDriverText(db->NativeSql(query));
         Check(SQLExecDirect(statement, reinterpret_cast<SQLCHAR*>(text.data()),
                             static_cast<SQLINTEGER>(text.size())),
               SQL_HANDLE_STMT, statement, "SQLExecDirect");
@@ -521,8 +548,8 @@ void CRecordset::Update() {
             marks += '?';
             st.columns.push_back(i);
         }
-        std::string sql = ToDriverText("INSERT INTO " + TableName() + " (" + columns +
-                                       ") VALUES (" + marks + ")");
+        std::string sql = ToDriverText(db->NativeSql("INSERT INTO " + TableName() + " (" + columns +
+                                                     ") VALUES (" + marks + ")"));
         OdbcHandle insert = detail::AllocateStatement(db->Handle());
         Check(SQLPrepare(insert.Get(), reinterpret_cast<SQLCHAR*>(sql.data()),
                          static_cast<SQLINTEGER>(sql.size())),
@@ -588,8 +615,8 @@ void CRecordset::Delete() {
     Statements& st = *m_statements;
     CDatabase* db = m_ownDatabase ? m_ownDatabase.get() : m_pDatabase;
     if (!st.remove) {
-        std::string sql =
-            ToDriverText("DELETE FROM " + TableName() + " WHERE " + key->column + "=?");
+        std::string sql = ToDriverText(
+            db->NativeSql("DELETE FROM " + TableName() + " WHERE " + key->column + "=?"));
         OdbcHandle remove = detail::AllocateStatement(db->Handle());
         Check(SQLPrepare(remove.Get(), reinterpret_cast<SQLCHAR*>(sql.data()),
                          static_cast<SQLINTEGER>(sql.size())),

@@ -77,6 +77,17 @@ class CDatabase {
     // Runs one statement that returns no rows. Throws DbError.
     void ExecuteSQL(const std::string& sql);
 
+    // The database's own name as the driver gives it: "SQLite",
+    // "PostgreSQL". Empty when the driver does not say.
+    std::string DbmsName() const;
+    bool IsSqlite() const noexcept { return m_sqlite; }
+
+    // sql as this database takes it. Names are written in standard double
+    // quotes; SQLite takes a double-quoted name that matches no column as a
+    // text instead, so that a missing column would go unnoticed, and gets
+    // its own brackets, which only ever name something.
+    std::string NativeSql(std::string sql) const;
+
     // The raw connection handle, for the record sets.
     void* Handle() const noexcept { return m_connection.Get(); }
 
@@ -87,6 +98,7 @@ class CDatabase {
     OdbcHandle m_connection;
     bool m_inTransaction = false;
     bool m_sqlTransaction = false;  // opened by a statement, not the driver's mode
+    bool m_sqlite = false;
 };
 
 // Rolls the transaction back unless Commit was called: a failure or an early
@@ -122,7 +134,7 @@ class CFieldExchange {
     friend class CRecordset;
     enum class Kind { Key, Long, Text, Real };
     struct Field {
-        std::string column;  // as written in SQL, e.g. "[Record_ID]"
+        std::string column;  // as written in SQL, quoted: "Record_ID"
         Kind kind;
         void* member;
         bool isNull = false;
@@ -156,7 +168,7 @@ class CRecordset {
     virtual ~CRecordset();
 
     virtual std::string GetDefaultConnect() const;
-    // A bracketed table name ("[Info_tbl]") or a whole SELECT statement.
+    // A quoted table name ("Info_tbl" with its quotes) or a whole SELECT.
     virtual std::string GetDefaultSQL() const = 0;
     virtual void DoFieldExchange(CFieldExchange& fx) = 0;
 

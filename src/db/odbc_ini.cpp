@@ -116,4 +116,46 @@ std::string WithIniSection(std::string_view ini, std::string_view section,
     return out;
 }
 
+std::optional<std::vector<IniKey>> ParseConnectionAttributes(std::string_view attributes,
+                                                             std::string* error) {
+    auto fail = [&](std::string text) -> std::optional<std::vector<IniKey>> {
+        if (error != nullptr) *error = std::move(text);
+        return std::nullopt;
+    };
+    std::vector<IniKey> keys;
+    bool driver = false;
+    while (!attributes.empty()) {
+        const std::size_t end = attributes.find(';');
+        const std::string_view item = Trim(attributes.substr(0, end));
+        attributes =
+            end == std::string_view::npos ? std::string_view{} : attributes.substr(end + 1);
+        if (item.empty()) continue;
+        const std::size_t equals = item.find('=');
+        const std::string_view name = Trim(item.substr(0, equals));
+        if (equals == std::string_view::npos || name.empty()) {
+            return fail("\"" + std::string(item) + "\" is not NAME=VALUE");
+        }
+        const std::string_view value = Trim(item.substr(equals + 1));
+        // Each key is one line of odbc.ini; a bracket would open a section.
+        if (value.find_first_of("\r\n") != std::string_view::npos ||
+            name.find_first_of("[]\r\n") != std::string_view::npos) {
+            return fail("\"" + std::string(name) + "\" holds a line break or a bracket");
+        }
+        if (EqualNoCase(name, "Password") || EqualNoCase(name, "PWD")) {
+            // The value is not repeated: it may be a real password.
+            return fail(
+                "a password is never written into the data source; keep it where the "
+                "driver reads it (~/.pgpass for PostgreSQL)");
+        }
+        if (EqualNoCase(name, "DSN")) return fail("the data source is always \"Qel\"");
+        for (const IniKey& key : keys) {
+            if (EqualNoCase(key.name, name)) return fail(std::string(name) + " given twice");
+        }
+        if (EqualNoCase(name, "Driver")) driver = true;
+        keys.push_back(IniKey{std::string(name), std::string(value)});
+    }
+    if (!driver) return fail("the attributes name no Driver (e.g. Driver=PostgreSQL Unicode)");
+    return keys;
+}
+
 }  // namespace lorvex::db

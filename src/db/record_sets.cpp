@@ -8,7 +8,9 @@ namespace lorvex::db {
 
 namespace {
 
-std::string Bracketed(const char* name) { return std::string("[") + name + "]"; }
+// Standard SQL quotes, which keep the name's case on PostgreSQL and which
+// SQLite takes as well.
+std::string Quoted(const char* name) { return std::string("\"") + name + "\""; }
 
 // The Info_tbl members in column order, parallel to kReportHeaderFields.
 constexpr std::array<std::string COrInfoSet::*, 18> kInfoMembers{
@@ -52,12 +54,12 @@ COrInfoSet::COrInfoSet(CDatabase* db) : CRecordset(db) { m_nFields = 19; }
 
 std::string COrInfoSet::GetDefaultConnect() const { return std::string(kConnectString); }
 
-std::string COrInfoSet::GetDefaultSQL() const { return "[Info_tbl]"; }
+std::string COrInfoSet::GetDefaultSQL() const { return "\"Info_tbl\""; }
 
 void COrInfoSet::DoFieldExchange(CFieldExchange& fx) {
-    fx.Key("[Record_ID]", m_Record_ID);
+    fx.Key("\"Record_ID\"", m_Record_ID);
     for (std::size_t i = 0; i < kInfoMembers.size(); ++i) {
-        fx.Text(Bracketed(kReportHeaderFields[i].name), this->*kInfoMembers[i]);
+        fx.Text(Quoted(kReportHeaderFields[i].name), this->*kInfoMembers[i]);
     }
 }
 
@@ -82,12 +84,12 @@ COrObservationSet::COrObservationSet(CDatabase* db) : CRecordset(db) { m_nFields
 
 std::string COrObservationSet::GetDefaultConnect() const { return std::string(kConnectString); }
 
-std::string COrObservationSet::GetDefaultSQL() const { return "[Observation_tbl]"; }
+std::string COrObservationSet::GetDefaultSQL() const { return "\"Observation_tbl\""; }
 
 void COrObservationSet::DoFieldExchange(CFieldExchange& fx) {
-    fx.Key("[Record_ID]", m_Record_ID);
+    fx.Key("\"Record_ID\"", m_Record_ID);
     for (std::size_t i = 0; i < kObservationMembers.size(); ++i) {
-        fx.Text(Bracketed(kObservationRowFields[i].name), this->*kObservationMembers[i]);
+        fx.Text(Quoted(kObservationRowFields[i].name), this->*kObservationMembers[i]);
     }
 }
 
@@ -112,17 +114,17 @@ COrResultSet::COrResultSet(CDatabase* db) : CRecordset(db) { m_nFields = 8; }
 
 std::string COrResultSet::GetDefaultConnect() const { return std::string(kConnectString); }
 
-std::string COrResultSet::GetDefaultSQL() const { return "[Result_tbl]"; }
+std::string COrResultSet::GetDefaultSQL() const { return "\"Result_tbl\""; }
 
 void COrResultSet::DoFieldExchange(CFieldExchange& fx) {
-    fx.Key("[Record_ID]", m_Record_ID);
-    fx.Text("[sStationSt]", m_sStationSt);
-    fx.Text("[sStationEn]", m_sStationEn);
-    fx.Real("[dDis_Go]", m_dDis_Go);
-    fx.Real("[dDis_Back]", m_dDis_Back);
-    fx.Real("[HeightAvg_Go]", m_HeightAvg_Go);
-    fx.Real("[HeightAvg_Back]", m_HeightAvg_Back);
-    fx.Real("[HeightAvg]", m_HeightAvg);
+    fx.Key("\"Record_ID\"", m_Record_ID);
+    fx.Text("\"sStationSt\"", m_sStationSt);
+    fx.Text("\"sStationEn\"", m_sStationEn);
+    fx.Real("\"dDis_Go\"", m_dDis_Go);
+    fx.Real("\"dDis_Back\"", m_dDis_Back);
+    fx.Real("\"HeightAvg_Go\"", m_HeightAvg_Go);
+    fx.Real("\"HeightAvg_Back\"", m_HeightAvg_Back);
+    fx.Real("\"HeightAvg\"", m_HeightAvg);
 }
 
 void COrResultSet::Assign(const ResultRow& row) {

@@ -6,9 +6,12 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <mutex>
+#include <set>
 #include <stdexcept>
 #include <variant>
 
+#include "db/batch_insert.h"
 #include "db/data_source.h"
 #include "db/odbc.h"
 #include "db/odbc_detail.h"
@@ -22,6 +25,10 @@ namespace {
 constexpr const char* kArchiveTables[] = {"Report_tbl", "InfoArchive_tbl", "ResultArchive_tbl",
                                           "ObservationArchive_tbl"};
 
+// A name in standard SQL quotes: PostgreSQL keeps its case, SQLite takes
+// them too.
+std::string Q(std::string_view name) { return "\"" + std::string(name) + "\""; }
+
 // A value bound to a statement parameter: an integer, a text, a double, or
 // NULL (monostate).
 using Value = std::variant<std::monostate, std::int64_t, std::string, double>;
@@ -32,7 +39,7 @@ class Statement {
   public:
     Statement(CDatabase& db, const std::string& sql)
         : m_handle(detail::AllocateStatement(db.Handle())) {
-        std::string text = ToDriverText(sql);
+        std::string text = ToDriverText(db.NativeSql(sql));
         detail::Check(SQLPrepare(m_handle.Get(), reinterpret_cast<SQLCHAR*>(text.data()),
                                  static_cast<SQLINTEGER>(text.size())),
                       SQL_HANDLE_STMT, m_handle.Get(), "SQLPrepare");
@@ -104,22 +111,14 @@ class Statement {
     std::vector<SQLLEN> m_indicators;
 };
 
-bool IsSqlite(CDatabase& db) {
-    SQLCHAR name[64] = {};
-    SQLSMALLINT length = 0;
-    if (!SQL_SUCCEEDED(SQLGetInfo(db.Handle(), SQL_DBMS_NAME, name, sizeof name, &length))) {
-        return false;
-    }
-    return std::string(reinterpret_cast<const char*>(name)) == "SQLite";
-}
-
 // A real column as a SELECT reads it back exactly. The SQLite driver hands
 // a real on as text of 15 significant digits, which can be another double
 // than the one stored; SQLite's own printf with 21 digits reads back the
 // same. Other databases give enough digits themselves.
 std::string ExactReal(bool sqlite, const std::string& column) {
-    if (!sqlite) return column;
-    return "CASE WHEN " + column + " IS NULL THEN NULL ELSE printf('%!.20e', " + column + ") END";
+    if (!sqlite) return Q(column);
+    return "CASE WHEN " + Q(column) + " IS NULL THEN NULL ELSE printf('%!.20e', " + Q(column) +
+           ") END";
 }
 
 std::int64_t ToInteger(const std::optional<std::string>& text) {
@@ -176,9 +175,76 @@ bool HasTable(CDatabase& db, const std::string& table) {
     return CatalogHasTable(db, table, folded) || CatalogHasTable(db, folded, folded);
 }
 
+bool CatalogHasColumn(CDatabase& db, std::string table, std::string column) {
+    OdbcHandle handle = detail::AllocateStatement(db.Handle());
+    SQLHSTMT statement = handle.Get();
+    detail::Check(
+        SQLColumns(statement, nullptr, 0, nullptr, 0, reinterpret_cast<SQLCHAR*>(table.data()),
+                   static_cast<SQLSMALLINT>(table.size()),
+                   reinterpret_cast<SQLCHAR*>(column.data()),
+                   static_cast<SQLSMALLINT>(column.size())),
+        SQL_HANDLE_STMT, statement, "SQLColumns");
+    bool found = false;
+    std::string name;
+    for (;;) {
+        const SQLRETURN ret = SQLFetch(statement);
+        if (ret == SQL_NO_DATA) break;
+        detail::Check(ret, SQL_HANDLE_STMT, statement, "SQLFetch");
+        if (detail::GetCharData(statement, 4, name) && Folded(name) == Folded(column)) found = true;
+    }
+    return found;
+}
+
+bool HasColumn(CDatabase& db, const std::string& table, const std::string& column) {
+    return CatalogHasColumn(db, table, column) ||
+           CatalogHasColumn(db, Folded(table), Folded(column));
+}
+
 bool HasArchiveTables(CDatabase& db) {
     return std::all_of(std::begin(kArchiveTables), std::end(kArchiveTables),
                        [&](const char* table) { return HasTable(db, table); });
+}
+
+// The servers this process has seen with the whole archive, Checks
+// included: asking the catalog costs a server several queries, and a writer
+// would ask while it holds the lock every other writer waits for. A
+// database is named by its server and database as the driver gives them.
+class CompleteArchives {
+  public:
+    static bool Knows(CDatabase& db) {
+        const std::lock_guard lock(s_mutex);
+        return s_known.contains(Name(db));
+    }
+    static void Add(CDatabase& db) {
+        const std::string name = Name(db);
+        const std::lock_guard lock(s_mutex);
+        s_known.insert(name);
+    }
+
+  private:
+    static std::string Info(CDatabase& db, SQLUSMALLINT what) {
+        SQLCHAR text[512] = {};
+        SQLSMALLINT length = 0;
+        if (!SQL_SUCCEEDED(SQLGetInfo(db.Handle(), what, text, sizeof text, &length))) return {};
+        return reinterpret_cast<const char*>(text);
+    }
+    static std::string Name(CDatabase& db) {
+        return db.DbmsName() + '\n' + Info(db, SQL_SERVER_NAME) + '\n' +
+               Info(db, SQL_DATABASE_NAME) + '\n' + Info(db, SQL_DATA_SOURCE_NAME);
+    }
+    static inline std::mutex s_mutex;
+    static inline std::set<std::string> s_known;
+};
+
+// Whether db holds the archive tables with every column, asking the catalog
+// only until the answer is yes.
+// Only a server's answer is kept: the SQLite file answers at once.
+bool HasCompleteArchive(CDatabase& db) {
+    const bool server = !db.IsSqlite();
+    if (server && CompleteArchives::Knows(db)) return true;
+    if (!HasArchiveTables(db) || !HasColumn(db, "Report_tbl", "Checks")) return false;
+    if (server) CompleteArchives::Add(db);
+    return true;
 }
 
 std::string ReadFile(const std::filesystem::path& path) {
@@ -217,9 +283,10 @@ std::vector<std::string> Statements(const std::string& schema) {
     return statements;
 }
 
+// first (quoted already), then names, each quoted.
 std::string ColumnList(std::string_view first, const std::vector<std::string>& names) {
     std::string list(first);
-    for (const std::string& name : names) list += "," + name;
+    for (const std::string& name : names) list += "," + Q(name);
     return list;
 }
 
@@ -266,57 +333,228 @@ std::string UtcTimestampNow() {
     return text;
 }
 
+std::string CheckText(const LineCheck& check) {
+    auto flags = [](const std::vector<Flag>& list) {
+        std::string out;
+        for (const Flag& flag : list) {
+            if (!out.empty()) out += ',';
+            out += std::string(flag.Id()) + ':' + std::to_string(flag.value) + ':' +
+                   std::to_string(flag.limit);
+        }
+        return out;
+    };
+    // "grade count stations lengthDm height;line flags;i=flags i=flags", the
+    // stations that pass left out: most of a long line passes.
+    std::string text =
+        std::to_string(int{check.grade}) + ' ' + std::to_string(check.stations.size()) + ' ' +
+        std::to_string(check.run.stations) + ' ' + std::to_string(check.run.lengthDm) + ' ' +
+        std::to_string(check.run.height) + ';' + flags(check.line) + ';';
+    bool first = true;
+    for (std::size_t i = 0; i < check.stations.size(); ++i) {
+        if (check.stations[i].Passes()) continue;
+        if (!first) text += ' ';
+        first = false;
+        text += std::to_string(i) + '=' + flags(check.stations[i].flags);
+    }
+    return text;
+}
+
+namespace {
+
+// Far more stations than any measurement file holds.
+constexpr std::size_t kMostStations = 10'000'000;
+
+[[noreturn]] void BadCheckText(std::string_view text) {
+    throw DbError(
+        "The archive holds checks it cannot read: \"" + std::string(text.substr(0, 80)) + "\"",
+        "22018");
+}
+
+// Reads one whole number from the front of text and the separator after it
+// (or the end).
+template <class Integer>
+Integer TakeNumber(std::string_view& text, char separator, std::string_view whole) {
+    Integer value{};
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc{} || end == text.data()) BadCheckText(whole);
+    text.remove_prefix(static_cast<std::size_t>(end - text.data()));
+    if (!text.empty()) {
+        if (text.front() != separator) BadCheckText(whole);
+        text.remove_prefix(1);
+    }
+    return value;
+}
+
+std::vector<Flag> FlagsFromText(std::string_view text, std::string_view whole) {
+    std::vector<Flag> flags;
+    while (!text.empty()) {
+        const std::size_t comma = text.find(',');
+        std::string_view item = text.substr(0, comma);
+        text = comma == std::string_view::npos ? std::string_view{} : text.substr(comma + 1);
+        const std::size_t colon = item.find(':');
+        if (colon == std::string_view::npos) BadCheckText(whole);
+        const std::string_view id = item.substr(0, colon);
+        const auto rule = std::find_if(kAllRules.begin(), kAllRules.end(),
+                                       [&](Rule r) { return RuleId(r) == id; });
+        if (rule == kAllRules.end()) BadCheckText(whole);
+        item.remove_prefix(colon + 1);
+        Flag& flag = flags.emplace_back();
+        flag.rule = *rule;
+        flag.value = TakeNumber<std::int64_t>(item, ':', whole);
+        if (item.empty()) BadCheckText(whole);
+        flag.limit = TakeNumber<std::int64_t>(item, ':', whole);
+        if (!item.empty()) BadCheckText(whole);
+    }
+    return flags;
+}
+
+}  // namespace
+
+LineCheck CheckFromText(std::string_view text) {
+    const std::string_view whole = text;
+    const std::size_t first = text.find(';');
+    const std::size_t second = first == std::string_view::npos ? first : text.find(';', first + 1);
+    if (second == std::string_view::npos) BadCheckText(whole);
+    std::string_view head = text.substr(0, first);
+    LineCheck check;
+    check.grade = static_cast<LevellingGrade>(TakeNumber<int>(head, ' ', whole));
+    const auto count = TakeNumber<std::size_t>(head, ' ', whole);
+    check.run.grade = check.grade;
+    check.run.stations = TakeNumber<std::size_t>(head, ' ', whole);
+    check.run.lengthDm = TakeNumber<std::int64_t>(head, ' ', whole);
+    check.run.height = TakeNumber<std::int64_t>(head, ' ', whole);
+    if (!head.empty()) BadCheckText(whole);
+    // A damaged count must not ask for memory no line could need.
+    if (count > kMostStations) BadCheckText(whole);
+    check.stations.resize(count);
+    check.line = FlagsFromText(text.substr(first + 1, second - first - 1), whole);
+    std::string_view stations = text.substr(second + 1);
+    while (!stations.empty()) {
+        const std::size_t space = stations.find(' ');
+        std::string_view item = stations.substr(0, space);
+        stations =
+            space == std::string_view::npos ? std::string_view{} : stations.substr(space + 1);
+        const auto index = TakeNumber<std::size_t>(item, '=', whole);
+        if (index >= count || item.empty()) BadCheckText(whole);
+        check.stations[index].flags = FlagsFromText(item, whole);
+    }
+    return check;
+}
+
 void EnsureArchiveTables(CDatabase& db, const std::filesystem::path& resourcesDir) {
-    if (HasArchiveTables(db)) return;
-    for (const std::string& statement : Statements(ReadFile(resourcesDir / "archive.sql"))) {
+    if (HasCompleteArchive(db)) return;
+    if (HasArchiveTables(db)) {
+        // An archive from before the checks were kept gains their column;
+        // its reports read back without checks.
+        if (!HasColumn(db, "Report_tbl", "Checks")) {
+            db.ExecuteSQL(R"(ALTER TABLE "Report_tbl" ADD COLUMN "Checks" TEXT)");
+        }
+        return;
+    }
+    // A server gets its whole schema, every statement creating only what is
+    // missing; the SQLite file has its last-report tables from schema.sql.
+    const char* file = db.IsSqlite() ? "archive.sql" : kServerSchemaFile;
+    for (const std::string& statement : Statements(ReadFile(resourcesDir / file))) {
         db.ExecuteSQL(statement);
     }
 }
 
-std::int64_t ArchiveReport(CDatabase& db, const ReportRows& rows, const std::string& written) {
+void EnsureServerSchema(CDatabase& db, const std::filesystem::path& resourcesDir) {
+    const std::string dbms = db.DbmsName();
+    if (dbms != "PostgreSQL") {
+        throw std::runtime_error(
+            "Lorvex keeps its reports on PostgreSQL or in its SQLite file, "
+            "not on " +
+            (dbms.empty() ? std::string("this database") : dbms));
+    }
+    for (const std::string& statement : Statements(ReadFile(resourcesDir / kServerSchemaFile))) {
+        db.ExecuteSQL(statement);
+    }
+    EnsureArchiveTables(db, resourcesDir);
+}
+
+namespace {
+
+enum class Stations { Send, CopyFromTable };
+
+std::int64_t Archive(CDatabase& db, const ReportRows& rows, const std::string& written,
+                     const LineCheck* check, Stations stations) {
     EnsureArchiveTables(db, ResourcesDir());
 
     // The writer holds the database's write lock for the whole transaction,
     // so the next id cannot be taken by another writer before the commit.
-    Statement last(db, "SELECT MAX(Report_ID) FROM Report_tbl");
+    Statement last(db, R"(SELECT MAX("Report_ID") FROM "Report_tbl")");
     last.Execute({});
     const auto found = last.Rows();
     const std::int64_t id = (found.empty() ? 0 : ToInteger(found[0][0])) + 1;
 
     Statement report(db,
-                     "INSERT INTO Report_tbl (Report_ID,Written,UserName,HostName,FileName,"
-                     "LineName,Grade,Stations,Length_km,Height_m) VALUES (?,?,?,?,?,?,?,?,?,?)");
+                     R"(INSERT INTO "Report_tbl" ("Report_ID","Written","UserName","HostName",)"
+                     R"("FileName","LineName","Grade","Stations","Length_km","Height_m","Checks") )"
+                     "VALUES (?,?,?,?,?,?,?,?,?,?,?)");
     report.Execute({id, written, CurrentUserName(), CurrentHostName(),
                     std::filesystem::path(rows.fileName).filename().string(), rows.lineName,
                     std::int64_t{rows.grade}, static_cast<std::int64_t>(rows.observations.size()),
-                    rows.result.dDis_Go, rows.result.HeightAvg});
+                    rows.result.dDis_Go, rows.result.HeightAvg,
+                    check ? Value(CheckText(*check)) : Value(std::monostate{})});
 
     const std::vector<std::string> infoColumns = InfoColumns();
-    Statement info(db, "INSERT INTO InfoArchive_tbl (" +
-                           ColumnList("Report_ID,Record_ID", infoColumns) + ") VALUES (" +
+    Statement info(db, R"(INSERT INTO "InfoArchive_tbl" ()" +
+                           ColumnList(R"("Report_ID","Record_ID")", infoColumns) + ") VALUES (" +
                            Marks(2 + infoColumns.size()) + ")");
     std::vector<Value> values{id, std::int64_t{1}};
     for (const auto& field : kReportHeaderFields) values.emplace_back(rows.info.*field.member);
     info.Execute(values);
 
-    Statement result(db, "INSERT INTO ResultArchive_tbl (" +
-                             ColumnList("Report_ID,Record_ID", kResultColumns) + ") VALUES (" +
-                             Marks(2 + kResultColumns.size()) + ")");
+    Statement result(db, R"(INSERT INTO "ResultArchive_tbl" ()" +
+                             ColumnList(R"("Report_ID","Record_ID")", kResultColumns) +
+                             ") VALUES (" + Marks(2 + kResultColumns.size()) + ")");
     const ResultRow& r = rows.result;
     result.Execute({id, std::int64_t{1}, r.sStationSt, r.sStationEn, r.dDis_Go, r.dDis_Back,
                     Optional(r.HeightAvg_Go), Optional(r.HeightAvg_Back), r.HeightAvg});
 
-    const std::vector<std::string> observationColumns = ObservationColumns();
-    Statement observation(db, "INSERT INTO ObservationArchive_tbl (" +
-                                  ColumnList("Report_ID,Record_ID", observationColumns) +
-                                  ") VALUES (" + Marks(2 + observationColumns.size()) + ")");
-    std::int64_t number = 0;
-    for (const ObservationRow& row : rows.observations) {
-        values.assign({id, ++number});
-        for (const auto& field : kObservationRowFields) values.emplace_back(row.*field.member);
-        observation.Execute(values);
+    if (stations == Stations::CopyFromTable) {
+        // The database copies the rows it has just written: numbered from 1
+        // in the order written, which the key keeps within one transaction.
+        std::string names;
+        for (const std::string& name : ObservationColumns()) names += "," + Q(name);
+        Statement copy(db, R"(INSERT INTO "ObservationArchive_tbl" ("Report_ID","Record_ID")" +
+                               names +
+                               R"() SELECT CAST(? AS INTEGER),"Record_ID" - )"
+                               R"((SELECT MIN("Record_ID") FROM "Observation_tbl") + 1)" +
+                               names + R"( FROM "Observation_tbl")");
+        copy.Execute({id});
+        return id;
     }
+    // The stations go in batches, as into Observation_tbl: one statement
+    // per batch of rows, a round trip each on a server.
+    std::vector<InsertColumn> columns{{Q("Report_ID"), ColumnType::Long},
+                                      {Q("Record_ID"), ColumnType::Long}};
+    for (const std::string& name : ObservationColumns()) {
+        columns.push_back({Q(name), ColumnType::Text});
+    }
+    BatchInserter observations(db, Q("ObservationArchive_tbl"), std::move(columns));
+    std::int32_t number = 0;
+    for (const ObservationRow& row : rows.observations) {
+        observations.Long(static_cast<std::int32_t>(id));
+        observations.Long(++number);
+        for (const auto& field : kObservationRowFields) observations.Text(row.*field.member);
+        observations.EndRow();
+    }
+    observations.Flush();
     return id;
+}
+
+}  // namespace
+
+std::int64_t ArchiveReport(CDatabase& db, const ReportRows& rows, const std::string& written,
+                           const LineCheck* check) {
+    return Archive(db, rows, written, check, Stations::Send);
+}
+
+std::int64_t ArchiveWrittenReport(CDatabase& db, const ReportRows& rows, const std::string& written,
+                                  const LineCheck* check) {
+    return Archive(db, rows, written, check, Stations::CopyFromTable);
 }
 
 std::vector<ArchivedReport> ListArchivedReports(std::optional<std::int64_t> limit,
@@ -324,19 +562,21 @@ std::vector<ArchivedReport> ListArchivedReports(std::optional<std::int64_t> limi
     CDatabase db;
     db.Open(std::string(kConnectString));
     // A database from before the archive has archived nothing yet.
-    if (!HasArchiveTables(db)) return {};
-    const bool sqlite = IsSqlite(db);
+    if (!HasCompleteArchive(db) && !HasArchiveTables(db)) return {};
+    const bool sqlite = db.IsSqlite();
     std::string sql =
-        "SELECT Report_ID,Written,UserName,HostName,FileName,LineName,Grade,Stations," +
-        ExactReal(sqlite, "Length_km") + "," + ExactReal(sqlite, "Height_m") + " FROM Report_tbl";
+        R"(SELECT "Report_ID","Written","UserName","HostName","FileName","LineName","Grade",)"
+        R"("Stations",)" +
+        ExactReal(sqlite, "Length_km") + "," + ExactReal(sqlite, "Height_m") +
+        R"( FROM "Report_tbl")";
     std::vector<Value> values;
     if (lineName) {
-        sql += " WHERE LineName = ?";
+        sql += R"( WHERE "LineName" = ?)";
         values.emplace_back(*lineName);
     }
     // Newest first; ids grow with every report, so they order reports
     // written within the same second.
-    sql += " ORDER BY Written DESC, Report_ID DESC";
+    sql += R"( ORDER BY "Written" DESC, "Report_ID" DESC)";
     if (limit) {
         sql += " LIMIT ?";
         values.emplace_back(std::max<std::int64_t>(*limit, 0));
@@ -361,25 +601,33 @@ std::vector<ArchivedReport> ListArchivedReports(std::optional<std::int64_t> limi
     return reports;
 }
 
-std::optional<ReportRows> ReadArchivedReport(std::int64_t id) {
+std::optional<ArchivedRows> ReadArchivedReport(std::int64_t id) {
     CDatabase db;
     db.Open(std::string(kConnectString));
-    if (!HasArchiveTables(db)) return std::nullopt;
-    const bool sqlite = IsSqlite(db);
+    const bool complete = HasCompleteArchive(db);
+    if (!complete && !HasArchiveTables(db)) return std::nullopt;
+    const bool sqlite = db.IsSqlite();
     // No transaction needed: an archived report is committed whole and
     // never changed afterwards; writers only add reports.
-    Statement report(db, "SELECT Grade,FileName,LineName FROM Report_tbl WHERE Report_ID = ?");
+    // An archive from before the checks were kept, not yet upgraded: its
+    // reports have none.
+    const bool checks = complete || HasColumn(db, "Report_tbl", "Checks");
+    Statement report(db, std::string(R"(SELECT "Grade","FileName","LineName")") +
+                             (checks ? R"(,"Checks")" : "") +
+                             R"( FROM "Report_tbl" WHERE "Report_ID" = ?)");
     report.Execute({id});
     const auto found = report.Rows();
     if (found.empty()) return std::nullopt;
 
-    ReportRows rows;
+    ArchivedRows archived;
+    if (checks && found[0][3]) archived.check = CheckFromText(*found[0][3]);
+    ReportRows& rows = archived.rows;
     rows.grade = static_cast<LevellingGrade>(ToInteger(found[0][0]));
     rows.fileName = Text(found[0][1]);
     rows.lineName = Text(found[0][2]);
 
-    Statement info(db, "SELECT " + ColumnList("Record_ID", InfoColumns()) +
-                           " FROM InfoArchive_tbl WHERE Report_ID = ? ORDER BY Record_ID");
+    Statement info(db, "SELECT " + ColumnList(R"("Record_ID")", InfoColumns()) +
+                           R"( FROM "InfoArchive_tbl" WHERE "Report_ID" = ? ORDER BY "Record_ID")");
     info.Execute({id});
     for (const auto& row : info.Rows()) {
         for (std::size_t i = 0; i < kReportHeaderFields.size(); ++i) {
@@ -387,12 +635,13 @@ std::optional<ReportRows> ReadArchivedReport(std::int64_t id) {
         }
     }
 
-    std::string resultColumns = "sStationSt,sStationEn";
+    std::string resultColumns = R"("sStationSt","sStationEn")";
     for (std::size_t i = 2; i < kResultColumns.size(); ++i) {
         resultColumns += "," + ExactReal(sqlite, kResultColumns[i]);
     }
-    Statement result(db, "SELECT " + resultColumns +
-                             " FROM ResultArchive_tbl WHERE Report_ID = ? ORDER BY Record_ID");
+    Statement result(db,
+                     "SELECT " + resultColumns +
+                         R"( FROM "ResultArchive_tbl" WHERE "Report_ID" = ? ORDER BY "Record_ID")");
     result.Execute({id});
     for (const auto& row : result.Rows()) {
         ResultRow& r = rows.result;
@@ -407,9 +656,9 @@ std::optional<ReportRows> ReadArchivedReport(std::int64_t id) {
     rows.totals.length = rows.result.dDis_Go;
     rows.totals.heightDifference = rows.result.HeightAvg;
 
-    Statement observations(db, "SELECT " + ColumnList("Record_ID", ObservationColumns()) +
-                                   " FROM ObservationArchive_tbl WHERE Report_ID = ? "
-                                   "ORDER BY Record_ID");
+    Statement observations(db, "SELECT " + ColumnList(R"("Record_ID")", ObservationColumns()) +
+                                   R"( FROM "ObservationArchive_tbl" WHERE "Report_ID" = ?)"
+                                   R"( ORDER BY "Record_ID")");
     observations.Execute({id});
     for (const auto& row : observations.Rows()) {
         ObservationRow& o = rows.observations.emplace_back();
@@ -417,7 +666,7 @@ std::optional<ReportRows> ReadArchivedReport(std::int64_t id) {
             o.*kObservationRowFields[i].member = Text(row[i + 1]);
         }
     }
-    return rows;
+    return archived;
 }
 
 }  // namespace lorvex::db

@@ -8,6 +8,7 @@
 #include "db/odbc.h"
 #include "db/record_sets.h"
 #include "db/report_archive.h"
+#include "db/resources_dir.h"
 
 namespace lorvex::db {
 
@@ -36,7 +37,8 @@ struct TableWriter {
 // Everything between BeginTrans and CommitTrans. Returns false when a table
 // could not be opened, after showing the same messages as a write without a
 // transaction would. Throws DbError for any failure after a table opened.
-bool WriteInTransaction(CDatabase& db, const ReportRows& rows, MessageSink& sink) {
+bool WriteInTransaction(CDatabase& db, const ReportRows& rows, MessageSink& sink,
+                        const LineCheck* check) {
     COrObservationSet observations(&db);
     COrInfoSet info(&db);
     COrResultSet result(&db);
@@ -92,7 +94,7 @@ bool WriteInTransaction(CDatabase& db, const ReportRows& rows, MessageSink& sink
 
     for (TableWriter& table : tables) table.set.Close();
     // Every report written is also kept, in the same transaction.
-    if (complete) ArchiveReport(db, rows, UtcTimestampNow());
+    if (complete) ArchiveWrittenReport(db, rows, UtcTimestampNow(), check);
     return complete;
 }
 
@@ -133,7 +135,7 @@ bool AppendRow(const Row& row, MessageSink& sink) {
 
 }  // namespace
 
-WriteOutcome WriteReportTables(const ReportRows& rows, MessageSink& sink) {
+WriteOutcome WriteReportTables(const ReportRows& rows, MessageSink& sink, const LineCheck* check) {
     CDatabase db;
     try {
         db.Open(std::string(kConnectString));
@@ -144,7 +146,7 @@ WriteOutcome WriteReportTables(const ReportRows& rows, MessageSink& sink) {
         std::string text = e.what();
         const std::filesystem::path database = GetDataFolder() / DatabaseFileName();
         std::error_code ignored;
-        if (!std::filesystem::exists(database, ignored)) {
+        if (!ServerAttributes() && !std::filesystem::exists(database, ignored)) {
             text += "\n" + database.string() + ": database file not found";
         }
         const UserMessage message{text, MessageIcon::Warning};
@@ -157,16 +159,28 @@ WriteOutcome WriteReportTables(const ReportRows& rows, MessageSink& sink) {
     bool complete = true;
     try {
         std::optional<Transaction> transaction;
-        try {
-            transaction.emplace(db, BeginWriteStatement());
-        } catch (const DbError&) {
-            // A database that refuses the write lock (a damaged file, another
-            // writer past the busy timeout) is written to as without it: the
-            // table opens and the first write then say what is wrong, in the
-            // driver's words, as they always have.
+        if (db.IsSqlite()) {
+            try {
+                transaction.emplace(db, BeginWriteStatement());
+            } catch (const DbError&) {
+                // A database that refuses the write lock (a damaged file,
+                // another writer past the busy timeout) is written to as
+                // without it: the table opens and the first write then say
+                // what is wrong, in the driver's words, as they always have.
+                transaction.emplace(db);
+            }
+        } else {
+            // A server: the driver's transaction, and the last-report tables
+            // locked against other writers (readers go on reading the last
+            // committed report) until the commit, so that crews writing at
+            // once queue and the archive's next id is this writer's alone.
             transaction.emplace(db);
+            // The catalog is asked before the lock, not while others wait.
+            EnsureArchiveTables(db, ResourcesDir());
+            db.ExecuteSQL(R"(LOCK TABLE "Info_tbl", "Result_tbl", "Observation_tbl")"
+                          " IN EXCLUSIVE MODE");
         }
-        complete = WriteInTransaction(db, rows, sink);
+        complete = WriteInTransaction(db, rows, sink, check);
         // All or nothing: a table that could not be opened keeps the whole
         // new report out, so the tables never mix two reports.
         if (complete) transaction->Commit();
@@ -182,9 +196,9 @@ WriteOutcome WriteReportTables(const ReportRows& rows, MessageSink& sink) {
 }
 
 bool EmptyTables(MessageSink& sink) {
-    return EmptyTable<COrObservationSet>("SELECT * FROM Observation_tbl", sink) &&
-           EmptyTable<COrInfoSet>("SELECT * FROM Info_tbl", sink) &&
-           EmptyTable<COrResultSet>("SELECT * FROM Result_tbl", sink);
+    return EmptyTable<COrObservationSet>(R"(SELECT * FROM "Observation_tbl")", sink) &&
+           EmptyTable<COrInfoSet>(R"(SELECT * FROM "Info_tbl")", sink) &&
+           EmptyTable<COrResultSet>(R"(SELECT * FROM "Result_tbl")", sink);
 }
 
 bool AppendInfoRow(const ReportHeader& header, MessageSink& sink) {

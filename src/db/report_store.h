@@ -4,6 +4,7 @@
 // row and one row per station, replacing the previous report.
 
 #include "base/messages.h"
+#include "levelling/quality_check.h"
 #include "levelling/report_command.h"
 #include "levelling/report_header.h"
 #include "levelling/totals.h"
@@ -25,7 +26,10 @@ enum class WriteOutcome {
 // busy timeout; when that runs out, the driver's text says so (stop icon).
 // Callers that read the tables back for a record book hold a ReportLock
 // from before this call until the record book is filled.
-WriteOutcome WriteReportTables(const lorvex::ReportRows& rows, MessageSink& sink);
+// The archive keeps check, the outcome of the limit checks the rows were
+// computed with, when one is given.
+WriteOutcome WriteReportTables(const lorvex::ReportRows& rows, MessageSink& sink,
+                               const lorvex::LineCheck* check = nullptr);
 
 // The same steps one at a time, each opening and closing its own connection
 // with no transaction: slower by orders of magnitude, kept for comparison.

@@ -67,8 +67,8 @@ TableRows ReadTable(const std::string& dataSourceName, const std::string& table)
     db.Open("DSN=" + dataSourceName);
     OdbcHandle handle = detail::AllocateStatement(db.Handle());
     SQLHSTMT statement = handle.Get();
-    const std::string order = " FROM [" + table + "] ORDER BY [Record_ID]";
-    Execute(statement, "SELECT *" + order);
+    const std::string order = " FROM \"" + table + "\" ORDER BY \"Record_ID\"";
+    Execute(statement, db.NativeSql("SELECT *" + order));
 
     SQLSMALLINT count = 0;
     detail::Check(SQLNumResultCols(statement, &count), SQL_HANDLE_STMT, statement,
@@ -98,7 +98,7 @@ TableRows ReadTable(const std::string& dataSourceName, const std::string& table)
         IsSqlite(db.Handle())) {
         std::string columns;
         for (std::size_t i = 0; i < kinds.size(); ++i) {
-            const std::string name = "[" + ToDriverText(result.columns[i]) + "]";
+            const std::string name = "\"" + ToDriverText(result.columns[i]) + "\"";
             if (!columns.empty()) columns += ',';
             columns += kinds[i] == ColumnKind::Real
                            ? "CASE WHEN " + name + " IS NULL THEN NULL ELSE printf('%!.20e', " +
@@ -106,7 +106,7 @@ TableRows ReadTable(const std::string& dataSourceName, const std::string& table)
                            : name;
         }
         detail::Check(SQLFreeStmt(statement, SQL_CLOSE), SQL_HANDLE_STMT, statement, "SQLFreeStmt");
-        Execute(statement, "SELECT " + columns + order);
+        Execute(statement, db.NativeSql("SELECT " + columns + order));
     }
 
     std::string text;

@@ -25,9 +25,16 @@ ReportRowsInMemory ReportRowsFrom(const ReportRows& rows) {
     return held;
 }
 
-bool WriteReportPdfFrom(const ReportRows& rows, const std::filesystem::path& out,
-                        MessageSink& sink) {
-    const auto source = MakeMemoryReportRows(ReportRowsFrom(rows));
+std::shared_ptr<ReportRowSource> ArchivedReportRows(const ReportRows& rows,
+                                                    const std::optional<LineCheck>& check) {
+    std::shared_ptr<ReportRowSource> source = MakeMemoryReportRows(ReportRowsFrom(rows));
+    if (check) source = WithRecordBookChecks(std::move(source), RecordBookChecksOf(*check));
+    return source;
+}
+
+bool WriteReportPdfFrom(const ReportRows& rows, const std::optional<LineCheck>& check,
+                        const std::filesystem::path& out, MessageSink& sink) {
+    const auto source = ArchivedReportRows(rows, check);
     return WriteReportPdf(rows.grade, db::GetDataFolder(), *source, out, sink);
 }
 

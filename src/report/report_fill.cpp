@@ -104,7 +104,7 @@ class OdbcReportRows final : public ReportRowSource {
     // Each record set opens its own connection and closes it on every way out.
     std::optional<ReportHeader> ReadHeader() override {
         db::COrInfoSet info;
-        Open(info, "SELECT * FROM Info_tbl");
+        Open(info, R"(SELECT * FROM "Info_tbl")");
         // A table left without its row (its insert failed and was reported)
         // gives empty texts, never another report's values.
         if (info.IsEOF()) return std::nullopt;
@@ -112,7 +112,7 @@ class OdbcReportRows final : public ReportRowSource {
     }
     std::optional<ReportTotals> ReadTotals() override {
         db::COrResultSet result;
-        Open(result, "SELECT * FROM Result_tbl");
+        Open(result, R"(SELECT * FROM "Result_tbl")");
         if (result.IsEOF()) return std::nullopt;
         return ReportTotals{result.m_dDis_Go, result.m_dDis_Back, result.m_HeightAvg};
     }

@@ -102,7 +102,7 @@ void CReportHistoryDlg::Reload() {
 void CReportHistoryDlg::OnOpenReport() {
     const int row = m_table->currentRow();
     if (row < 0 || row >= int(m_reports.size())) return;
-    std::optional<ReportRows> rows;
+    std::optional<db::ArchivedRows> rows;
     try {
         rows = db::ReadArchivedReport(m_reports[std::size_t(row)].id);
     } catch (const db::DbError& e) {

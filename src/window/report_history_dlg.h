@@ -22,7 +22,7 @@ class CReportHistoryDlg final : public QDialog {
 
   public:
     // Opens a report read from the archive (the report window over owner).
-    using OpenStep = std::function<void(const ReportRows& rows)>;
+    using OpenStep = std::function<void(const db::ArchivedRows& report)>;
 
     CReportHistoryDlg(UiServices& ui, OpenStep open, QWidget* parent = nullptr);
 

@@ -26,7 +26,8 @@ class QTimer;
 
 namespace lorvex::db {
 class ReportLock;
-}
+struct ArchivedRows;
+}  // namespace lorvex::db
 
 class QLabel;
 
@@ -91,7 +92,7 @@ class CTarvelFormatDlg final : public QDialog {
 
     // Where a report chosen in the archive's list ("历史报表...", the line
     // list's context menu) is shown: the report window over this one.
-    using ArchivedReportStep = std::function<void(const ReportRows& rows)>;
+    using ArchivedReportStep = std::function<void(const db::ArchivedRows& report)>;
     void SetArchivedReportStep(ArchivedReportStep step) { m_archivedReportStep = std::move(step); }
 
     // The writer of "全部线路生成报表(PDF)...": the lines' prepared reports

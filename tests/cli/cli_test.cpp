@@ -17,6 +17,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "../db/server_database.h"
 #include "cli.h"
 #include "db/odbc.h"
 
@@ -700,3 +701,71 @@ TEST_F(CliDatabaseTest, ArchiveCommandsCheckTheirArguments) {
 }
 
 }  // namespace archive
+
+namespace team {
+
+using lorvex::db::test::kNoServer;
+using lorvex::db::test::ServerDatabase;
+using lorvex::db::test::TestServer;
+
+// The README's set-up for a team, from a clean state: the server runs
+// (scripts/test.sh started it), each crew member's computer runs
+// install-data --server with the team's attributes and writes a report
+// from a program of its own, and history on either lists both; reprint on
+// one gives what the other's report printed. --local takes a computer back
+// to its own file; a server that cannot be reached changes nothing.
+TEST_F(CliDatabaseTest, ATeamKeepsItsReportsOnOneServer) {
+    const std::optional<std::string> server = TestServer();
+    if (!server) GTEST_SKIP() << kNoServer;
+    const ServerDatabase database(*server);
+    auto computer = [&](const std::string& name) {
+        const fs::path home = dir_ / name;
+        fs::create_directories(home);
+        return std::pair{home, "ODBCINI='" + (home / "odbc.ini").string() + "' XDG_DATA_HOME='" +
+                                   (home / "data").string() + "' QT_QPA_PLATFORM=offscreen"};
+    };
+    const auto [homeA, envA] = computer("a");
+    const auto [homeB, envB] = computer("b");
+    for (const auto& [home, env] : {std::pair{homeA, envA}, std::pair{homeB, envB}}) {
+        const Outcome install =
+            RunProgram(home, env, {"install-data", "--server", database.Attributes()});
+        ASSERT_EQ(install.code, 0) << install.err;
+        EXPECT_FALSE(fs::exists(home / "data" / "Lorvex" / "Qel.db"));
+    }
+    const Outcome first = RunProgram(homeA, envA, {"report", kSample, "--line", "1"});
+    ASSERT_EQ(first.code, 0) << first.err;
+    const Outcome second = RunProgram(homeB, envB, {"report", kSample, "--line", "2"});
+    ASSERT_EQ(second.code, 0) << second.err;
+    const Json lines = RunCli({"lines", kSample}).json["lines"];
+
+    const Outcome historyA = RunProgram(homeA, envA, {"history"});
+    ASSERT_EQ(historyA.code, 0) << historyA.err;
+    ASSERT_EQ(historyA.json["reports"].size(), 2u);
+    EXPECT_EQ(historyA.json["reports"][0]["line"], lines[1]["name"]);
+    EXPECT_EQ(historyA.json["reports"][1]["line"], lines[0]["name"]);
+    EXPECT_EQ(RunProgram(homeB, envB, {"history"}).json, historyA.json);
+
+    const std::string id = std::to_string(historyA.json["reports"][1]["id"].get<long long>());
+    Json reprint = RunProgram(homeB, envB, {"reprint", id}).json;
+    Json written = first.json;
+    reprint.erase("messages");
+    written.erase("messages");
+    EXPECT_EQ(reprint, written);
+
+    const Outcome local = RunProgram(homeA, envA, {"install-data", "--local"});
+    ASSERT_EQ(local.code, 0) << local.err;
+    EXPECT_EQ(RunProgram(homeA, envA, {"history"}).json["reports"], Json::array());
+    EXPECT_EQ(RunProgram(homeB, envB, {"history"}).json["reports"].size(), 2u);
+
+    const auto [homeC, envC] = computer("c");
+    const Outcome down = RunProgram(
+        homeC, envC,
+        {"install-data", "--server",
+         "Driver=PostgreSQL Unicode;Servername=/nonexistent;Port=5432;Database=x;Username=crew"});
+    EXPECT_EQ(down.code, 3);
+    EXPECT_NE(down.json.value("error", "").find("/nonexistent"), std::string::npos) << down.json;
+    EXPECT_FALSE(fs::exists(homeC / "data"));
+    EXPECT_FALSE(fs::exists(homeC / "odbc.ini"));
+}
+
+}  // namespace team

@@ -14,10 +14,10 @@ namespace {
 using Row = std::vector<std::optional<std::string>>;
 
 const std::vector<InsertColumn> kResultColumns{
-    {"[sStationSt]", ColumnType::Text},   {"[sStationEn]", ColumnType::Text},
-    {"[dDis_Go]", ColumnType::Real},      {"[dDis_Back]", ColumnType::Real},
-    {"[HeightAvg_Go]", ColumnType::Real}, {"[HeightAvg_Back]", ColumnType::Real},
-    {"[HeightAvg]", ColumnType::Real},
+    {"\"sStationSt\"", ColumnType::Text},   {"\"sStationEn\"", ColumnType::Text},
+    {"\"dDis_Go\"", ColumnType::Real},      {"\"dDis_Back\"", ColumnType::Real},
+    {"\"HeightAvg_Go\"", ColumnType::Real}, {"\"HeightAvg_Back\"", ColumnType::Real},
+    {"\"HeightAvg\"", ColumnType::Real},
 };
 
 // Row r of a table written through the inserter, as ReadTable gives it back
@@ -68,10 +68,10 @@ TEST_F(BatchInsert, WritesEveryRowInOrderAroundBatchEdges) {
         SCOPED_TRACE("rows " + std::to_string(c.rows) + " per batch " + std::to_string(c.perBatch));
         CDatabase db;
         db.Open(std::string(kConnectString));
-        db.ExecuteSQL("DELETE FROM [Result_tbl]");
+        db.ExecuteSQL("DELETE FROM \"Result_tbl\"");
         {
             Transaction transaction(db);
-            BatchInserter inserter(db, "[Result_tbl]", kResultColumns, c.perBatch);
+            BatchInserter inserter(db, "\"Result_tbl\"", kResultColumns, c.perBatch);
             for (int r = 0; r < c.rows; ++r) AddRow(inserter, r);
             EXPECT_EQ(inserter.Pending(), static_cast<std::size_t>(c.rows) % c.perBatch);
             inserter.Flush();
@@ -92,9 +92,9 @@ TEST_F(BatchInsert, WritesEveryRowInOrderAroundBatchEdges) {
 TEST_F(BatchInsert, KeepsBelowTheParameterLimit) {
     CDatabase db;
     db.Open(std::string(kConnectString));
-    std::vector<InsertColumn> many(100, {"[sStationSt]", ColumnType::Text});
-    EXPECT_EQ(BatchInserter(db, "[Result_tbl]", many, 50).RowsPerBatch(), 9u);
-    EXPECT_EQ(BatchInserter(db, "[Result_tbl]", kResultColumns, 50).RowsPerBatch(), 50u);
+    std::vector<InsertColumn> many(100, {"\"sStationSt\"", ColumnType::Text});
+    EXPECT_EQ(BatchInserter(db, "\"Result_tbl\"", many, 50).RowsPerBatch(), 9u);
+    EXPECT_EQ(BatchInserter(db, "\"Result_tbl\"", kResultColumns, 50).RowsPerBatch(), 50u);
 }
 
 // A batch the driver refuses throws its words; rows never added half; the
@@ -102,10 +102,10 @@ TEST_F(BatchInsert, KeepsBelowTheParameterLimit) {
 TEST_F(BatchInsert, FailureThrowsTheDriversWordsAndRollsBack) {
     CDatabase db;
     db.Open(std::string(kConnectString));
-    db.ExecuteSQL("DELETE FROM [Result_tbl]");
+    db.ExecuteSQL("DELETE FROM \"Result_tbl\"");
     {
         Transaction transaction(db);
-        BatchInserter inserter(db, "[Result_tbl]", {{"[NoSuchColumn]", ColumnType::Text}}, 4);
+        BatchInserter inserter(db, "\"Result_tbl\"", {{"\"NoSuchColumn\"", ColumnType::Text}}, 4);
         for (int r = 0; r < 3; ++r) {
             inserter.Text("a");
             inserter.EndRow();
@@ -121,7 +121,7 @@ TEST_F(BatchInsert, FailureThrowsTheDriversWordsAndRollsBack) {
     }
     EXPECT_TRUE(ReadTable("Qel", "Result_tbl").rows.empty());
 
-    BatchInserter inserter(db, "[Result_tbl]", kResultColumns);
+    BatchInserter inserter(db, "\"Result_tbl\"", kResultColumns);
     inserter.Text("only one value");
     EXPECT_THROW(inserter.EndRow(), std::logic_error);
     for (int v = 0; v < 7; ++v) inserter.Null();

@@ -76,9 +76,9 @@ TEST_F(ReportArchive, EveryReportComesBackAsWritten) {
         EXPECT_EQ(entry.written.size(), 20u) << entry.written;
         EXPECT_EQ(entry.written.back(), 'Z');
 
-        const std::optional<ReportRows> back = ReadArchivedReport(entry.id);
+        const std::optional<ArchivedRows> back = ReadArchivedReport(entry.id);
         ASSERT_TRUE(back.has_value());
-        ExpectSameReport(*back, want);
+        ExpectSameReport(back->rows, want);
     }
     EXPECT_FALSE(ReadArchivedReport(0).has_value());
     EXPECT_FALSE(ReadArchivedReport(99).has_value());
@@ -148,6 +148,94 @@ TEST_F(ReportArchive, AFailingArchiveWriteKeepsEverythingAsItWas) {
     }
 }
 
+Flag MakeFlag(Rule rule, std::int64_t value, std::int64_t limit) {
+    Flag flag;
+    flag.rule = rule;
+    flag.value = value;
+    flag.limit = limit;
+    return flag;
+}
+
+void ExpectSameCheck(const std::optional<LineCheck>& got, const std::optional<LineCheck>& want) {
+    ASSERT_EQ(got.has_value(), want.has_value());
+    if (!want) return;
+    EXPECT_EQ(got->grade, want->grade);
+    ASSERT_EQ(got->stations.size(), want->stations.size());
+    for (std::size_t i = 0; i < want->stations.size(); ++i) {
+        EXPECT_EQ(got->stations[i].flags, want->stations[i].flags) << "station " << i;
+    }
+    EXPECT_EQ(got->line, want->line);
+    EXPECT_EQ(got->run.stations, want->run.stations);
+    EXPECT_EQ(got->run.lengthDm, want->run.lengthDm);
+    EXPECT_EQ(got->run.height, want->run.height);
+    // What the record book prints from them.
+    EXPECT_EQ(CheckFooter(*got), CheckFooter(*want));
+}
+
+// The checks a report was written with come back with it, whatever the
+// limit table says by then: none, all passing, stations with several flags
+// (signed values, as the book prints them) and a flag of the whole line.
+TEST_F(ReportArchive, ChecksComeBackAsTheyWereWritten) {
+    LineCheck passing;
+    passing.grade = GradeSecond;
+    passing.stations.resize(4);
+    passing.run = {GradeSecond, 4, 1234, -58028, "A", "B"};
+    LineCheck flagged = passing;
+    flagged.grade = flagged.run.grade = GradeThird;
+    flagged.stations[0].flags = {MakeFlag(Rule::SightMax, 52'310'000, 50'000'000),
+                                 MakeFlag(Rule::DistanceDiff, -1'800'000, 1'500'000)};
+    flagged.stations[3].flags = {MakeFlag(Rule::DhDiff, -610'000, 550'000)};
+    flagged.line = {MakeFlag(Rule::EvenStations, 3'000'000, 0)};
+    LineCheck empty;  // a line without stations
+
+    const std::optional<LineCheck> checks[] = {std::nullopt, passing, flagged, empty};
+    RecordingSink sink;
+    for (const auto& check : checks) {
+        const ReportRows rows = Shaped("c", 4, GradeSecond, 1.0, 2.0, std::nullopt);
+        ASSERT_EQ(WriteReportTables(rows, sink, check ? &*check : nullptr), WriteOutcome::Written);
+    }
+    EXPECT_TRUE(sink.shown.empty());
+    for (std::size_t i = 0; i < std::size(checks); ++i) {
+        SCOPED_TRACE(i);
+        const auto back = ReadArchivedReport(static_cast<std::int64_t>(i + 1));
+        ASSERT_TRUE(back.has_value());
+        ExpectSameCheck(back->check, checks[i]);
+    }
+}
+
+// A damaged text in the archive is a database error, never a crash or a
+// check that was not made.
+TEST_F(ReportArchive, DamagedChecksAreAnError) {
+    for (const char* text :
+         {"", "2 1 1 0 0", "2 1 1 0 0;", "x 1 1 0 0;;",
+          "2 1 1 0 0;;5=", "2 1 1 0 0;;1=sight_max:1:2", "2 1 1 0 0;;0=no_rule:1:2",
+          "2 1 1 0 0;sight_max:1;", "2 1 1 0 0;sight_max:1:2:3;", "2 99999999999 1 0 0;;"}) {
+        SCOPED_TRACE(text);
+        EXPECT_THROW(CheckFromText(text), DbError);
+    }
+}
+
+// An archive from before the checks were kept: its reports read back
+// without checks, and the next report adds the column and keeps its own.
+TEST_F(ReportArchive, AnOlderArchiveGainsTheChecks) {
+    RecordingSink sink;
+    ASSERT_EQ(WriteReportTables(Shaped("old", 2, GradeSecond, 1.0, 2.0, std::nullopt), sink),
+              WriteOutcome::Written);
+    Sql({"ALTER TABLE Report_tbl DROP COLUMN Checks"});
+    ASSERT_TRUE(ReadArchivedReport(1).has_value());
+    EXPECT_FALSE(ReadArchivedReport(1)->check.has_value());
+
+    LineCheck check;
+    check.stations.resize(2);
+    check.stations[1].flags = {MakeFlag(Rule::SightMin, 2'000'000, 3'000'000)};
+    ASSERT_EQ(
+        WriteReportTables(Shaped("new", 2, GradeSecond, 1.0, 2.0, std::nullopt), sink, &check),
+        WriteOutcome::Written);
+    EXPECT_TRUE(sink.shown.empty());
+    EXPECT_FALSE(ReadArchivedReport(1)->check.has_value());
+    ExpectSameCheck(ReadArchivedReport(2)->check, check);
+}
+
 // A database made before the archive: its last report stays, and the
 // archive tables appear on the next installation or on the next report.
 TEST_F(ReportArchive, AnOlderDatabaseGainsTheArchive) {
@@ -172,7 +260,7 @@ TEST_F(ReportArchive, AnOlderDatabaseGainsTheArchive) {
         EXPECT_TRUE(sink.shown.empty());
         const auto listed = ListArchivedReports(std::nullopt, std::nullopt);
         ASSERT_EQ(listed.size(), 1u);
-        ExpectSameReport(*ReadArchivedReport(listed[0].id), next);
+        ExpectSameReport(ReadArchivedReport(listed[0].id)->rows, next);
     }
 }
 

@@ -132,8 +132,9 @@ class GenerateReportTest : public QObject {
         const std::string first = written[0].rows.lineName;
         QVERIFY(first != written[2].rows.lineName);
 
-        std::vector<ReportRows> opened;
-        CReportHistoryDlg dialog(ui_, [&](const ReportRows& rows) { opened.push_back(rows); });
+        std::vector<db::ArchivedRows> opened;
+        CReportHistoryDlg dialog(ui_,
+                                 [&](const db::ArchivedRows& report) { opened.push_back(report); });
         QCOMPARE(dialog.Reports().size(), before + 3);
         QCOMPARE(dialog.Table()->rowCount(), int(before + 3));
         QCOMPARE(dialog.Table()->item(0, 2)->text().toStdString(), written[2].rows.lineName);
@@ -144,9 +145,15 @@ class GenerateReportTest : public QObject {
         dialog.Table()->selectRow(0);
         dialog.OnOpenReport();
         QCOMPARE(opened.size(), std::size_t{1});
-        QCOMPARE(opened[0].observations, written[1].rows.observations);
-        QCOMPARE(opened[0].result, written[1].rows.result);
-        QCOMPARE(opened[0].grade, written[1].rows.grade);
+        QCOMPARE(opened[0].rows.observations, written[1].rows.observations);
+        QCOMPARE(opened[0].rows.result, written[1].rows.result);
+        QCOMPARE(opened[0].rows.grade, written[1].rows.grade);
+        // With the checks it was written with: the record book's 备注 and footer.
+        QCOMPARE(opened[0].check.has_value(), written[1].check.has_value());
+        if (written[1].check) {
+            QCOMPARE(opened[0].check->stations.size(), written[1].check->stations.size());
+            QCOMPARE(CheckFooter(*opened[0].check), CheckFooter(*written[1].check));
+        }
         QCOMPARE(ui_.Texts(), std::vector<std::string>{});
     }
 

@@ -1,0 +1,296 @@
+// One set of database tests run against each backend: the SQLite file and
+// a PostgreSQL server, both through the data source "Qel".
+
+#include <bit>
+#include <chrono>
+#include <cstdio>
+#include <limits>
+#include <map>
+#include <set>
+#include <thread>
+
+#include "db/install.h"
+#include "db/report_archive.h"
+#include "db_fixture.h"
+#include "server_database.h"
+
+namespace lorvex::db::test {
+namespace {
+
+enum class Backend { Sqlite, Postgresql };
+
+std::string BackendName(const ::testing::TestParamInfo<Backend>& info) {
+    return info.param == Backend::Sqlite ? "SQLite" : "PostgreSQL";
+}
+
+// The driver manager keeps the data sources it has read for the life of the
+// process: a fixture registers "Qel" for the backend it tests only, and
+// switching between them is tried with the program (tests/cli).
+void InstallLocal() { InstallLocalData(fs::path(LORVEX_SOURCE_DIR) / "resources", false); }
+
+class BackendTest : public DbTest, public ::testing::WithParamInterface<Backend> {
+  protected:
+    bool InstallsData() const override { return GetParam() == Backend::Sqlite; }
+    void SetUp() override {
+        DbTest::SetUp();
+        if (GetParam() != Backend::Postgresql) return;
+        const std::optional<std::string> server = TestServer();
+        if (!server) GTEST_SKIP() << kNoServer;
+        server_.emplace(*server);
+        InstallServerData(fs::path(LORVEX_SOURCE_DIR) / "resources", server_->Attributes());
+    }
+    void TearDown() override {
+        server_.reset();
+        DbTest::TearDown();
+    }
+
+    std::optional<ServerDatabase> server_;
+};
+
+INSTANTIATE_TEST_SUITE_P(Both, BackendTest, ::testing::Values(Backend::Sqlite, Backend::Postgresql),
+                         BackendName);
+
+Flag MakeFlag(Rule rule, std::int64_t value, std::int64_t limit) {
+    Flag flag;
+    flag.rule = rule;
+    flag.value = value;
+    flag.limit = limit;
+    return flag;
+}
+
+ReportRows Shaped(const std::string& tag, int stations, double length, double height) {
+    ReportRows rows = MakeReport(tag, stations);
+    rows.result.dDis_Go = rows.result.dDis_Back = length;
+    rows.result.HeightAvg = height;
+    rows.fileName = "/survey/" + tag + ".mdt";
+    rows.lineName = "line-" + tag;
+    return rows;
+}
+
+// What compute printed comes back from the archive, on either database:
+// doubles bit for bit (the SQLite driver's 15 digits would change some,
+// PostgreSQL's text form must not), texts past 255 bytes and Chinese,
+// no stations, the checks; and the last-report tables hold the last one.
+TEST_P(BackendTest, ReportsComeBackAsWritten) {
+    ReportRows longTexts = Shaped("long", 2, 1.5, -0.25);
+    longTexts.info.sWeather = "晴" + std::string(300, 'w');
+    longTexts.observations[1].sH = "高差 " + std::string(400, '9');
+    longTexts.result.HeightAvg_Go = -7.25e-9;
+    LineCheck check;
+    check.grade = check.run.grade = GradeSecond;
+    check.stations.resize(3);
+    check.stations[2].flags = {MakeFlag(Rule::DistanceDiff, -1'800'000, 1'500'000)};
+    check.line = {MakeFlag(Rule::EvenStations, 3'000'000, 0)};
+    check.run.stations = 3;
+    check.run.lengthDm = 1004;
+    const struct {
+        ReportRows rows;
+        std::optional<LineCheck> check;
+    } reports[] = {
+        {Shaped("digits", 3, 12.345678901234567, -1.0000000000000002), check},
+        {Shaped("tiny", 1, std::numeric_limits<double>::denorm_min(), 1e300), std::nullopt},
+        {Shaped("none", 0, 0.0, 0.0), std::nullopt},
+        {longTexts, std::nullopt},
+    };
+    RecordingSink sink;
+    for (const auto& r : reports) {
+        ASSERT_EQ(WriteReportTables(r.rows, sink, r.check ? &*r.check : nullptr),
+                  WriteOutcome::Written)
+            << (sink.shown.empty() ? "" : sink.shown[0].text);
+    }
+    EXPECT_TRUE(sink.shown.empty()) << sink.shown[0].text;
+
+    const std::vector<ArchivedReport> listed = ListArchivedReports(std::nullopt, std::nullopt);
+    ASSERT_EQ(listed.size(), std::size(reports));
+    for (std::size_t i = 0; i < listed.size(); ++i) {
+        const auto& want = reports[std::size(reports) - 1 - i];  // newest first
+        SCOPED_TRACE(want.rows.lineName);
+        EXPECT_EQ(listed[i].line, want.rows.lineName);
+        EXPECT_EQ(listed[i].file, want.rows.lineName.substr(5) + ".mdt");
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(listed[i].lengthKm),
+                  std::bit_cast<std::uint64_t>(want.rows.result.dDis_Go));
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(listed[i].heightM),
+                  std::bit_cast<std::uint64_t>(want.rows.result.HeightAvg));
+        const std::optional<ArchivedRows> back = ReadArchivedReport(listed[i].id);
+        ASSERT_TRUE(back.has_value());
+        EXPECT_EQ(back->rows.info, want.rows.info);
+        EXPECT_EQ(back->rows.result, want.rows.result);
+        EXPECT_EQ(back->rows.observations, want.rows.observations);
+        ASSERT_EQ(back->check.has_value(), want.check.has_value());
+        if (want.check) {
+            EXPECT_EQ(back->check->stations.size(), want.check->stations.size());
+            EXPECT_EQ(back->check->stations[2].flags, want.check->stations[2].flags);
+            EXPECT_EQ(back->check->line, want.check->line);
+            EXPECT_EQ(back->check->run.lengthDm, want.check->run.lengthDm);
+        }
+    }
+    EXPECT_FALSE(ReadArchivedReport(99).has_value());
+
+    const Snapshot last = Tables();
+    ASSERT_EQ(last.info.rows.size(), 1u);
+    EXPECT_EQ(last.observations.rows.size(), longTexts.observations.size());
+    EXPECT_EQ(last.result.rows.size(), 1u);
+
+    // The list by line, and at most so many.
+    EXPECT_EQ(ListArchivedReports(1, std::nullopt).size(), 1u);
+    const auto tiny = ListArchivedReports(std::nullopt, std::string("line-tiny"));
+    ASSERT_EQ(tiny.size(), 1u);
+    EXPECT_EQ(tiny[0].stations, 1);
+}
+
+// A report the database refuses half-way (a column renamed under it):
+// nothing of it is kept, the previous report stays whole in the tables and
+// in the archive, and the driver's own words are shown.
+TEST_P(BackendTest, ARefusedReportLeavesEverythingAsItWas) {
+    RecordingSink sink;
+    ASSERT_EQ(WriteReportTables(Shaped("old", 3, 1.0, 2.0), sink), WriteOutcome::Written);
+    const Snapshot before = Tables();
+    const auto archived = ListArchivedReports(std::nullopt, std::nullopt);
+    Sql({R"(ALTER TABLE "Observation_tbl" RENAME COLUMN "sH" TO "sHeight")"});
+
+    EXPECT_NE(WriteReportTables(Shaped("new", 5, 3.0, 4.0), sink), WriteOutcome::Written);
+    ASSERT_FALSE(sink.shown.empty());
+    EXPECT_NE(sink.shown[0].text.find("sH"), std::string::npos) << sink.shown[0].text;
+    Sql({R"(ALTER TABLE "Observation_tbl" RENAME COLUMN "sHeight" TO "sH")"});
+    EXPECT_EQ(Tables(), before);
+    EXPECT_EQ(ListArchivedReports(std::nullopt, std::nullopt), archived);
+}
+
+// Installing again keeps every report: the schema is only completed.
+TEST_P(BackendTest, InstallingAgainKeepsTheReports) {
+    RecordingSink sink;
+    ASSERT_EQ(WriteReportTables(Shaped("kept", 2, 1.0, 2.0), sink), WriteOutcome::Written);
+    const Snapshot before = Tables();
+    InstallData(fs::path(LORVEX_SOURCE_DIR) / "resources", false);
+    EXPECT_EQ(Tables(), before);
+    EXPECT_EQ(ListArchivedReports(std::nullopt, std::nullopt).size(), 1u);
+}
+
+class ServerTest : public DbTest {
+  protected:
+    bool InstallsData() const override { return false; }
+    void SetUp() override {
+        DbTest::SetUp();
+        const std::optional<std::string> server = TestServer();
+        if (!server) GTEST_SKIP() << kNoServer;
+        server_.emplace(*server);
+    }
+    void TearDown() override {
+        server_.reset();
+        DbTest::TearDown();
+    }
+    std::optional<ServerDatabase> server_;
+};
+
+// Crews writing at once: 8 writers of 50 reports of 100 stations each. The
+// table lock queues them: every report is archived once with its own
+// stations, and the last-report tables hold one whole report, the last.
+TEST_F(ServerTest, EightWritersAtOnceEachKeepTheirOwnReports) {
+    InstallServerData(fs::path(LORVEX_SOURCE_DIR) / "resources", server_->Attributes());
+    constexpr int kWriters = 8;
+    constexpr int kReports = 50;
+    constexpr int kStations = 100;
+    std::vector<std::vector<std::string>> failures(kWriters);
+    const auto start = std::chrono::steady_clock::now();
+    {
+        std::vector<std::jthread> writers;
+        for (int w = 0; w < kWriters; ++w) {
+            writers.emplace_back([w, &failures] {
+                for (int r = 0; r < kReports; ++r) {
+                    const std::string tag = "w" + std::to_string(w) + "r" + std::to_string(r);
+                    RecordingSink sink;
+                    ReportRows rows = MakeReport(tag, kStations);
+                    rows.lineName = tag;
+                    if (WriteReportTables(rows, sink) != WriteOutcome::Written) {
+                        failures[w].push_back(tag + ": " +
+                                              (sink.shown.empty() ? "" : sink.shown[0].text));
+                    }
+                }
+            });
+        }
+    }
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("%d reports of %d stations from %d writers: %.2f s, %.0f reports/s\n",
+                kWriters * kReports, kStations, kWriters, seconds, kWriters * kReports / seconds);
+    for (const auto& list : failures) EXPECT_TRUE(list.empty()) << list.front();
+
+    const auto listed = ListArchivedReports(std::nullopt, std::nullopt);
+    ASSERT_EQ(listed.size(), std::size_t{kWriters * kReports});
+    std::set<std::string> lines;
+    std::map<std::string, std::string> lineOfId;
+    for (const ArchivedReport& entry : listed) {
+        EXPECT_TRUE(lines.insert(entry.line).second) << entry.line << " archived twice";
+        lineOfId[std::to_string(entry.id)] = entry.line;
+    }
+    // Every archived station, read at once: each report has its own 100,
+    // numbered from 1, every text its own tag.
+    const TableRows stations = ReadTable("Qel", "ObservationArchive_tbl");
+    ASSERT_EQ(stations.columns[0], "Report_ID");
+    ASSERT_EQ(stations.columns[3], "sDis_Back");
+    std::map<std::string, int> count;
+    for (const auto& row : stations.rows) {
+        const std::string& line = lineOfId[row[0].value_or("")];
+        ++count[line];
+        EXPECT_EQ(row[3], line + "-sDis_Back");
+    }
+    EXPECT_EQ(count.size(), listed.size());
+    for (const auto& [line, n] : count) EXPECT_EQ(n, kStations) << line;
+    const std::optional<ArchivedRows> one = ReadArchivedReport(listed.back().id);
+    ASSERT_TRUE(one.has_value());
+    EXPECT_EQ(one->rows.observations, MakeReport(listed.back().line, kStations).observations);
+
+    // One whole report, the one archived last.
+    const Snapshot last = Tables();
+    ASSERT_EQ(last.observations.rows.size(), std::size_t{kStations});
+    const std::string newest = listed.front().line;
+    // Column 1 of the header and totals, column 2 of the stations (after
+    // the station's number) carry the report's tag.
+    for (const auto& [table, column] :
+         {std::pair{&last.info, 1}, std::pair{&last.result, 1}, std::pair{&last.observations, 2}}) {
+        for (const auto& row : table->rows) {
+            ASSERT_TRUE(row[column].has_value());
+            EXPECT_EQ(row[column]->substr(0, newest.size() + 1), newest + "-") << *row[column];
+        }
+    }
+}
+
+// A server that cannot be reached, a database that is not there, a
+// password in the attributes: the driver's (or our) reason, and nothing
+// local changes: no server file, the local database file as it was.
+TEST_F(ServerTest, AServerThatCannotBeUsedChangesNothing) {
+    const std::string server = *TestServer();
+    const struct {
+        const char* label;
+        std::string attributes;
+        const char* said;
+    } cases[] = {
+        {"server down",
+         "Driver=PostgreSQL Unicode;Servername=/nonexistent;Port=5432;"
+         "Database=x;Username=postgres",
+         "/nonexistent"},
+        {"no such database", server + ";Database=lorvex_missing", "lorvex_missing"},
+        {"password", server + ";Database=x;Password=secret", "password"},
+        {"no driver", "Servername=db;Database=x", "Driver"},
+    };
+    InstallLocal();
+    RecordingSink sink;
+    ASSERT_EQ(WriteReportTables(Shaped("local", 2, 1.0, 2.0), sink), WriteOutcome::Written);
+    const Snapshot before = Tables();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        try {
+            InstallServerData(fs::path(LORVEX_SOURCE_DIR) / "resources", c.attributes);
+            ADD_FAILURE() << "installed";
+        } catch (const std::runtime_error& e) {
+            const std::string what = e.what();
+            EXPECT_NE(what.find(c.said), std::string::npos) << what;
+            EXPECT_EQ(what.find("secret"), std::string::npos) << what;
+        }
+        EXPECT_FALSE(fs::exists(DataFolder() / kServerFileName));
+        EXPECT_EQ(Tables(), before);
+    }
+}
+
+}  // namespace
+}  // namespace lorvex::db::test
