@@ -71,8 +71,24 @@ bool WriteSectionXlsx(const std::vector<SectionRow>& rows, const std::filesystem
                         worksheet_write_number(sheet, r, col, row.lengthKm, length);
                     } else if (!row.stop && col == kHeightColumn) {
                         worksheet_write_number(sheet, r, col, row.heightM, height);
-                    } else if (!row.stop && (col == 5 || col == 11)) {
-                        worksheet_write_number(sheet, r, col, std::stod(cells[c]), whole);
+                    } else if (!row.stop && col == 5) {
+                        worksheet_write_number(sheet, r, col, static_cast<double>(row.stations),
+                                               whole);
+                    } else if (!row.stop && col == 11) {
+                        worksheet_write_number(sheet, r, col,
+                                               static_cast<double>(row.flaggedStations), whole);
+                    } else if (row.pair && col == 8) {
+                        // Numbers, not texts, so a spreadsheet can sort and sum them.
+                        worksheet_write_number(sheet, r, col,
+                                               static_cast<double>(row.pair->line + 1), whole);
+                    } else if (row.pair && col == 9) {
+                        worksheet_write_number(
+                            sheet, r, col, static_cast<double>(row.pair->comparison.wMicro) / 1e6,
+                            nullptr);
+                    } else if (row.pair && col == 10 && row.pair->comparison.checked) {
+                        worksheet_write_number(
+                            sheet, r, col,
+                            static_cast<double>(row.pair->comparison.limitMicro) / 1e6, nullptr);
                     } else if (!cells[c].empty()) {
                         worksheet_write_string(sheet, r, col, cells[c].c_str(), nullptr);
                     }

@@ -232,6 +232,14 @@ TEST_F(CliWholeFileTest, CsvAndWorkbookReadBackAsTheJson) {
         EXPECT_EQ(x[7].get<double>(), entry["height_m"].get<double>());
         EXPECT_EQ(fromXlsx["formats"][i][6], "0.000");
         EXPECT_EQ(fromXlsx["formats"][i][7], "0.00000");
+        // The paired run and its difference are numbers a spreadsheet can sort.
+        if (entry["pair"].is_object()) {
+            EXPECT_EQ(x[8], entry["pair"]["line"]);
+            EXPECT_EQ(x[9].get<double>(), entry["pair"]["w_mm"].get<double>());
+            if (entry["pair"]["limit_mm"].is_number()) {
+                EXPECT_EQ(x[10].get<double>(), entry["pair"]["limit_mm"].get<double>());
+            }
+        }
     }
     EXPECT_EQ(fromXlsx["frozen"], "A2");
     // The name with a comma and quotes is one quoted field in the file.
