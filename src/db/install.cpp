@@ -4,15 +4,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <optional>
-#include <sstream>
 #include <stdexcept>
 
 #include "db/data_source.h"
 #include "db/odbc.h"
 #include "db/odbc_ini.h"
 #include "db/report_archive.h"
+#include "db/schema_file.h"
 #include "levelling/limits.h"
 
 namespace lorvex::db {
@@ -33,14 +32,6 @@ constexpr std::array<KeptFile, 3> kKeptFiles{{
     {"templates", "ThirdandFour.rpt", "template"},
     {"", kLimitFileName.data(), "limit table"},
 }};
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read " + path.string());
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) throw std::runtime_error("cannot read " + path.string());
-    return bytes;
-}
 
 // Writes beside the target and renames over it, so that a failure never
 // leaves a half-written file under the real name.
@@ -71,30 +62,6 @@ std::string Fingerprint(const std::string& bytes) {
     char text[17];
     std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
     return text;
-}
-
-// The statements of the schema file: "--" comments dropped, split at ';'.
-std::vector<std::string> SchemaStatements(const std::string& schema) {
-    std::string code;
-    std::istringstream lines(schema);
-    for (std::string line; std::getline(lines, line);) {
-        const auto comment = line.find("--");
-        if (comment != std::string::npos) line.erase(comment);
-        code += line;
-        code += '\n';
-    }
-    std::vector<std::string> statements;
-    std::size_t start = 0;
-    while (start < code.size()) {
-        std::size_t end = code.find(';', start);
-        if (end == std::string::npos) end = code.size();
-        std::string statement = code.substr(start, end - start);
-        if (statement.find_first_not_of(" \t\r\n") != std::string::npos) {
-            statements.push_back(std::move(statement));
-        }
-        start = end + 1;
-    }
-    return statements;
 }
 
 // Creates whatever of the schema the server lacks, in one transaction:

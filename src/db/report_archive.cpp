@@ -4,8 +4,6 @@
 #include <charconv>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 #include <set>
 #include <stdexcept>
@@ -16,6 +14,7 @@
 #include "db/odbc.h"
 #include "db/odbc_detail.h"
 #include "db/resources_dir.h"
+#include "db/schema_file.h"
 #include "db/text_encoding.h"
 
 namespace lorvex::db {
@@ -149,6 +148,23 @@ std::string Folded(std::string text) {
     return text;
 }
 
+// Whether a catalog result set (SQLTables, SQLColumns) lists wanted in its
+// name column, compared folded. Every row is fetched, so the statement is
+// left with nothing pending.
+bool CatalogListsName(SQLHSTMT statement, SQLUSMALLINT nameColumn, const std::string& wanted) {
+    bool found = false;
+    std::string name;
+    for (;;) {
+        const SQLRETURN ret = SQLFetch(statement);
+        if (ret == SQL_NO_DATA) break;
+        detail::Check(ret, SQL_HANDLE_STMT, statement, "SQLFetch");
+        if (detail::GetCharData(statement, nameColumn, name) && Folded(name) == wanted) {
+            found = true;
+        }
+    }
+    return found;
+}
+
 bool CatalogHasTable(CDatabase& db, std::string pattern, const std::string& wanted) {
     OdbcHandle handle = detail::AllocateStatement(db.Handle());
     SQLHSTMT statement = handle.Get();
@@ -156,15 +172,7 @@ bool CatalogHasTable(CDatabase& db, std::string pattern, const std::string& want
         SQLTables(statement, nullptr, 0, nullptr, 0, reinterpret_cast<SQLCHAR*>(pattern.data()),
                   static_cast<SQLSMALLINT>(pattern.size()), nullptr, 0),
         SQL_HANDLE_STMT, statement, "SQLTables");
-    bool found = false;
-    std::string name;
-    for (;;) {
-        const SQLRETURN ret = SQLFetch(statement);
-        if (ret == SQL_NO_DATA) break;
-        detail::Check(ret, SQL_HANDLE_STMT, statement, "SQLFetch");
-        if (detail::GetCharData(statement, 3, name) && Folded(name) == wanted) found = true;
-    }
-    return found;
+    return CatalogListsName(statement, 3, wanted);
 }
 
 // Asked through the catalog, not by a failing SELECT: on PostgreSQL a failed
@@ -184,15 +192,7 @@ bool CatalogHasColumn(CDatabase& db, std::string table, std::string column) {
                    reinterpret_cast<SQLCHAR*>(column.data()),
                    static_cast<SQLSMALLINT>(column.size())),
         SQL_HANDLE_STMT, statement, "SQLColumns");
-    bool found = false;
-    std::string name;
-    for (;;) {
-        const SQLRETURN ret = SQLFetch(statement);
-        if (ret == SQL_NO_DATA) break;
-        detail::Check(ret, SQL_HANDLE_STMT, statement, "SQLFetch");
-        if (detail::GetCharData(statement, 4, name) && Folded(name) == Folded(column)) found = true;
-    }
-    return found;
+    return CatalogListsName(statement, 4, Folded(column));
 }
 
 bool HasColumn(CDatabase& db, const std::string& table, const std::string& column) {
@@ -245,42 +245,6 @@ bool HasCompleteArchive(CDatabase& db) {
     if (!HasArchiveTables(db) || !HasColumn(db, "Report_tbl", "Checks")) return false;
     if (server) CompleteArchives::Add(db);
     return true;
-}
-
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read " + path.string());
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) throw std::runtime_error("cannot read " + path.string());
-    return bytes;
-}
-
-// The statements of a schema file: "--" comments dropped, split at ';'.
-std::vector<std::string> Statements(const std::string& schema) {
-    std::string code;
-    std::size_t start = 0;
-    while (start < schema.size()) {
-        std::size_t end = schema.find('\n', start);
-        if (end == std::string::npos) end = schema.size();
-        std::string line = schema.substr(start, end - start);
-        const auto comment = line.find("--");
-        if (comment != std::string::npos) line.erase(comment);
-        code += line;
-        code += '\n';
-        start = end + 1;
-    }
-    std::vector<std::string> statements;
-    start = 0;
-    while (start < code.size()) {
-        std::size_t end = code.find(';', start);
-        if (end == std::string::npos) end = code.size();
-        std::string statement = code.substr(start, end - start);
-        if (statement.find_first_not_of(" \t\r\n") != std::string::npos) {
-            statements.push_back(std::move(statement));
-        }
-        start = end + 1;
-    }
-    return statements;
 }
 
 // first (quoted already), then names, each quoted.
@@ -454,7 +418,7 @@ void EnsureArchiveTables(CDatabase& db, const std::filesystem::path& resourcesDi
     // A server gets its whole schema, every statement creating only what is
     // missing; the SQLite file has its last-report tables from schema.sql.
     const char* file = db.IsSqlite() ? "archive.sql" : kServerSchemaFile;
-    for (const std::string& statement : Statements(ReadFile(resourcesDir / file))) {
+    for (const std::string& statement : SchemaStatements(ReadFile(resourcesDir / file))) {
         db.ExecuteSQL(statement);
     }
 }
@@ -467,7 +431,8 @@ void EnsureServerSchema(CDatabase& db, const std::filesystem::path& resourcesDir
             "not on " +
             (dbms.empty() ? std::string("this database") : dbms));
     }
-    for (const std::string& statement : Statements(ReadFile(resourcesDir / kServerSchemaFile))) {
+    for (const std::string& statement :
+         SchemaStatements(ReadFile(resourcesDir / kServerSchemaFile))) {
         db.ExecuteSQL(statement);
     }
     EnsureArchiveTables(db, resourcesDir);

@@ -1,19 +1,16 @@
 #include "report/report_book_set.h"
 
-#include <QBuffer>
 #include <QFontMetricsF>
 #include <QPainter>
-#include <QPdfWriter>
-#include <QSaveFile>
 
 #include <algorithm>
-#include <exception>
 
 #include "base/messages.h"
 #include "base/strings.h"
 #include "levelling/report_command.h"
 #include "report/archived_report.h"
 #include "report/engine_error.h"
+#include "report/page_sequence.h"
 #include "report/pdf_text_map.h"
 #include "report/report_engine.h"
 #include "report/report_fill.h"
@@ -134,10 +131,6 @@ void PaintContentsPage(QPainter& painter, DrawnCharacters& drawn,
     }
 }
 
-QPageLayout LayoutOf(const ReportTemplate& t) {
-    return QPageLayout(t.pageSize, t.orientation, QMarginsF(0, 0, 0, 0));
-}
-
 }  // namespace
 
 BookSetLine BookLineFrom(std::string name, const PreparedReport& prepared) {
@@ -208,86 +201,42 @@ BookSetOutcome WriteBookSetPdf(const std::vector<BookSetLine>& lines,
         next += outcome.pageCounts[i];
     }
 
-    std::vector<QFont> fonts;
-    for (const EngineReferences& book : books) {
-        if (!book.report) continue;
-        for (const QFont& f : TemplateFonts(book.report->Template())) fonts.push_back(f);
-    }
-    const QString path = QString::fromStdString(out.string());
     auto failed = [&](const std::string& text) {
         sink.Show(UserMessage{text, MessageIcon::Stop});
         sink.Show(MessageFromId(IDS_NO_REPORT));
         outcome.result = BookSetOutcome::Result::OutputFailed;
         return outcome;
     };
-
-    QBuffer painted;
-    painted.open(QIODevice::WriteOnly);
-    DrawnCharacters drawn;
     try {
-        QPdfWriter writer(&painted);
-        writer.setCreator(QStringLiteral("Lorvex"));
-        writer.setTitle(QString::fromUtf8(kContentsTitle));
-        writer.setResolution(1200);
-        const QPageLayout contentsLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                         QMarginsF(0, 0, 0, 0));
-        writer.setPageLayout(contentsLayout);
-        QPainter painter;
-        if (!painter.begin(&writer)) return failed("无法开始输出报表（设备不可用）。");
-        painter.setRenderHint(QPainter::Antialiasing, true);
-        auto paper = [&writer] { return QRectF(0, 0, writer.width(), writer.height()); };
-        bool firstPage = true;
-        auto newPage = [&](const QPageLayout& layout) {
-            writer.setPageLayout(layout);
-            if (firstPage) {
-                firstPage = false;
-                return true;
-            }
-            return writer.newPage();
-        };
+        PdfPages pdf(QString::fromUtf8(kContentsTitle));
+        // The contents page is set in the first template's typeface.
+        for (const EngineReferences& book : books) {
+            if (book.report) pdf.AddFonts(TemplateFonts(book.report->Template()));
+        }
+        const std::vector<QFont> fonts = pdf.Fonts();
+        const QPageLayout contentsPaper(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                        QMarginsF(0, 0, 0, 0));
         for (int page = 0; page < contentsPages; ++page) {
-            if (!newPage(contentsLayout)) return failed("无法输出报表的新一页。");
-            painter.save();
-            MapPageToRect(painter, QSizeF(kContentsWidthMm, kContentsHeightMm), paper());
-            PaintContentsPage(painter, drawn, fonts, lines, outcome, page);
-            painter.restore();
+            QPainter& painter =
+                pdf.Pages().NextPage(QSizeF(kContentsWidthMm, kContentsHeightMm), &contentsPaper);
+            PaintContentsPage(painter, pdf.Drawn(), fonts, lines, outcome, page);
+            pdf.Pages().EndPage();
         }
         for (std::size_t i = 0; i < lines.size(); ++i) {
-            if (books[i].report) {
-                Report& report = *books[i].report;
-                const QPageLayout layout = LayoutOf(report.Template());
-                for (int page = 0; page < report.PageCount(); ++page) {
-                    if (!newPage(layout)) return failed("无法输出报表的新一页。");
-                    painter.save();
-                    MapPageToRect(painter, report.PageSizeMm(), paper());
-                    report.PaintPage(painter, page, &drawn);
-                    painter.restore();
-                }
-            }
+            if (books[i].report) pdf.AddReport(*books[i].report, 0, outcome.pageCounts[i] - 1);
             if (!advance()) {
-                painter.end();
                 outcome.result = BookSetOutcome::Result::Cancelled;
                 return outcome;
             }
         }
-        if (!painter.end()) return failed("报表输出失败。");
+        pdf.AddFonts({ContentsFont(fonts, 6.0, true), ContentsFont(fonts, 3.5, false)});
+        // Written beside the target and renamed over it at the end, so a
+        // failure never leaves half a day's books under the name the user chose.
+        pdf.Save(QString::fromStdString(out.string()));
     } catch (const EngineError& e) {
-        return failed(e.Describe());
-    }
-    fonts.push_back(ContentsFont(fonts, 6.0, true));
-    fonts.push_back(ContentsFont(fonts, 3.5, false));
-    QByteArray pdf;
-    try {
-        pdf = WriteDrawnTextMaps(painted.data(), drawn, fonts);
-    } catch (const std::exception& e) {
-        return failed("无法写出 PDF 的文字层：" + std::string(e.what()));
-    }
-    // Written beside the target and renamed over it at the end, so a failure
-    // never leaves half a day's books under the name the user chose.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(pdf) != pdf.size() || !file.commit()) {
-        return failed("无法写入 PDF 文件 " + out.string() + "：" +
-                      file.errorString().toStdString());
+        // The output's own failures read as they are; an engine failure
+        // while painting shows its code too.
+        return failed(e.Code() == kErrorOutput ? std::string(e.what()) : e.Describe());
     }
     outcome.result = BookSetOutcome::Result::Written;
     return outcome;

@@ -17,27 +17,17 @@
 #include <nlohmann/json.hpp>
 
 #include "cli.h"
+#include "cli_fixture.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Json = nlohmann::json;
 
-const std::string kSample = std::string(LORVEX_SOURCE_DIR) + "/samples/sample.mdt";
+const std::string& kSample = lorvex::test::kSampleFile;
 
-struct Outcome {
-    int code;
-    Json json;
-    std::string err;
-};
-
-Outcome RunCli(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    const int code = lorvex::cli::Run(args, out, err);
-    Outcome o{code, Json(), err.str()};
-    o.json = Json::parse(out.str());
-    return o;
-}
+using Outcome = lorvex::test::CliOutcome;
+using lorvex::test::RunCli;
 
 std::string ReadFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -76,29 +66,13 @@ std::string BackRun(const std::string& foreReading) {
            foreReading + " 25.00 09:18:00 8 107\n";
 }
 
-class CliCheckTest : public ::testing::Test {
+class CliCheckTest : public lorvex::test::CliFolderTest {
   protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("lorvex-cli-check-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
-        setenv("ODBCINI", (dir_ / "odbc.ini").c_str(), 1);
-        setenv("XDG_DATA_HOME", (dir_ / "data").c_str(), 1);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    std::string Write(const std::string& name, const std::string& bytes) {
-        const fs::path path = dir_ / name;
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path.string();
-    }
+    CliCheckTest() : CliFolderTest("lorvex-cli-check-", true) {}
     // The sample's lines followed by more.
     std::string SampleWith(const std::string& more) {
         return Write("m.mdt", ReadFile(kSample) + more);
     }
-
-    fs::path dir_;
 };
 
 std::vector<std::string> Rules(const Json& flags) {

@@ -19,6 +19,7 @@
 
 #include "../db/server_database.h"
 #include "cli.h"
+#include "cli_fixture.h"
 #include "db/odbc.h"
 
 namespace {
@@ -27,39 +28,14 @@ namespace fs = std::filesystem;
 using Json = nlohmann::json;
 using namespace std::string_literals;
 
-const std::string kSample = std::string(LORVEX_SOURCE_DIR) + "/samples/sample.mdt";
+const std::string& kSample = lorvex::test::kSampleFile;
 
-struct Outcome {
-    int code;
-    Json json;
-    std::string err;
-};
+using Outcome = lorvex::test::CliOutcome;
+using lorvex::test::RunCli;
 
-Outcome RunCli(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    const int code = lorvex::cli::Run(args, out, err);
-    Outcome o{code, Json(), err.str()};
-    o.json = Json::parse(out.str());  // every outcome must be valid JSON
-    return o;
-}
-
-class CliTest : public ::testing::Test {
+class CliTest : public lorvex::test::CliFolderTest {
   protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("lorvex-cli-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    std::string Write(const std::string& name, const std::string& bytes) {
-        const fs::path path = dir_ / name;
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path.string();
-    }
-
-    fs::path dir_;
+    CliTest() : CliFolderTest("lorvex-cli-", false) {}
 };
 
 TEST_F(CliTest, LinesOfTheSampleDecodeGbkAndSplitTheDualRun) {
@@ -340,8 +316,7 @@ class CliDatabaseTest : public CliTest {
   protected:
     void SetUp() override {
         CliTest::SetUp();
-        setenv("ODBCINI", (dir_ / "odbc.ini").c_str(), 1);
-        setenv("XDG_DATA_HOME", (dir_ / "data").c_str(), 1);
+        UseOwnDatabase();
     }
 };
 

@@ -16,6 +16,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli.h"
+#include "cli_fixture.h"
 #include "levelling/number_text.h"
 #include "many_lines.h"
 
@@ -24,19 +25,10 @@ namespace {
 namespace fs = std::filesystem;
 using Json = nlohmann::json;
 
-const std::string kSample = std::string(LORVEX_SOURCE_DIR) + "/samples/sample.mdt";
+const std::string& kSample = lorvex::test::kSampleFile;
 
-struct Outcome {
-    int code;
-    Json json;
-    std::string err;
-};
-
-Outcome RunCli(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    const int code = lorvex::cli::Run(args, out, err);
-    return Outcome{code, Json::parse(out.str()), err.str()};
-}
+using Outcome = lorvex::test::CliOutcome;
+using lorvex::test::RunCli;
 
 std::string Capture(const std::string& command) {
     std::string text;
@@ -78,23 +70,9 @@ else:
     print(json.dumps({"rows": rows, "formats": formats, "frozen": sheet.freeze_panes}))
 )";
 
-class CliWholeFileTest : public ::testing::Test {
+class CliWholeFileTest : public lorvex::test::CliFolderTest {
   protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("lorvex-whole-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
-        setenv("ODBCINI", (dir_ / "odbc.ini").c_str(), 1);
-        setenv("XDG_DATA_HOME", (dir_ / "data").c_str(), 1);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    std::string Write(const std::string& name, const std::string& bytes) {
-        const fs::path path = dir_ / name;
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path.string();
-    }
+    CliWholeFileTest() : CliFolderTest("lorvex-whole-", true) {}
 
     Json ReadBack(const fs::path& file) {
         const std::string script = Write("read_back.py", kReader);
@@ -121,8 +99,6 @@ class CliWholeFileTest : public ::testing::Test {
             "C F 1.20010 20.00 08:00:00 3 107\r\nD B 1.50000 20.00 08:00:00 4 107\r\n";
         return Write("day.mdt", file);
     }
-
-    fs::path dir_;
 };
 
 // Every entry is what compute gives for that line: the totals row's very

@@ -65,8 +65,7 @@ class GenerateReportTest : public QObject {
     void initTestCase() {
         QVERIFY(root_.isValid());
         qputenv("ODBCINI", root_.filePath(QStringLiteral("odbc.ini")).toLocal8Bit());
-        qputenv("XDG_DATA_HOME", root_.filePath(QStringLiteral("data")).toLocal8Bit());
-        db::InstallData(std::filesystem::path(LORVEX_SOURCE_DIR) / "resources", false);
+        InstallDataUnder(root_);
         std::string error;
         QVERIFY2(db::RegisterDataSource(&error), error.c_str());
     }

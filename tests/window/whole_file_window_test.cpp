@@ -48,8 +48,7 @@ class WholeFileWindowTest : public QObject {
   private Q_SLOTS:
     void initTestCase() {
         QVERIFY(root_.isValid());
-        qputenv("XDG_DATA_HOME", root_.filePath(QStringLiteral("data")).toLocal8Bit());
-        db::InstallData(std::filesystem::path(LORVEX_SOURCE_DIR) / "resources", false);
+        InstallDataUnder(root_);
     }
 
     void init() {

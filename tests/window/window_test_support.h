@@ -5,6 +5,7 @@
 // mouse clicks on the list views.
 
 #include <deque>
+#include <filesystem>
 #include <optional>
 #include <span>
 #include <string>
@@ -14,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "db/install.h"
 #include "window/list_view.h"
 #include "window/tarvel_format_dlg.h"
 #include "window/ui_services.h"
@@ -138,6 +140,13 @@ inline QStringList Rows(const ListViewControl* list) {
     QStringList rows;
     for (const std::string& row : list->TextRows()->Rows()) rows << QString::fromStdString(row);
     return rows;
+}
+
+// Points the data folder into root and installs the shipped templates and
+// limit table there, as the program's first start does.
+inline void InstallDataUnder(const QTemporaryDir& root) {
+    qputenv("XDG_DATA_HOME", root.filePath(QStringLiteral("data")).toLocal8Bit());
+    db::InstallData(std::filesystem::path(LORVEX_SOURCE_DIR) / "resources", false);
 }
 
 }  // namespace lorvex::test

@@ -1,0 +1,20 @@
+#pragma once
+
+// Schema files under the resources: read whole, cut into the statements a
+// driver runs one at a time.
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace lorvex::db {
+
+// The file's bytes. Throws std::runtime_error naming the file when it cannot
+// be read.
+std::string ReadFile(const std::filesystem::path& path);
+
+// The statements of a schema file: "--" comments dropped, split at ';',
+// blank statements left out.
+std::vector<std::string> SchemaStatements(const std::string& schema);
+
+}  // namespace lorvex::db
