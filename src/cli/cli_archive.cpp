@@ -3,11 +3,13 @@
 #include <charconv>
 #include <iostream>
 #include <string>
+#include <utility>
 
 #include "cli_session.h"
 #include "db/data_source.h"
 #include "db/odbc.h"
 #include "db/report_archive.h"
+#include "json_stream.h"
 
 namespace lorvex::cli {
 namespace {
@@ -63,20 +65,37 @@ int RunHistory(Session& s) {
     } catch (const db::DbError& e) {
         return DatabaseError(s, e);
     }
-    Json list = Json::array();
+    // Written as it goes: a crew's archive grows by every report of every day.
+    JsonStream out(s.StartOutput());
+    out.BeginObject();
+    out.Key("reports");
+    out.BeginArray();
     for (const db::ArchivedReport& r : reports) {
-        list.push_back(Json{{"id", r.id},
-                            {"written", r.written},
-                            {"user", r.user},
-                            {"host", r.host},
-                            {"file", r.file},
-                            {"line", r.line},
-                            {"grade", r.grade},
-                            {"stations", r.stations},
-                            {"length_km", r.lengthKm},
-                            {"height_m", r.heightM}});
+        out.BeginObject();
+        out.Key("id");
+        out.Value(r.id);
+        for (const auto& [key, text] :
+             {std::pair{"written", &r.written}, std::pair{"user", &r.user},
+              std::pair{"host", &r.host}, std::pair{"file", &r.file}, std::pair{"line", &r.line}}) {
+            out.Key(key);
+            out.String(*text);
+        }
+        out.Key("grade");
+        out.Value(r.grade);
+        out.Key("stations");
+        out.Value(r.stations);
+        out.Key("length_km");
+        out.Value(r.lengthKm);
+        out.Key("height_m");
+        out.Value(r.heightM);
+        out.EndObject();
     }
-    return s.Print(Json{{"reports", std::move(list)}, {"messages", s.MessagesJson()}}, kExitOk);
+    out.EndArray();
+    out.Key("messages");
+    out.Value(s.MessagesJson());
+    out.EndObject();
+    out.Finish();
+    return kExitOk;
 }
 
 int RunReprint(Session& s) {

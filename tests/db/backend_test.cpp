@@ -4,10 +4,14 @@
 #include <bit>
 #include <chrono>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <limits>
 #include <map>
 #include <set>
 #include <thread>
+
+#include <unistd.h>
 
 #include "db/install.h"
 #include "db/report_archive.h"
@@ -179,8 +183,133 @@ class ServerTest : public DbTest {
         server_.reset();
         DbTest::TearDown();
     }
+    // Every file of the test's folder (data folder and ODBC settings) with
+    // its bytes: a report that fails on the server leaves them as they were.
+    std::map<std::string, std::string> LocalFiles() const {
+        std::map<std::string, std::string> files;
+        for (const auto& entry : fs::recursive_directory_iterator(root_)) {
+            if (!entry.is_regular_file()) continue;
+            std::ifstream in(entry.path(), std::ios::binary);
+            files[entry.path().string()].assign(std::istreambuf_iterator<char>(in), {});
+        }
+        return files;
+    }
+
+    // Connects db as the server's owner to the test's database, past "Qel".
+    void OpenAsOwner(CDatabase& db) const { db.Open(server_->Attributes()); }
+
     std::optional<ServerDatabase> server_;
 };
+
+// A crew member whose role may not write: the driver's words, nothing of
+// the report on the server (the last report and the archive as they were,
+// even when the refusal comes half-way, at the archive), and no local file
+// changed.
+TEST_F(ServerTest, ARoleWithoutRightsWritesNothing) {
+    const struct {
+        const char* label;
+        const char* grants;
+        const char* said;
+    } cases[] = {
+        {"reads only", "GRANT SELECT ON ALL TABLES IN SCHEMA public TO %s", "permission denied"},
+        {"writes the last report, not the archive",
+         "GRANT SELECT ON ALL TABLES IN SCHEMA public TO %s;"
+         R"(GRANT INSERT, UPDATE, DELETE ON "Info_tbl", "Result_tbl", "Observation_tbl" TO %s;)"
+         "GRANT USAGE ON ALL SEQUENCES IN SCHEMA public TO %s",
+         "permission denied"},
+    };
+    InstallServerData(fs::path(LORVEX_SOURCE_DIR) / "resources", server_->Attributes());
+    RecordingSink sink;
+    ASSERT_EQ(WriteReportTables(MakeReport("before", 3), sink), WriteOutcome::Written);
+    const Snapshot before = Tables();
+    const auto archived = ListArchivedReports(std::nullopt, std::nullopt);
+    const std::string role = "crew_" + std::to_string(::getpid());
+    {
+        CDatabase owner;
+        OpenAsOwner(owner);
+        owner.ExecuteSQL("DROP ROLE IF EXISTS " + role);
+        owner.ExecuteSQL("CREATE ROLE " + role + " LOGIN");
+    }
+    // "Qel" connects as the crew member from now on.
+    SetDsnKey("Username", role);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        {
+            CDatabase owner;
+            OpenAsOwner(owner);
+            owner.ExecuteSQL("REVOKE ALL ON ALL TABLES IN SCHEMA public FROM " + role);
+            std::string grants = c.grants;
+            for (auto at = grants.find("%s"); at != std::string::npos; at = grants.find("%s")) {
+                grants.replace(at, 2, role);
+            }
+            owner.ExecuteSQL(grants);
+        }
+        const auto files = LocalFiles();
+        RecordingSink refused;
+        EXPECT_EQ(WriteReportTables(MakeReport("refused", 5), refused), WriteOutcome::Failed);
+        ASSERT_FALSE(refused.shown.empty());
+        EXPECT_NE(refused.shown[0].text.find(c.said), std::string::npos) << refused.shown[0].text;
+        EXPECT_EQ(Tables(), before);
+        EXPECT_EQ(ListArchivedReports(std::nullopt, std::nullopt), archived);
+        EXPECT_EQ(LocalFiles(), files);
+    }
+    CDatabase owner;
+    OpenAsOwner(owner);
+    owner.ExecuteSQL("DROP OWNED BY " + role);
+    owner.ExecuteSQL("DROP ROLE " + role);
+}
+
+// The writer's connection ends while it holds the lock, its last-report
+// tables already emptied and written: the server rolls the report back, the
+// driver's words are shown, and no local file changes. The owner holds the
+// archive so that the writer waits there, half-way, to be ended.
+TEST_F(ServerTest, AConnectionLostMidReportWritesNothing) {
+    InstallServerData(fs::path(LORVEX_SOURCE_DIR) / "resources", server_->Attributes());
+    RecordingSink sink;
+    ASSERT_EQ(WriteReportTables(MakeReport("before", 3), sink), WriteOutcome::Written);
+    const Snapshot before = Tables();
+    const auto archived = ListArchivedReports(std::nullopt, std::nullopt);
+    const auto files = LocalFiles();
+
+    RecordingSink lost;
+    WriteOutcome outcome = WriteOutcome::Written;
+    {
+        CDatabase owner;
+        OpenAsOwner(owner);
+        Transaction hold(owner);
+        owner.ExecuteSQL(R"(LOCK TABLE "Report_tbl" IN ACCESS EXCLUSIVE MODE)");
+        std::jthread writer([&] { outcome = WriteReportTables(MakeReport("lost", 100), lost); });
+        // Ends the connection found waiting for the archive (pg_locks, not
+        // pg_stat_activity: that one is read once per transaction): the
+        // writer, past its own lock and its deletes.
+        std::optional<std::string> notEnded;
+        try {
+            owner.ExecuteSQL(R"(DO $$
+            DECLARE ended integer := 0;
+            BEGIN
+                FOR attempt IN 1..1500 LOOP
+                    SELECT count(pg_terminate_backend(pid)) INTO ended FROM pg_locks
+                        WHERE NOT granted AND relation = '"Report_tbl"'::regclass;
+                    EXIT WHEN ended > 0;
+                    PERFORM pg_sleep(0.02);
+                END LOOP;
+                IF ended = 0 THEN RAISE EXCEPTION 'no writer waited for the archive'; END IF;
+            END $$)");
+        } catch (const DbError& e) {
+            notEnded = e.what();
+        }
+        // The writer goes on (or ends) once the archive is free again.
+        hold.Rollback();
+        writer.join();
+        ASSERT_FALSE(notEnded) << *notEnded;
+    }
+    EXPECT_EQ(outcome, WriteOutcome::Failed);
+    ASSERT_FALSE(lost.shown.empty());
+    EXPECT_NE(lost.shown[0].text.find("terminat"), std::string::npos) << lost.shown[0].text;
+    EXPECT_EQ(Tables(), before);
+    EXPECT_EQ(ListArchivedReports(std::nullopt, std::nullopt), archived);
+    EXPECT_EQ(LocalFiles(), files);
+}
 
 // Crews writing at once: 8 writers of 50 reports of 100 stations each. The
 // table lock queues them: every report is archived once with its own
