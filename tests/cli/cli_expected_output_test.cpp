@@ -59,7 +59,9 @@ std::string GeneratedFile() {
     };
     auto reading = [&] { return 0.8 + next(150000) * 1e-5; };
     auto distance = [&] { return 15.0 + next(3500) * 1e-2; };
-    for (int line = 0; records < 10000; ++line) {
+    // records grows inside record(); a call reads it afresh each turn.
+    auto full = [&] { return records >= 10000; };
+    for (int line = 0; !full(); ++line) {
         const int kind = line % 4;
         const std::string n = std::to_string(line);
         static const char* const kCodes[] = {"109", "106", "105", "108"};

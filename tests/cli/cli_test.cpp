@@ -603,9 +603,13 @@ TEST_F(CliDatabaseTest, HistoryAndReprintGiveBackWhatComputePrinted) {
         const std::string n = std::to_string(line);
         const Outcome c = RunCli({"compute", kSample, "--line", n, "--header", header});
         if (c.code != 0) continue;  // a line the checks stop is never written
+#ifdef LORVEX_HAS_REPORT
         const fs::path pdf = dir_ / ("written" + n + ".pdf");
         const Outcome r =
             RunCli({"report", kSample, "--line", n, "--header", header, "--pdf", pdf.string()});
+#else
+        const Outcome r = RunCli({"report", kSample, "--line", n, "--header", header});
+#endif
         ASSERT_EQ(r.code, 0) << r.err;
         computed.push_back(Rows(c.json));
         names.push_back(RunCli({"lines", kSample}).json["lines"][line - 1]["name"]);
@@ -632,11 +636,17 @@ TEST_F(CliDatabaseTest, HistoryAndReprintGiveBackWhatComputePrinted) {
         EXPECT_TRUE(entry["written"].get<std::string>().ends_with("Z"));
 
         const std::string id = std::to_string(entry["id"].get<long long>());
+#ifdef LORVEX_HAS_REPORT
         const fs::path pdf = dir_ / ("again" + id + ".pdf");
         const Outcome reprint = RunCli({"reprint", id, "--pdf", pdf.string()});
+#else
+        const Outcome reprint = RunCli({"reprint", id});
+#endif
         ASSERT_EQ(reprint.code, 0) << reprint.err;
         EXPECT_EQ(Rows(reprint.json), want);
+#ifdef LORVEX_HAS_REPORT
         EXPECT_EQ(PdfText(pdf), PdfText(dir_ / ("written" + std::to_string(written + 1) + ".pdf")));
+#endif
     }
     EXPECT_EQ(RunCli({"dump"}).json, lastTables.json);
 
