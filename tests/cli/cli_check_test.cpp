@@ -254,17 +254,7 @@ TEST_F(CliCheckTest, UsageOfCheckAndCompare) {
 }
 
 #ifdef LORVEX_HAS_REPORT
-std::string PdfText(const fs::path& pdf) {
-    std::string text;
-    const std::string command = "pdftotext -layout '" + pdf.string() + "' -";
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        std::size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, n);
-        pclose(pipe);
-    }
-    return text;
-}
+using lorvex::test::PdfText;
 
 TEST_F(CliCheckTest, RecordBookShowsRemarksAndFooter) {
     ASSERT_EQ(RunCli({"install-data"}).code, 0);

@@ -8,6 +8,7 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -35,6 +36,27 @@ inline CliOutcome RunCli(const std::vector<std::string>& args) {
     std::ostringstream out, err;
     const int code = lorvex::cli::Run(args, out, err);
     return CliOutcome{code, nlohmann::json::parse(out.str()), err.str()};
+}
+
+// What a shell command printed on its standard output.
+inline std::string Capture(const std::string& command) {
+    std::string text;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        std::size_t n;
+        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, n);
+        pclose(pipe);
+    }
+    return text;
+}
+
+// The text of a PDF as pdftotext lays it out: every page, or pages first to
+// last (from 1).
+inline std::string PdfText(const std::filesystem::path& pdf, int first = 0, int last = 0) {
+    const std::string pages =
+        first > 0 ? "-f " + std::to_string(first) + " -l " + std::to_string(last) + " "
+                  : std::string();
+    return Capture("pdftotext -layout " + pages + "'" + pdf.string() + "' -");
 }
 
 // A folder of its own for every test, named by prefix, process and test.

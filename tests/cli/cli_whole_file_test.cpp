@@ -30,22 +30,9 @@ const std::string& kSample = lorvex::test::kSampleFile;
 using Outcome = lorvex::test::CliOutcome;
 using lorvex::test::RunCli;
 
-std::string Capture(const std::string& command) {
-    std::string text;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        std::size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, n);
-        pclose(pipe);
-    }
-    return text;
-}
-
+using lorvex::test::Capture;
 #ifdef LORVEX_HAS_REPORT
-std::string PdfText(const fs::path& pdf, int first, int last) {
-    return Capture("pdftotext -layout -f " + std::to_string(first) + " -l " + std::to_string(last) +
-                   " '" + pdf.string() + "' -");
-}
+using lorvex::test::PdfText;
 
 int PdfPages(const fs::path& pdf) {
     const std::string info = Capture("pdfinfo '" + pdf.string() + "'");
