@@ -54,14 +54,6 @@ class BackendTest : public DbTest, public ::testing::WithParamInterface<Backend>
 INSTANTIATE_TEST_SUITE_P(Both, BackendTest, ::testing::Values(Backend::Sqlite, Backend::Postgresql),
                          BackendName);
 
-Flag MakeFlag(Rule rule, std::int64_t value, std::int64_t limit) {
-    Flag flag;
-    flag.rule = rule;
-    flag.value = value;
-    flag.limit = limit;
-    return flag;
-}
-
 ReportRows Shaped(const std::string& tag, int stations, double length, double height) {
     ReportRows rows = MakeReport(tag, stations);
     rows.result.dDis_Go = rows.result.dDis_Back = length;
@@ -83,8 +75,8 @@ TEST_P(BackendTest, ReportsComeBackAsWritten) {
     LineCheck check;
     check.grade = check.run.grade = GradeSecond;
     check.stations.resize(3);
-    check.stations[2].flags = {MakeFlag(Rule::DistanceDiff, -1'800'000, 1'500'000)};
-    check.line = {MakeFlag(Rule::EvenStations, 3'000'000, 0)};
+    check.stations[2].flags = {Flag{Rule::DistanceDiff, -1'800'000, 1'500'000}};
+    check.line = {Flag{Rule::EvenStations, 3'000'000, 0}};
     check.run.stations = 3;
     check.run.lengthDm = 1004;
     const struct {

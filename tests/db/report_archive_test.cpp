@@ -148,14 +148,6 @@ TEST_F(ReportArchive, AFailingArchiveWriteKeepsEverythingAsItWas) {
     }
 }
 
-Flag MakeFlag(Rule rule, std::int64_t value, std::int64_t limit) {
-    Flag flag;
-    flag.rule = rule;
-    flag.value = value;
-    flag.limit = limit;
-    return flag;
-}
-
 void ExpectSameCheck(const std::optional<LineCheck>& got, const std::optional<LineCheck>& want) {
     ASSERT_EQ(got.has_value(), want.has_value());
     if (!want) return;
@@ -182,10 +174,10 @@ TEST_F(ReportArchive, ChecksComeBackAsTheyWereWritten) {
     passing.run = {GradeSecond, 4, 1234, -58028, "A", "B"};
     LineCheck flagged = passing;
     flagged.grade = flagged.run.grade = GradeThird;
-    flagged.stations[0].flags = {MakeFlag(Rule::SightMax, 52'310'000, 50'000'000),
-                                 MakeFlag(Rule::DistanceDiff, -1'800'000, 1'500'000)};
-    flagged.stations[3].flags = {MakeFlag(Rule::DhDiff, -610'000, 550'000)};
-    flagged.line = {MakeFlag(Rule::EvenStations, 3'000'000, 0)};
+    flagged.stations[0].flags = {Flag{Rule::SightMax, 52'310'000, 50'000'000},
+                                 Flag{Rule::DistanceDiff, -1'800'000, 1'500'000}};
+    flagged.stations[3].flags = {Flag{Rule::DhDiff, -610'000, 550'000}};
+    flagged.line = {Flag{Rule::EvenStations, 3'000'000, 0}};
     LineCheck empty;  // a line without stations
 
     const std::optional<LineCheck> checks[] = {std::nullopt, passing, flagged, empty};
@@ -227,7 +219,7 @@ TEST_F(ReportArchive, AnOlderArchiveGainsTheChecks) {
 
     LineCheck check;
     check.stations.resize(2);
-    check.stations[1].flags = {MakeFlag(Rule::SightMin, 2'000'000, 3'000'000)};
+    check.stations[1].flags = {Flag{Rule::SightMin, 2'000'000, 3'000'000}};
     ASSERT_EQ(
         WriteReportTables(Shaped("new", 2, GradeSecond, 1.0, 2.0, std::nullopt), sink, &check),
         WriteOutcome::Written);
