@@ -120,9 +120,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     lorvex::LevellingSession session;
     Bytes source(bytes);
     const lorvex::ImportOutcome outcome = session.ImportBytes(source, "fuzz");
-    Expect(outcome.opened, "memory input reported as not opened");
     const bool instrument = file.format != lorvex::InstrumentFormat::Mdt &&
                             file.format != lorvex::InstrumentFormat::Unknown;
+    if (!outcome.opened) {
+        // Bytes in memory are refused only for what they hold (text that
+        // looks like UTF-16 without its byte-order mark), and always with
+        // the reason; an instrument's file is never refused.
+        Expect(!outcome.messages.empty(), "memory input refused without a reason");
+        Expect(!instrument, "an instrument's file refused");
+        return 0;
+    }
     if (!instrument) return 0;
     Expect(outcome.gradeQuestion.has_value() == (choice.allowed.size() > 1),
            "a grade question other than the pattern's choice");
