@@ -28,9 +28,11 @@
 #include <QTimer>
 
 #include "app/qt_translations.h"
+#include "app/tarvel_format_app.h"
 #include "base/strings.h"
 #include "db/data_source.h"
 #include "report/report_export_dlg.h"
+#include "report/report_fill.h"
 #include "window/about_dlg.h"
 #include "window/list_view.h"
 #include "window/program_icon.h"
@@ -199,6 +201,8 @@ int main(int argc, char** argv) {
             // run modally.
             lorvex::UiMessageSink sink(ui, &window);
             lorvex::report::CReportExportDlg dialog(sink, &window);
+            dialog.SetRowSource(
+                lorvex::report::WithGradeKnown(lorvex::WindowReportRows(window, grade), grade));
             dialog.SelectTemplate(grade);
             dialog.OnInitDialog();
             ok = Save(&dialog, out.filePath(QStringLiteral("report.png"))) && ok;

@@ -21,6 +21,22 @@
 
 namespace lorvex {
 
+std::shared_ptr<report::ReportRowSource> WindowReportRows(const CTarvelFormatDlg& window,
+                                                          LevellingGrade grade) {
+    std::shared_ptr<report::ReportRowSource> rows = report::MakeOdbcReportRows();
+    if (window.ReportedCheck()) {
+        rows = report::WithRecordBookChecks(std::move(rows),
+                                            report::RecordBookChecksOf(*window.ReportedCheck()));
+    }
+    // The line's name on every page, so a loose page can be placed.
+    if (window.ShownLine() >= 0) {
+        rows = report::WithRecordBookLine(
+            std::move(rows),
+            {window.Session().LineName(static_cast<std::size_t>(window.ShownLine())), grade});
+    }
+    return rows;
+}
+
 CTarvelFormatApp::CTarvelFormatApp()
     : installDataIfMissing([] {
           // A program run from the build tree before lorvex-cli install-data
@@ -73,18 +89,7 @@ bool CTarvelFormatApp::InitInstance() {
     // The report command ends in the report window, over the main window.
     window.SetReportStep([this, &window](LevellingGrade grade, db::ReportLock& lock) {
         UiMessageSink sink(*ui, &window);
-        std::shared_ptr<report::ReportRowSource> rows = report::MakeOdbcReportRows();
-        if (window.ReportedCheck()) {
-            rows = report::WithRecordBookChecks(
-                std::move(rows), report::RecordBookChecksOf(*window.ReportedCheck()));
-        }
-        // The line's name on every page, so a loose page can be placed.
-        if (window.ShownLine() >= 0) {
-            rows = report::WithRecordBookLine(
-                std::move(rows),
-                {window.Session().LineName(static_cast<std::size_t>(window.ShownLine())), grade});
-        }
-        report::RunReportDialog(grade, sink, &window, std::move(rows), &lock);
+        report::RunReportDialog(grade, sink, &window, WindowReportRows(window, grade), &lock);
     });
     // The data folder's limit table, as a company may have tightened it.
     window.SetLimitFile(GetDataFolder() / std::string(kLimitFileName));

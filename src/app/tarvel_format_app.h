@@ -7,14 +7,23 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include <QString>
+
+#include "report/report_fill.h"
 
 #include "window/tarvel_format_dlg.h"
 #include "window/ui_services.h"
 
 namespace lorvex {
+
+// The rows the report window of the shown line is filled from: the last
+// report's tables through "Qel", with the line's checks for the record
+// book's remarks and footer, and the line's name for every page.
+std::shared_ptr<report::ReportRowSource> WindowReportRows(const CTarvelFormatDlg& window,
+                                                          LevellingGrade grade);
 
 class CTarvelFormatApp {
   public:
