@@ -244,6 +244,25 @@ int RunCompute(Session& s) {
     return kExitOk;
 }
 
+// FlagsJson written as it goes: a long line flags most of its stations, and
+// a document per station would cost more than the station itself.
+void WriteFlags(JsonStream& out, const std::vector<Flag>& flags) {
+    out.BeginArray();
+    for (const Flag& flag : flags) {
+        out.BeginObject();
+        out.Key("rule");
+        out.String(flag.Id());
+        out.Key("value");
+        out.Value(Json(flag.Value()));
+        out.Key("limit");
+        out.Value(Json(flag.LimitValue()));
+        out.Key("unit");
+        out.String(flag.Unit());
+        out.EndObject();
+    }
+    out.EndArray();
+}
+
 // Every station with its flags (empty when it passes), and the line's. A
 // flag is not an error: the exit is 0 whatever is found.
 int RunCheck(Session& s) {
@@ -261,7 +280,7 @@ int RunCheck(Session& s) {
         out.Key("station");
         out.Value(i + 1);
         out.Key("flags");
-        out.Value(FlagsJson(check.stations[i].flags));
+        WriteFlags(out, check.stations[i].flags);
         out.EndObject();
     }
     out.EndArray();
@@ -554,7 +573,7 @@ void WriteComputed(JsonStream& out, const ReportRows& rows, const LineCheck* che
         }
         if (check && i < check->stations.size()) {
             out.Key("flags");
-            out.Value(FlagsJson(check->stations[i].flags));
+            WriteFlags(out, check->stations[i].flags);
         }
         out.EndObject();
     }
