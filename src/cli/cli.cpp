@@ -545,11 +545,12 @@ Json ResultJson(const ResultRow& row) {
                 {"HeightAvg", row.HeightAvg}};
 }
 
-Json ObservationsJson(const std::vector<ObservationRow>& rows) {
+Json ObservationsJson(const ObservationTable& rows) {
     Json list = Json::array();
-    for (const ObservationRow& row : rows) {
+    for (std::size_t r = 0; r < rows.size(); ++r) {
         Json item = Json::object();
-        for (const auto& field : kObservationRowFields) item[field.name] = row.*(field.member);
+        for (std::size_t c = 0; c < kObservationRowFields.size(); ++c)
+            item[kObservationRowFields[c].name] = rows.Text(r, c);
         list.push_back(std::move(item));
     }
     return list;
@@ -565,11 +566,10 @@ void WriteComputed(JsonStream& out, const ReportRows& rows, const LineCheck* che
     out.Key("observations");
     out.BeginArray();
     for (std::size_t i = 0; i < rows.observations.size(); ++i) {
-        const ObservationRow& row = rows.observations[i];
         out.BeginObject();
-        for (const auto& field : kObservationRowFields) {
-            out.Key(field.name);
-            out.String(row.*(field.member));
+        for (std::size_t c = 0; c < kObservationRowFields.size(); ++c) {
+            out.Key(kObservationRowFields[c].name);
+            out.String(rows.observations.Text(i, c));
         }
         if (check && i < check->stations.size()) {
             out.Key("flags");

@@ -28,7 +28,7 @@ struct ReportRows {
     LevellingGrade grade = GradeNone;
     ReportHeader info;
     ResultRow result;
-    std::vector<ObservationRow> observations;
+    ObservationTable observations;
     LineTotals totals;
     // Where the rows came from, for the archive: the measurement file's path
     // and the levelling line's name.
