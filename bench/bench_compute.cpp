@@ -59,7 +59,7 @@ lorvex::ResultRow ComputeLine(std::span<const lorvex::SightRecord> line,
 }
 
 // Fresh rows every time, as one run of the command has them: the time
-// includes the kernel's first touch of some 54 MB of row storage.
+// includes the kernel's first touch of the rows' storage (about 18 MB).
 void BM_ComputeLine(benchmark::State& state) {
     const auto grade = static_cast<lorvex::LevellingGrade>(state.range(0));
     const std::vector<lorvex::SightRecord> line = MakeLine(kStations);
