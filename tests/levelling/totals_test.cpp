@@ -4,6 +4,7 @@
 
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace lorvex {
@@ -124,7 +125,9 @@ TEST(ObservationTable, RowsComeBackAsTheyWentIn) {
     ObservationTable table;
     table.reserve(1);  // too little: the texts must survive the buffer growing
     for (const ObservationRow& row : rows) table.push_back(row);
-    AppendObservationRow(table, StationResult{.sTarget_Fore = "BM2"}, 4);
+    StationResult fourth;
+    fourth.sTarget_Fore = "BM2";
+    AppendObservationRow(table, std::move(fourth), 4);
 
     ASSERT_EQ(table.size(), 4u);
     for (std::size_t r = 0; r < 3; ++r) {
