@@ -64,8 +64,7 @@ std::vector<lorvex::SightRecord> MakeLine(std::size_t stations, bool wild, bool 
 // As the report command computes a line; with a checker, each station is
 // also checked right after it is computed, before its display formatting.
 lorvex::ResultRow ComputeLine(std::span<const lorvex::SightRecord> line,
-                              lorvex::LevellingGrade grade,
-                              std::vector<lorvex::ObservationRow>& rows,
+                              lorvex::LevellingGrade grade, lorvex::ObservationTable& rows,
                               lorvex::LineChecker* checker) {
     const std::size_t stations = line.size() / 4;
     rows.reserve(stations);
@@ -90,14 +89,14 @@ void Measure(const char* name, const std::vector<lorvex::SightRecord>& line,
     std::size_t flagged = 0;
     for (int round = 0; round < kRounds; ++round) {
         {
-            std::vector<lorvex::ObservationRow> rows;
+            lorvex::ObservationTable rows;
             const auto start = Clock::now();
             const lorvex::ResultRow result = ComputeLine(line, grade, rows, nullptr);
             compute = std::min(compute, Millis(Clock::now() - start));
             if (rows.size() != kStations || result.dDis_Go <= 0) std::exit(1);
         }
         {
-            std::vector<lorvex::ObservationRow> rows;
+            lorvex::ObservationTable rows;
             const auto start = Clock::now();
             lorvex::LineChecker checker(grade, limits);
             const lorvex::ResultRow result = ComputeLine(line, grade, rows, &checker);

@@ -244,6 +244,25 @@ int RunCompute(Session& s) {
     return kExitOk;
 }
 
+// FlagsJson written as it goes: a long line flags most of its stations, and
+// a document per station would cost more than the station itself.
+void WriteFlags(JsonStream& out, const std::vector<Flag>& flags) {
+    out.BeginArray();
+    for (const Flag& flag : flags) {
+        out.BeginObject();
+        out.Key("rule");
+        out.String(flag.Id());
+        out.Key("value");
+        out.Value(Json(flag.Value()));
+        out.Key("limit");
+        out.Value(Json(flag.LimitValue()));
+        out.Key("unit");
+        out.String(flag.Unit());
+        out.EndObject();
+    }
+    out.EndArray();
+}
+
 // Every station with its flags (empty when it passes), and the line's. A
 // flag is not an error: the exit is 0 whatever is found.
 int RunCheck(Session& s) {
@@ -261,7 +280,7 @@ int RunCheck(Session& s) {
         out.Key("station");
         out.Value(i + 1);
         out.Key("flags");
-        out.Value(FlagsJson(check.stations[i].flags));
+        WriteFlags(out, check.stations[i].flags);
         out.EndObject();
     }
     out.EndArray();
@@ -526,11 +545,12 @@ Json ResultJson(const ResultRow& row) {
                 {"HeightAvg", row.HeightAvg}};
 }
 
-Json ObservationsJson(const std::vector<ObservationRow>& rows) {
+Json ObservationsJson(const ObservationTable& rows) {
     Json list = Json::array();
-    for (const ObservationRow& row : rows) {
+    for (std::size_t r = 0; r < rows.size(); ++r) {
         Json item = Json::object();
-        for (const auto& field : kObservationRowFields) item[field.name] = row.*(field.member);
+        for (std::size_t c = 0; c < kObservationRowFields.size(); ++c)
+            item[kObservationRowFields[c].name] = rows.Text(r, c);
         list.push_back(std::move(item));
     }
     return list;
@@ -546,15 +566,14 @@ void WriteComputed(JsonStream& out, const ReportRows& rows, const LineCheck* che
     out.Key("observations");
     out.BeginArray();
     for (std::size_t i = 0; i < rows.observations.size(); ++i) {
-        const ObservationRow& row = rows.observations[i];
         out.BeginObject();
-        for (const auto& field : kObservationRowFields) {
-            out.Key(field.name);
-            out.String(row.*(field.member));
+        for (std::size_t c = 0; c < kObservationRowFields.size(); ++c) {
+            out.Key(kObservationRowFields[c].name);
+            out.String(rows.observations.Text(i, c));
         }
         if (check && i < check->stations.size()) {
             out.Key("flags");
-            out.Value(FlagsJson(check->stations[i].flags));
+            WriteFlags(out, check->stations[i].flags);
         }
         out.EndObject();
     }

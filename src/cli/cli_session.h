@@ -131,7 +131,7 @@ class SessionSink final : public MessageSink {
 
 Json HeaderJson(const ReportHeader& header);
 Json ResultJson(const ResultRow& row);
-Json ObservationsJson(const std::vector<ObservationRow>& rows);
+Json ObservationsJson(const ObservationTable& rows);
 // The computed report as `compute` prints it (without messages).
 Json ComputeJson(const ReportRows& rows);
 

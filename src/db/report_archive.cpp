@@ -500,10 +500,11 @@ std::int64_t Archive(CDatabase& db, const ReportRows& rows, const std::string& w
     }
     BatchInserter observations(db, Q("ObservationArchive_tbl"), std::move(columns));
     std::int32_t number = 0;
-    for (const ObservationRow& row : rows.observations) {
+    for (std::size_t r = 0; r < rows.observations.size(); ++r) {
         observations.Long(static_cast<std::int32_t>(id));
         observations.Long(++number);
-        for (const auto& field : kObservationRowFields) observations.Text(row.*field.member);
+        for (std::size_t c = 0; c < kObservationRowFields.size(); ++c)
+            observations.Text(rows.observations.Text(r, c));
         observations.EndRow();
     }
     observations.Flush();
@@ -626,10 +627,11 @@ std::optional<ArchivedRows> ReadArchivedReport(std::int64_t id) {
                                    R"( ORDER BY "Record_ID")");
     observations.Execute({id});
     for (const auto& row : observations.Rows()) {
-        ObservationRow& o = rows.observations.emplace_back();
+        ObservationRow o;
         for (std::size_t i = 0; i < kObservationRowFields.size(); ++i) {
             o.*kObservationRowFields[i].member = Text(row[i + 1]);
         }
+        rows.observations.push_back(o);
     }
     return archived;
 }

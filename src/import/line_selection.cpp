@@ -28,21 +28,21 @@ LineSelection ShowLine(std::span<const std::string_view> records, LevellingGrade
         fields.clear();  // a blank record has no fields, not the last record's
         SplitFields(TrimBlanks(record), fields);
         if (!IsNonStationRow(fields)) {
-            s.points.emplace_back(FieldOrEmpty(fields, kPointIdField));
-            s.codes.emplace_back(FieldOrEmpty(fields, kMethodCodeField));
+            s.points.push_back(FieldOrEmpty(fields, kPointIdField));
+            s.codes.push_back(FieldOrEmpty(fields, kMethodCodeField));
         }
         s.rows.push_back(CutAtLastSpace(record));
     }
 
-    const std::vector<std::string>& p = s.points;
-    const std::vector<std::string>& c = s.codes;
+    const std::vector<std::string_view>& p = s.points;
+    const std::vector<std::string_view>& c = s.codes;
     const std::size_t n = p.size();
     s.outcome = LineSelection::Outcome::Detected;
 
     if (n < 4) {
         // Too few sights for a station pattern: the level's method code
         // says which order was observed. The end points are left alone.
-        const LevellingGrade coded = GradeOfMethodCode(n > 0 ? c[0] : std::string());
+        const LevellingGrade coded = GradeOfMethodCode(n > 0 ? c[0] : std::string_view());
         if (coded != GradeNone) s.grade = coded;
         return s;
     }
@@ -66,10 +66,10 @@ LineSelection ShowLine(std::span<const std::string_view> records, LevellingGrade
     }
 
     s.grade = detected;
-    s.stationStGo = p[0];
+    s.stationStGo = std::string(p[0]);
     // A third-order line ends every station on a back sight, so its end
     // point is the fore point of the record before the last.
-    s.stationEnGo = detected == GradeThird ? p[n - 2] : p[n - 1];
+    s.stationEnGo = std::string(detected == GradeThird ? p[n - 2] : p[n - 1]);
     return s;
 }
 

@@ -21,9 +21,9 @@ struct LineSelection {
     Outcome outcome = Outcome::Empty;
     std::vector<std::string> rows;  // data-list rows, cut at their last space
     // Field 1 and field 7 of each record; non-station rows (column headers,
-    // intermediate sights) are skipped.
-    std::vector<std::string> points;
-    std::vector<std::string> codes;
+    // intermediate sights) are skipped. Views into the records shown.
+    std::vector<std::string_view> points;
+    std::vector<std::string_view> codes;
     LevellingGrade grade = GradeNone;
     std::string stationStGo;
     std::string stationEnGo;

@@ -100,6 +100,27 @@ std::string CutAtLastSpace(std::string_view record) {
     return std::string(space == std::string_view::npos ? record : record.substr(0, space));
 }
 
+SightRecordSource::Read DataRowRecords::Next(SightRecord& record) {
+    while (m_next < m_rows.size()) {
+        const std::string_view text = TrimBlanks(m_rows[m_next++]);
+        if (text.empty()) continue;
+        SplitFields(text, m_fields);
+        if (m_fields.empty()) return Read::Invalid;
+        // The test comes after the split, so a lone "PtID" with no space in
+        // it is a malformed row, not a column header.
+        if (IsNonStationRow(m_fields)) continue;
+        if (m_fields.size() <= kDistanceField) return Read::Invalid;
+
+        record.PointId.assign(m_fields[kPointIdField]);
+        record.SightCode.assign(m_fields[kSightCodeField]);
+        // Metres to 10^-5 m (reading) and to millimetres (distance).
+        record.Reading = RoundToInt(ParseDouble(m_fields[kReadingField]) * 100000.0);
+        record.Distance = RoundToInt(ParseDouble(m_fields[kDistanceField]) * 1000.0);
+        return Read::Record;
+    }
+    return Read::End;
+}
+
 std::optional<std::vector<SightRecord>> CollectSightRecords(std::span<const std::string> rows) {
     std::vector<std::size_t> rowOfRecord;
     return CollectSightRecords(rows, rowOfRecord);
@@ -110,26 +131,20 @@ std::optional<std::vector<SightRecord>> CollectSightRecords(std::span<const std:
     std::vector<SightRecord> records;
     records.reserve(rows.size());
     rowOfRecord.clear();
-    std::vector<std::string_view> fields;
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-        const std::string_view text = TrimBlanks(rows[r]);
-        if (text.empty()) continue;
-        SplitFields(text, fields);
-        if (fields.empty()) return std::nullopt;
-        // The test comes after the split, so a lone "PtID" with no space in
-        // it is a malformed row, not a column header.
-        if (IsNonStationRow(fields)) continue;
-        if (fields.size() <= kDistanceField) return std::nullopt;
-
-        rowOfRecord.push_back(r);
-        SightRecord& record = records.emplace_back();
-        record.PointId.assign(fields[kPointIdField]);
-        record.SightCode.assign(fields[kSightCodeField]);
-        // Metres to 10^-5 m (reading) and to millimetres (distance).
-        record.Reading = RoundToInt(ParseDouble(fields[kReadingField]) * 100000.0);
-        record.Distance = RoundToInt(ParseDouble(fields[kDistanceField]) * 1000.0);
+    DataRowRecords reader(rows);
+    for (;;) {
+        SightRecord record;
+        switch (reader.Next(record)) {
+            case SightRecordSource::Read::Invalid:
+                return std::nullopt;
+            case SightRecordSource::Read::End:
+                return records;
+            case SightRecordSource::Read::Record:
+                rowOfRecord.push_back(reader.Row());
+                records.push_back(std::move(record));
+                break;
+        }
     }
-    return records;
 }
 
 std::optional<std::string> FormatRecord(const RecordParts& parts) {

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "base/grade.h"
+#include "levelling/report_command.h"
 #include "levelling/station.h"
 
 namespace lorvex {
@@ -96,6 +97,23 @@ inline constexpr std::string_view kIntermediateSightCode = "中视@";
 // intermediate sight (its second field is kIntermediateSightCode). A row
 // without fields is not.
 bool IsNonStationRow(std::span<const std::string_view> fields);
+
+// Reads data-list rows as sight records one at a time, the way
+// CollectSightRecords turns them into a whole list: the computation takes
+// them straight from the rows. The rows must outlive the reader.
+class DataRowRecords final : public SightRecordSource {
+  public:
+    explicit DataRowRecords(std::span<const std::string> rows) : m_rows(rows) {}
+    Read Next(SightRecord& record) override;
+    std::size_t RecordsAtMost() const override { return m_rows.size() - m_next; }
+    // The row the last record read came from.
+    std::size_t Row() const { return m_next - 1; }
+
+  private:
+    std::span<const std::string> m_rows;
+    std::size_t m_next = 0;
+    std::vector<std::string_view> m_fields;
+};
 
 // Turns data-list rows (records cut at their last space, maybe edited by the
 // user) into sight records: blank rows and non-station rows (column headers,

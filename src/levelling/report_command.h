@@ -28,7 +28,7 @@ struct ReportRows {
     LevellingGrade grade = GradeNone;
     ReportHeader info;
     ResultRow result;
-    std::vector<ObservationRow> observations;
+    ObservationTable observations;
     LineTotals totals;
     // Where the rows came from, for the archive: the measurement file's path
     // and the levelling line's name.
@@ -46,6 +46,20 @@ struct PreparedReport {
     std::optional<LineCheck> check;
 };
 
+// A line's sight records in row order, handed over one at a time, so a long
+// line is computed as it is read instead of being held as records first.
+class SightRecordSource {
+  public:
+    enum class Read { Record, End, Invalid };
+
+    virtual ~SightRecordSource() = default;
+    // The next record into `record` (its texts reuse the record's storage),
+    // End after the last one, or Invalid for something that is no record.
+    virtual Read Next(SightRecord& record) = 0;
+    // At most how many records remain (to size the rows once).
+    virtual std::size_t RecordsAtMost() const = 0;
+};
+
 // Checks that the records form whole stations in the grade's order (else
 // the stop is "数据中有非线路测量的数据或测站数据不完整，请检查！"), then
 // computes every station, the line totals and the rows.
@@ -55,5 +69,10 @@ PreparedReport ComputeReport(std::span<const SightRecord> records, LevellingGrad
 // computed (PreparedReport::check); the rows are those of the call above.
 PreparedReport ComputeReport(std::span<const SightRecord> records, LevellingGrade grade,
                              const ReportHeader& header, const LimitTable& limits);
+// The same from a source read to its end, limits optional. An Invalid read
+// anywhere stops with invalidStop, ahead of any station check.
+PreparedReport ComputeReport(SightRecordSource& records, LevellingGrade grade,
+                             const ReportHeader& header, const LimitTable* limits,
+                             const UserMessage& invalidStop);
 
 }  // namespace lorvex

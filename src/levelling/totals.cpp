@@ -1,5 +1,7 @@
 #include "levelling/totals.h"
 
+#include <limits>
+#include <stdexcept>
 #include <utility>
 
 #include "levelling/number_text.h"
@@ -54,19 +56,59 @@ ResultRow MakeResultRow(const ReportHeader& header, const LineTotals& totals) {
     return row;
 }
 
-void AppendObservationRow(std::vector<ObservationRow>& rows, StationResult&& formatted,
-                          int stationNumber) {
-    // Built as an aggregate and moved in: parenthesised aggregate
-    // initialisation inside emplace_back is not accepted by every compiler
-    // the project builds with, and one move of the row's strings is cheap.
-    StationResult& s = formatted;
-    rows.push_back(
-        ObservationRow{FormatInt(stationNumber), std::move(s.sDis_Back), std::move(s.sDis_Fore),
-                       std::move(s.sDistance_Error), std::move(s.sSigma_d), std::move(s.sBack_I),
-                       std::move(s.sFore_I), std::move(s.sBack_II), std::move(s.sFore_II),
-                       std::move(s.sFore_Back_I), std::move(s.sFore_Back_II),
-                       std::move(s.sFore_Back), std::move(s.sFBI_Height), std::move(s.sFBII_Height),
-                       std::move(s.sH), std::move(s.sTarget_Back), std::move(s.sTarget_Fore)});
+void ObservationTable::reserve(std::size_t rows) {
+    // Most columns hold three to seven characters; the rare longer ones
+    // (point names, long lines' station numbers) only make the buffer grow.
+    constexpr std::size_t kTypicalRowText = 96;
+    m_text.reserve(rows * kTypicalRowText);
+    m_ends.reserve(rows * kColumns);
+}
+
+void ObservationTable::clear() {
+    m_text.clear();
+    m_ends.clear();
+}
+
+void ObservationTable::Append(std::string_view text) {
+    // The offsets are 32-bit: four gigabytes of texts is far beyond any
+    // line a level records, and refused rather than wrapped.
+    if (m_text.size() + text.size() > std::numeric_limits<std::uint32_t>::max())
+        throw std::length_error("observation rows too long");
+    m_text.append(text);
+    m_ends.push_back(static_cast<std::uint32_t>(m_text.size()));
+}
+
+void ObservationTable::push_back(const ObservationRow& row) {
+    for (const auto& field : kObservationRowFields) Append(row.*field.member);
+}
+
+std::string_view ObservationTable::Text(std::size_t row, std::size_t column) const {
+    const std::size_t i = row * kColumns + column;
+    const std::size_t begin = i == 0 ? 0 : m_ends[i - 1];
+    return std::string_view(m_text).substr(begin, m_ends[i] - begin);
+}
+
+const ObservationRow ObservationTable::operator[](std::size_t row) const {
+    ObservationRow out;
+    for (std::size_t c = 0; c < kColumns; ++c)
+        out.*kObservationRowFields[c].member = std::string(Text(row, c));
+    return out;
+}
+
+void AppendObservationRow(ObservationTable& rows, StationResult&& formatted, int stationNumber) {
+    const StationResult& s = formatted;
+    const std::string number = FormatInt(stationNumber);
+    // In kObservationRowFields order.
+    for (const std::string_view text :
+         {std::string_view(number), std::string_view(s.sDis_Back), std::string_view(s.sDis_Fore),
+          std::string_view(s.sDistance_Error), std::string_view(s.sSigma_d),
+          std::string_view(s.sBack_I), std::string_view(s.sFore_I), std::string_view(s.sBack_II),
+          std::string_view(s.sFore_II), std::string_view(s.sFore_Back_I),
+          std::string_view(s.sFore_Back_II), std::string_view(s.sFore_Back),
+          std::string_view(s.sFBI_Height), std::string_view(s.sFBII_Height), std::string_view(s.sH),
+          std::string_view(s.sTarget_Back), std::string_view(s.sTarget_Fore)}) {
+        rows.Append(text);
+    }
 }
 
 }  // namespace lorvex

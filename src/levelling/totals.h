@@ -1,9 +1,13 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <cstdint>
+#include <iterator>
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/grade.h"
@@ -79,10 +83,72 @@ struct ResultRow {
 
 ResultRow MakeResultRow(const ReportHeader& header, const LineTotals& totals);
 
-// The row of a station after FormatStationColumns, taking its texts over and
-// built in place at the end of rows (a long line's rows are many);
+// The Observation_tbl rows of a line, their texts held end to end in one
+// buffer: a station's 17 columns are a few characters each, and a long
+// line's rows are many. Reading a row gives a copy (ObservationRow); a column
+// reads as a view.
+class ObservationTable {
+  public:
+    static constexpr std::size_t kColumns = 17;
+
+    class const_iterator {
+      public:
+        using iterator_category = std::input_iterator_tag;
+        using value_type = ObservationRow;
+        using difference_type = std::ptrdiff_t;
+        using reference = const ObservationRow;
+        using pointer = void;
+
+        const_iterator() = default;
+        const_iterator(const ObservationTable* table, std::size_t row)
+            : m_table(table), m_row(row) {}
+        const ObservationRow operator*() const { return (*m_table)[m_row]; }
+        const_iterator& operator++() {
+            ++m_row;
+            return *this;
+        }
+        const_iterator operator++(int) {
+            const_iterator before = *this;
+            ++m_row;
+            return before;
+        }
+        friend bool operator==(const const_iterator&, const const_iterator&) = default;
+
+      private:
+        const ObservationTable* m_table = nullptr;
+        std::size_t m_row = 0;
+    };
+    using iterator = const_iterator;
+
+    std::size_t size() const { return m_ends.size() / kColumns; }
+    bool empty() const { return m_ends.empty(); }
+    // Room for `rows` rows of the usual text lengths.
+    void reserve(std::size_t rows);
+    void clear();
+    void push_back(const ObservationRow& row);
+
+    // Column `column` (kObservationRowFields order) of row `row`.
+    std::string_view Text(std::size_t row, std::size_t column) const;
+    // A copy of row `row`; const, so that assigning to one of its texts does
+    // not compile as if it changed the table.
+    const ObservationRow operator[](std::size_t row) const;
+    const_iterator begin() const { return {this, 0}; }
+    const_iterator end() const { return {this, size()}; }
+
+    friend bool operator==(const ObservationTable&, const ObservationTable&) = default;
+
+  private:
+    friend void AppendObservationRow(ObservationTable&, StationResult&&, int);
+    void Append(std::string_view text);
+
+    std::string m_text;
+    // Where each text ends in m_text, row after row; a text starts where the
+    // one before it ends.
+    std::vector<std::uint32_t> m_ends;
+};
+
+// The row of a station after FormatStationColumns, at the end of rows;
 // stationNumber counts from 1.
-void AppendObservationRow(std::vector<ObservationRow>& rows, StationResult&& formatted,
-                          int stationNumber);
+void AppendObservationRow(ObservationTable& rows, StationResult&& formatted, int stationNumber);
 
 }  // namespace lorvex

@@ -15,12 +15,12 @@ ReportRowsInMemory ReportRowsFrom(const ReportRows& rows) {
     held.stations.columns.emplace_back("Record_ID");
     for (const auto& field : kObservationRowFields) held.stations.columns.emplace_back(field.name);
     held.stations.rows.reserve(rows.observations.size());
-    int number = 0;
-    for (const ObservationRow& row : rows.observations) {
+    for (std::size_t r = 0; r < rows.observations.size(); ++r) {
         auto& cells = held.stations.rows.emplace_back();
         cells.reserve(held.stations.columns.size());
-        cells.emplace_back(std::to_string(++number));
-        for (const auto& field : kObservationRowFields) cells.emplace_back(row.*field.member);
+        cells.emplace_back(std::to_string(r + 1));
+        for (std::size_t c = 0; c < kObservationRowFields.size(); ++c)
+            cells.emplace_back(rows.observations.Text(r, c));
     }
     return held;
 }

@@ -27,13 +27,10 @@ PreparedReport Prepare(std::size_t lineCount, std::span<const std::string> dataR
         stopped.stop = MessageFromId(IDS_NO_RECORDS);
         return stopped;
     }
-    const std::optional<std::vector<SightRecord>> records = CollectSightRecords(dataRows);
-    if (!records) {
-        stopped.stop = MessageFromId(IDS_INVALID_ARGUMENT, MessageIcon::Stop);
-        return stopped;
-    }
-    if (limits == nullptr) return ComputeReport(*records, grade, header);
-    return ComputeReport(*records, grade, header, *limits);
+    // The stations are computed straight from the rows as they are read.
+    DataRowRecords records(dataRows);
+    return ComputeReport(records, grade, header, limits,
+                         MessageFromId(IDS_INVALID_ARGUMENT, MessageIcon::Stop));
 }
 
 }  // namespace

@@ -70,7 +70,7 @@ ReportRows Shaped(const std::string& tag, int stations, double length, double he
 TEST_P(BackendTest, ReportsComeBackAsWritten) {
     ReportRows longTexts = Shaped("long", 2, 1.5, -0.25);
     longTexts.info.sWeather = "晴" + std::string(300, 'w');
-    longTexts.observations[1].sH = "高差 " + std::string(400, '9');
+    ReplaceText(longTexts, 1, &ObservationRow::sH, "高差 " + std::string(400, '9'));
     longTexts.result.HeightAvg_Go = -7.25e-9;
     LineCheck check;
     check.grade = check.run.grade = GradeSecond;

@@ -45,6 +45,18 @@ inline ReportRows MakeReport(const std::string& tag, int stations) {
     return rows;
 }
 
+// rows with one text of one station replaced.
+inline void ReplaceText(ReportRows& rows, std::size_t station, std::string ObservationRow::*field,
+                        const std::string& text) {
+    ObservationTable replaced;
+    for (std::size_t s = 0; s < rows.observations.size(); ++s) {
+        ObservationRow row = rows.observations[s];
+        if (s == station) row.*field = text;
+        replaced.push_back(row);
+    }
+    rows.observations = std::move(replaced);
+}
+
 class DbTest : public ::testing::Test {
   protected:
     void SetUp() override {

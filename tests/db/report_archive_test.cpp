@@ -38,7 +38,7 @@ TEST_F(ReportArchive, EveryReportComesBackAsWritten) {
     // stations, and a header left empty.
     ReportRows longTexts = Shaped("long", 2, GradeThird, 1.5, -0.25, std::nullopt);
     longTexts.info.sWeather = std::string(300, 'w');
-    longTexts.observations[1].sH = "高差 " + std::string(400, '9');
+    ReplaceText(longTexts, 1, &ObservationRow::sH, "高差 " + std::string(400, '9'));
     ReportRows emptyHeader = Shaped("empty", 1, GradeFourth, 0.0, 0.0, std::nullopt);
     emptyHeader.info = ReportHeader{};
     const ReportRows reports[] = {

@@ -71,8 +71,7 @@ std::vector<std::string> WithoutIntermediates(std::vector<std::string> records) 
     return records;
 }
 
-std::vector<ObservationRow> Computed(const std::vector<std::string>& records,
-                                     LevellingGrade grade) {
+ObservationTable Computed(const std::vector<std::string>& records, LevellingGrade grade) {
     const PreparedReport r = PrepareReport(1, records, grade, ReportHeader{});
     EXPECT_FALSE(r.stop) << (r.stop ? r.stop->text : "");
     return r.rows.observations;
@@ -188,8 +187,7 @@ TEST(InstrumentFile, HandCheckedStationsAndInstrumentResults) {
     EXPECT_EQ(a.stations[0].instrument.stationDifference, (InstrumentValue{-12, 1}));
     EXPECT_EQ(a.stations[0].instrument.height, (InstrumentValue{10032235, 1}));
     EXPECT_EQ(a.stations[0].instrument.lineLength, (InstrumentValue{5019000, 1}));
-    const std::vector<ObservationRow> rows =
-        Computed(InstrumentLineRecords(a, GradeSecond), GradeSecond);
+    const ObservationTable rows = Computed(InstrumentLineRecords(a, GradeSecond), GradeSecond);
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[0].sFore_Back, "-12");
     EXPECT_EQ(rows[0].sFBI_Height, "322 29");
@@ -205,7 +203,7 @@ TEST(InstrumentFile, HandCheckedStationsAndInstrumentResults) {
     const std::vector<std::string> records = InstrumentLineRecords(b, GradeSecond);
     EXPECT_EQ(records[4], "Q2 F -0.45210 30.100 --:--:-- 5 107");
     // Height differences 1.52004 + 0.45210 and 1.52010 + 0.45206.
-    const std::vector<ObservationRow> rowsB = Computed(records, GradeSecond);
+    const ObservationTable rowsB = Computed(records, GradeSecond);
     EXPECT_EQ(rowsB[1].sFBI_Height, "1972 14");
     EXPECT_EQ(rowsB[1].sFore_Back, "-2");
     // The intermediate sight is listed, in no station.

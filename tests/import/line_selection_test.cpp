@@ -149,8 +149,8 @@ TEST(ShowLine, RowsAreCutAtLastSpaceEvenWhenUnsupported) {
     EXPECT_EQ(s.outcome, Outcome::Unsupported);
     EXPECT_EQ(s.rows, (std::vector<std::string>{"A B 1.2 3.4 0 0", "B  F 1.2 3.4 0 0 ",
                                                 "C F 1 2 0 0", "D B 1 2 0 0"}));
-    EXPECT_EQ(s.points, (std::vector<std::string>{"A", "B", "C", "D"}));
-    EXPECT_EQ(s.codes, (std::vector<std::string>{"105", "105", "105", "105"}));
+    EXPECT_EQ(s.points, (std::vector<std::string_view>{"A", "B", "C", "D"}));
+    EXPECT_EQ(s.codes, (std::vector<std::string_view>{"105", "105", "105", "105"}));
 }
 
 TEST(CutAtLastSpace, Cases) {

@@ -229,9 +229,9 @@ TEST(CheckLine, LeavesTheComputedStationsAndTheirRowsAsTheyWere) {
         for (std::size_t i = 0; i < before.size(); ++i) {
             StationResult formatted = line.computed[i];
             FormatStationColumns(formatted, grade);
-            std::vector<ObservationRow> expected;
+            ObservationTable expected;
             AppendObservationRow(expected, std::move(formatted), static_cast<int>(i + 1));
-            EXPECT_EQ(expected.front(), report.rows.observations[i]);
+            EXPECT_EQ(expected[0], report.rows.observations[i]);
         }
         EXPECT_EQ(check.run.LengthKm(), report.rows.totals.length);
     }

@@ -4,6 +4,7 @@
 
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace lorvex {
@@ -88,10 +89,10 @@ TEST(AppendObservationRow, EveryColumnTakesTheFieldOfItsName) {
         "sBack_I",   "sBack_II",  "sFore_Back_I", "sFore_I",      "sFore_II",   "sFore_Back_II",
         "sDis_Back", "sDis_Fore", "sFBI_Height",  "sFBII_Height", "sFore_Back", "sDistance_Error",
         "sSigma_d",  "sH",        "sTarget_Back", "sTarget_Fore"};
-    std::vector<ObservationRow> appended;
+    ObservationTable appended;
     AppendObservationRow(appended, StationResult(s), 12);
     ASSERT_EQ(appended.size(), 1u);
-    const ObservationRow& copied = appended[0];
+    const ObservationRow copied = appended[0];
 
     std::set<std::string> names;
     for (const auto& field : kObservationRowFields) {
@@ -105,6 +106,54 @@ TEST(AppendObservationRow, EveryColumnTakesTheFieldOfItsName) {
     EXPECT_EQ(names.size(), kObservationRowFields.size());
     EXPECT_STREQ(kObservationRowFields.front().name, "sStation");
     EXPECT_STREQ(kObservationRowFields.back().name, "sTarget_Fore");
+}
+
+// Rows whose texts are empty, long (past any small-string buffer) or Chinese
+// come back whole and in place, whichever way they went in, and a text
+// boundary moved by one character makes another table.
+TEST(ObservationTable, RowsComeBackAsTheyWentIn) {
+    const auto rowOf = [](auto text) {
+        ObservationRow row;
+        for (const auto& field : kObservationRowFields) row.*field.member = text(field.name);
+        return row;
+    };
+    const ObservationRow rows[] = {
+        rowOf([](std::string name) { return name; }),
+        rowOf([](std::string) { return std::string(); }),
+        rowOf([](std::string name) { return "高差 " + name + std::string(300, '9'); }),
+    };
+    ObservationTable table;
+    table.reserve(1);  // too little: the texts must survive the buffer growing
+    for (const ObservationRow& row : rows) table.push_back(row);
+    StationResult fourth;
+    fourth.sTarget_Fore = "BM2";
+    AppendObservationRow(table, std::move(fourth), 4);
+
+    ASSERT_EQ(table.size(), 4u);
+    for (std::size_t r = 0; r < 3; ++r) {
+        EXPECT_EQ(table[r], rows[r]) << r;
+        for (std::size_t c = 0; c < kObservationRowFields.size(); ++c)
+            EXPECT_EQ(table.Text(r, c), rows[r].*kObservationRowFields[c].member) << r << " " << c;
+    }
+    EXPECT_EQ(table[3].sStation, "4");
+    EXPECT_EQ(table[3].sH, "");
+    EXPECT_EQ(table[3].sTarget_Fore, "BM2");
+    std::size_t iterated = 0;
+    for (const ObservationRow& row : table) EXPECT_EQ(row, table[iterated++]);
+    EXPECT_EQ(iterated, table.size());
+
+    ObservationRow ab, bc;
+    ab.sStation = "ab";
+    ab.sDis_Back = "c";
+    bc.sStation = "a";
+    bc.sDis_Back = "bc";
+    ObservationTable first, second;
+    first.push_back(ab);
+    second.push_back(bc);
+    EXPECT_NE(first, second);
+    second.clear();
+    second.push_back(ab);
+    EXPECT_EQ(first, second);
 }
 
 }  // namespace

@@ -66,6 +66,15 @@ TEST(PrepareReport, StopsWithTheFirstFailedCheck) {
         {"first station breaks the pattern", 1, BffbStation("A", "1"), GradeFourth, kBadStations},
         {"third station breaks the pattern", 1,
          Concat({good, good, {good[0], good[1], good[1], good[1]}}), GradeThird, kBadStations},
+        // The stations are computed as the rows are read: a malformed row
+        // further down still wins over a station already found broken or a
+        // station left incomplete.
+        {"malformed row after a broken station", 1, Concat({good, {"A B 1"}}), GradeFourth,
+         kInvalidArgument},
+        {"malformed row after an incomplete station", 1, Concat({good, {good[0], "A"}}),
+         GradeSecond, kInvalidArgument},
+        {"malformed last row after whole stations", 1, Concat({good, good, {"A B 1"}}), GradeSecond,
+         kInvalidArgument},
     };
     for (const auto& c : cases) {
         const PreparedReport out = PrepareReport(c.lineCount, c.rows, c.grade, SampleHeader());
