@@ -176,6 +176,15 @@ std::string CDatabase::NativeSql(std::string sql) const {
     return sql;
 }
 
+bool CDatabase::IsLost(const DbError& error) const noexcept {
+    if (!m_connection) return true;
+    if (error.SqlState().rfind("08", 0) == 0) return true;
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    return SQL_SUCCEEDED(SQLGetConnectAttr(m_connection.Get(), SQL_ATTR_CONNECTION_DEAD, &dead,
+                                           SQL_IS_UINTEGER, nullptr)) &&
+           dead == SQL_CD_TRUE;
+}
+
 std::string CDatabase::DbmsName() const {
     SQLCHAR name[64] = {};
     SQLSMALLINT length = 0;

@@ -64,6 +64,10 @@ class CDatabase {
     void Open(const std::string& connect);
     void Close() noexcept;
     bool IsOpen() const noexcept { return static_cast<bool>(m_connection); }
+    // Whether the driver knows the connection to be gone (the server ended
+    // it, the network dropped): error is the failure that showed it, whose
+    // SQLSTATE class 08 says so where the driver keeps no state of its own.
+    bool IsLost(const DbError& error) const noexcept;
 
     // Manual-commit mode until CommitTrans or Rollback. With begin, the
     // transaction is opened by that statement in the database's own SQL
