@@ -158,7 +158,9 @@ void CDatabase::Open(const std::string& connect) {
 
     m_environment = std::move(environment);
     m_connection = std::move(connection);
-    m_sqlite = DbmsName() == "SQLite";
+    const std::string dbms = DbmsName();
+    m_sqlite = dbms == "SQLite";
+    m_postgresql = dbms == "PostgreSQL";
 }
 
 std::string CDatabase::NativeSql(std::string sql) const {
@@ -197,6 +199,7 @@ std::string CDatabase::DbmsName() const {
 
 void CDatabase::Close() noexcept {
     m_sqlite = false;
+    m_postgresql = false;
     if (!m_connection) return;
     if (m_inTransaction) {
         try {

@@ -85,6 +85,9 @@ class CDatabase {
     // "PostgreSQL". Empty when the driver does not say.
     std::string DbmsName() const;
     bool IsSqlite() const noexcept { return m_sqlite; }
+    // A PostgreSQL server, whose own SQL some statements use to save round
+    // trips while other writers wait.
+    bool IsPostgreSql() const noexcept { return m_postgresql; }
 
     // sql as this database takes it. Names are written in standard double
     // quotes; SQLite takes a double-quoted name that matches no column as a
@@ -103,6 +106,7 @@ class CDatabase {
     bool m_inTransaction = false;
     bool m_sqlTransaction = false;  // opened by a statement, not the driver's mode
     bool m_sqlite = false;
+    bool m_postgresql = false;
 };
 
 // Rolls the transaction back unless Commit was called: a failure or an early

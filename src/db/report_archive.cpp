@@ -536,7 +536,7 @@ std::int64_t ArchiveWrittenOnServer(CDatabase& db, const ReportRows& rows,
 std::int64_t Archive(CDatabase& db, const ReportRows& rows, const std::string& written,
                      const LineCheck* check, Stations stations) {
     EnsureArchiveTables(db, ResourcesDir());
-    if (stations == Stations::CopyFromTable && !db.IsSqlite()) {
+    if (stations == Stations::CopyFromTable && db.IsPostgreSql()) {
         return ArchiveWrittenOnServer(db, rows, written, check);
     }
 

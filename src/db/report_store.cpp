@@ -76,7 +76,7 @@ bool WriteInTransaction(CDatabase& db, ReportTables& tables, const ReportRows& r
     // once. Whatever fails, the caller commits nothing.
     const bool complete = tables.Complete();
     if (!complete) Warn(sink, *tables.FirstError());
-    if (complete && !db.IsSqlite()) {
+    if (complete && db.IsPostgreSql()) {
         // One statement, one round trip under the lock, for the three.
         db.ExecuteSQL(R"(WITH "i" AS (DELETE FROM "Info_tbl"), "r" AS (DELETE FROM "Result_tbl"))"
                       R"( DELETE FROM "Observation_tbl")");

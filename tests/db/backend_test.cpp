@@ -86,6 +86,8 @@ TEST_P(BackendTest, ReportsComeBackAsWritten) {
         {Shaped("digits", 3, 12.345678901234567, -1.0000000000000002), check},
         {Shaped("tiny", 1, std::numeric_limits<double>::denorm_min(), 1e300), std::nullopt},
         {Shaped("none", 0, 0.0, 0.0), std::nullopt},
+        // Several full statements of stations and a part one, on either.
+        {Shaped("many", 601, 30.5, 2.5), std::nullopt},
         {longTexts, std::nullopt},
     };
     RecordingSink sink;
