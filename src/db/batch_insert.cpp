@@ -145,10 +145,7 @@ BatchInserter::BatchInserter(CDatabase& db, std::string table, std::vector<Inser
                              std::size_t rowsPerBatch)
     : m_state(new State{db, std::move(table), std::move(columns), 1, {}, 0, 0, {}, 0}) {
     if (m_state->columns.empty()) throw std::logic_error("an insert needs a column");
-    const bool server = db.IsPostgreSql();
-    if (rowsPerBatch == 0) rowsPerBatch = server ? kServerRowsPerBatch : kRowsPerBatch;
-    const std::size_t fit = std::max<std::size_t>(
-        1, (server ? kServerMaxParameters : kMaxParameters) / m_state->columns.size());
+    const std::size_t fit = std::max<std::size_t>(1, kMaxParameters / m_state->columns.size());
     m_state->rowsPerBatch = std::clamp<std::size_t>(rowsPerBatch, 1, fit);
     m_state->cells.resize(m_state->rowsPerBatch * m_state->columns.size());
 }

@@ -34,19 +34,11 @@ class BatchInserter {
     // Parameters one statement may bind on the smallest limit among the
     // drivers in use (SQLite before 3.32 allowed 999).
     static constexpr std::size_t kMaxParameters = 999;
-    // On PostgreSQL, which binds up to 65,535 parameters a statement, a
-    // statement carries this many rows: every statement there is a round
-    // trip while other writers wait for the lock, and 100 stations, a long
-    // line, go in one.
-    static constexpr std::size_t kServerRowsPerBatch = 250;
-    static constexpr std::size_t kServerMaxParameters = 65'535;
 
     // table is as written in SQL (quoted: "Observation_tbl"). Fewer rows are put in
-    // one statement when the columns would pass kMaxParameters (on
-    // PostgreSQL kServerMaxParameters). Without rowsPerBatch: kRowsPerBatch,
-    // on PostgreSQL kServerRowsPerBatch.
+    // one statement when the columns would pass kMaxParameters.
     BatchInserter(CDatabase& db, std::string table, std::vector<InsertColumn> columns,
-                  std::size_t rowsPerBatch = 0);
+                  std::size_t rowsPerBatch = kRowsPerBatch);
     BatchInserter(const BatchInserter&) = delete;
     BatchInserter& operator=(const BatchInserter&) = delete;
     // Rows not flushed are dropped, never written half.
