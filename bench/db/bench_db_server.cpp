@@ -2,7 +2,8 @@
 //
 //   writers          8 writers at once, reports of 100 stations each, on the
 //                    PostgreSQL server LORVEX_TEST_PG names (goal: >= 50 a
-//                    second);
+//                    second), each keeping its connection (writers-connect:
+//                    connecting for every report);
 //   history-sqlite   a whole `lorvex-cli history` process over 10,000
 //   history-pg       archived reports, on the SQLite file and on the server
 //                    (goal: < 100 ms).
@@ -149,7 +150,9 @@ std::optional<std::string> TestServer() {
     return std::string(attributes);
 }
 
-int Writers(int writerCount, int reportsEach, int runs) {
+// keep: each writer keeps its connection between reports, as the window
+// does; otherwise every report connects afresh, as one lorvex-cli report does.
+int Writers(int writerCount, int reportsEach, int runs, bool keep) {
     const auto server = TestServer();
     if (!server) {
         std::printf("writers: skipped, LORVEX_TEST_PG is not set\n");
@@ -169,10 +172,13 @@ int Writers(int writerCount, int reportsEach, int runs) {
             std::vector<std::jthread> writers;
             for (int w = 0; w < kWriters; ++w) {
                 writers.emplace_back([&, w] {
+                    db::ReportWriter writer;
                     for (int r = 0; r < reportsEach; ++r) {
                         const ReportRows rows = MakeReport(
                             "w" + std::to_string(w) + "r" + std::to_string(r), kStations);
-                        if (db::WriteReportTables(rows, sink) == db::WriteOutcome::Written) {
+                        const db::WriteOutcome outcome =
+                            keep ? writer.Write(rows, sink) : db::WriteReportTables(rows, sink);
+                        if (outcome == db::WriteOutcome::Written) {
                             ++written;
                         }
                     }
@@ -188,11 +194,11 @@ int Writers(int writerCount, int reportsEach, int runs) {
         rates.push_back(written / seconds);
     }
     std::printf(
-        "PostgreSQL, %d writers x %d reports of %d stations: median %.0f reports/s"
+        "PostgreSQL, %d writers x %d reports of %d stations, %s: median %.0f reports/s"
         " (min %.0f, max %.0f)   goal: >= 50/s\n"
         "  (the test server runs with fsync=off: no commit waits for the disk)\n",
-        kWriters, reportsEach, kStations, Median(rates),
-        *std::min_element(rates.begin(), rates.end()),
+        kWriters, reportsEach, kStations, keep ? "connection kept" : "a connection per report",
+        Median(rates), *std::min_element(rates.begin(), rates.end()),
         *std::max_element(rates.begin(), rates.end()));
     return 0;
 }
@@ -330,10 +336,11 @@ int main(int argc, char** argv) {
     const int count = argc > 2 ? std::atoi(argv[2]) : 0;
     const int runs = std::max(1, argc > 3 ? std::atoi(argv[3]) : 5);
     try {
-        if (mode == "writers") return Writers(8, count > 0 ? count : 25, runs);
+        if (mode == "writers") return Writers(8, count > 0 ? count : 25, runs, true);
+        if (mode == "writers-connect") return Writers(8, count > 0 ? count : 25, runs, false);
         if (mode == "connect") return Connect(count > 0 ? count : 20);
         // One writer alone: the time a report holds the lock, unqueued.
-        if (mode == "writer") return Writers(1, count > 0 ? count : 50, runs);
+        if (mode == "writer") return Writers(1, count > 0 ? count : 50, runs, true);
         if (mode == "history-sqlite") return History(false, count > 0 ? count : 10000, runs);
         if (mode == "history-pg") return History(true, count > 0 ? count : 10000, runs);
     } catch (const std::exception& e) {
@@ -341,7 +348,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (!mode.empty()) {
-        std::fprintf(stderr, "usage: bench_db_server [writers|history-sqlite|history-pg]\n");
+        std::fprintf(stderr,
+                     "usage: bench_db_server "
+                     "[writers|writers-connect|writer|connect|history-sqlite|history-pg]\n");
         return 2;
     }
     int status = 0;

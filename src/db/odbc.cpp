@@ -158,7 +158,9 @@ void CDatabase::Open(const std::string& connect) {
 
     m_environment = std::move(environment);
     m_connection = std::move(connection);
-    m_sqlite = DbmsName() == "SQLite";
+    const std::string dbms = DbmsName();
+    m_sqlite = dbms == "SQLite";
+    m_postgresql = dbms == "PostgreSQL";
 }
 
 std::string CDatabase::NativeSql(std::string sql) const {
@@ -176,6 +178,15 @@ std::string CDatabase::NativeSql(std::string sql) const {
     return sql;
 }
 
+bool CDatabase::IsLost(const DbError& error) const noexcept {
+    if (!m_connection) return true;
+    if (error.SqlState().rfind("08", 0) == 0) return true;
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    return SQL_SUCCEEDED(SQLGetConnectAttr(m_connection.Get(), SQL_ATTR_CONNECTION_DEAD, &dead,
+                                           SQL_IS_UINTEGER, nullptr)) &&
+           dead == SQL_CD_TRUE;
+}
+
 std::string CDatabase::DbmsName() const {
     SQLCHAR name[64] = {};
     SQLSMALLINT length = 0;
@@ -188,6 +199,7 @@ std::string CDatabase::DbmsName() const {
 
 void CDatabase::Close() noexcept {
     m_sqlite = false;
+    m_postgresql = false;
     if (!m_connection) return;
     if (m_inTransaction) {
         try {

@@ -64,6 +64,10 @@ class CDatabase {
     void Open(const std::string& connect);
     void Close() noexcept;
     bool IsOpen() const noexcept { return static_cast<bool>(m_connection); }
+    // Whether the driver knows the connection to be gone (the server ended
+    // it, the network dropped): error is the failure that showed it, whose
+    // SQLSTATE class 08 says so where the driver keeps no state of its own.
+    bool IsLost(const DbError& error) const noexcept;
 
     // Manual-commit mode until CommitTrans or Rollback. With begin, the
     // transaction is opened by that statement in the database's own SQL
@@ -81,6 +85,9 @@ class CDatabase {
     // "PostgreSQL". Empty when the driver does not say.
     std::string DbmsName() const;
     bool IsSqlite() const noexcept { return m_sqlite; }
+    // A PostgreSQL server, whose own SQL some statements use to save round
+    // trips while other writers wait.
+    bool IsPostgreSql() const noexcept { return m_postgresql; }
 
     // sql as this database takes it. Names are written in standard double
     // quotes; SQLite takes a double-quoted name that matches no column as a
@@ -99,6 +106,7 @@ class CDatabase {
     bool m_inTransaction = false;
     bool m_sqlTransaction = false;  // opened by a statement, not the driver's mode
     bool m_sqlite = false;
+    bool m_postgresql = false;
 };
 
 // Rolls the transaction back unless Commit was called: a failure or an early

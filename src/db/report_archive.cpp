@@ -33,16 +33,14 @@ std::string Q(std::string_view name) { return "\"" + std::string(name) + "\""; }
 using Value = std::variant<std::monostate, std::int64_t, std::string, double>;
 
 // One statement with its parameters bound from buffers that stay put until
-// the next Execute, prepared once and run for every row.
+// the next Execute. Each is run once: sent with its values in one go, not
+// prepared first, which on a server saves the round trips of preparing and
+// of dropping the prepared statement afterwards.
 class Statement {
   public:
     Statement(CDatabase& db, const std::string& sql)
-        : m_handle(detail::AllocateStatement(db.Handle())) {
-        std::string text = ToDriverText(db.NativeSql(sql));
-        detail::Check(SQLPrepare(m_handle.Get(), reinterpret_cast<SQLCHAR*>(text.data()),
-                                 static_cast<SQLINTEGER>(text.size())),
-                      SQL_HANDLE_STMT, m_handle.Get(), "SQLPrepare");
-    }
+        : m_handle(detail::AllocateStatement(db.Handle())),
+          m_text(ToDriverText(db.NativeSql(sql))) {}
 
     void Execute(const std::vector<Value>& values) {
         SQLHSTMT statement = m_handle.Get();
@@ -76,7 +74,9 @@ class Statement {
             }
             detail::Check(ret, SQL_HANDLE_STMT, statement, "SQLBindParameter");
         }
-        detail::Check(SQLExecute(statement), SQL_HANDLE_STMT, statement, "SQLExecute");
+        detail::Check(SQLExecDirect(statement, reinterpret_cast<SQLCHAR*>(m_text.data()),
+                                    static_cast<SQLINTEGER>(m_text.size())),
+                      SQL_HANDLE_STMT, statement, "SQLExecDirect");
     }
 
     // The rows of the last Execute, every column as text (nullopt for NULL).
@@ -105,6 +105,7 @@ class Statement {
 
   private:
     OdbcHandle m_handle;
+    std::string m_text;
     std::vector<Value> m_values;
     std::vector<std::string> m_texts;
     std::vector<SQLLEN> m_indicators;
@@ -442,9 +443,102 @@ namespace {
 
 enum class Stations { Send, CopyFromTable };
 
+// Report_tbl's values for rows, after its id, in the order of kReportColumns.
+std::vector<Value> ReportValues(const ReportRows& rows, const std::string& written,
+                                const LineCheck* check) {
+    return {written,
+            CurrentUserName(),
+            CurrentHostName(),
+            std::filesystem::path(rows.fileName).filename().string(),
+            rows.lineName,
+            std::int64_t{rows.grade},
+            static_cast<std::int64_t>(rows.observations.size()),
+            rows.result.dDis_Go,
+            rows.result.HeightAvg,
+            check ? Value(CheckText(*check)) : Value(std::monostate{})};
+}
+
+const std::vector<std::string> kReportColumns{"Written",  "UserName", "HostName", "FileName",
+                                              "LineName", "Grade",    "Stations", "Length_km",
+                                              "Height_m", "Checks"};
+// The SQL types of kReportColumns, and of kResultColumns, for the casts of
+// a statement whose parameters only a cast gives a type.
+const std::vector<const char*> kReportTypes{"TEXT",
+                                            "TEXT",
+                                            "TEXT",
+                                            "TEXT",
+                                            "TEXT",
+                                            "INTEGER",
+                                            "INTEGER",
+                                            "DOUBLE PRECISION",
+                                            "DOUBLE PRECISION",
+                                            "TEXT"};
+const std::vector<const char*> kResultTypes{"TEXT",
+                                            "TEXT",
+                                            "DOUBLE PRECISION",
+                                            "DOUBLE PRECISION",
+                                            "DOUBLE PRECISION",
+                                            "DOUBLE PRECISION",
+                                            "DOUBLE PRECISION"};
+
+std::string Casts(const std::vector<const char*>& types) {
+    std::string casts;
+    for (const char* type : types) casts += std::string(",CAST(? AS ") + type + ")";
+    return casts;
+}
+
+// On PostgreSQL the whole archiving is one statement, one round trip while
+// the writer holds the lock every other writer waits for: the report's row
+// takes the next id (the lock keeps MAX this writer's alone, whichever
+// Lorvex version the other writers run), and the header, totals and stations
+// rows follow it from that row. The stations are those the transaction has
+// just written to Observation_tbl, numbered from 1 in the order written.
+std::int64_t ArchiveWrittenOnServer(CDatabase& db, const ReportRows& rows,
+                                    const std::string& written, const LineCheck* check) {
+    std::string sql = R"(WITH "r" AS (INSERT INTO "Report_tbl" ()" +
+                      ColumnList(R"("Report_ID")", kReportColumns) +
+                      R"() SELECT COALESCE(MAX("Report_ID"), 0) + 1)" + Casts(kReportTypes) +
+                      R"( FROM "Report_tbl" RETURNING "Report_ID"), )";
+    std::vector<Value> values = ReportValues(rows, written, check);
+
+    const std::vector<std::string> infoColumns = InfoColumns();
+    sql += R"("i" AS (INSERT INTO "InfoArchive_tbl" ()" +
+           ColumnList(R"("Report_ID","Record_ID")", infoColumns) + R"() SELECT "Report_ID",1)" +
+           Casts(std::vector<const char*>(infoColumns.size(), "TEXT")) + R"( FROM "r"), )";
+    for (const auto& field : kReportHeaderFields) values.emplace_back(rows.info.*field.member);
+
+    sql += R"("s" AS (INSERT INTO "ResultArchive_tbl" ()" +
+           ColumnList(R"("Report_ID","Record_ID")", kResultColumns) + R"() SELECT "Report_ID",1)" +
+           Casts(kResultTypes) + R"( FROM "r"), )";
+    const ResultRow& r = rows.result;
+    for (Value value :
+         {Value(r.sStationSt), Value(r.sStationEn), Value(r.dDis_Go), Value(r.dDis_Back),
+          Optional(r.HeightAvg_Go), Optional(r.HeightAvg_Back), Value(r.HeightAvg)}) {
+        values.push_back(std::move(value));
+    }
+
+    std::string names;
+    for (const std::string& name : ObservationColumns()) names += R"(,"o".)" + Q(name);
+    sql += R"("t" AS (INSERT INTO "ObservationArchive_tbl" ()" +
+           ColumnList(R"("Report_ID","Record_ID")", ObservationColumns()) +
+           R"() SELECT "r"."Report_ID","o"."Record_ID" - "f"."First" + 1)" + names +
+           R"( FROM "r", "Observation_tbl" "o",)"
+           R"( (SELECT MIN("Record_ID") AS "First" FROM "Observation_tbl") "f"))"
+           R"( SELECT "Report_ID" FROM "r")";
+
+    Statement archive(db, sql);
+    archive.Execute(values);
+    const auto id = archive.Rows();
+    if (id.empty() || !id[0][0]) throw DbError("The archive gave the report no id.", "HY000");
+    return ToInteger(id[0][0]);
+}
+
 std::int64_t Archive(CDatabase& db, const ReportRows& rows, const std::string& written,
                      const LineCheck* check, Stations stations) {
     EnsureArchiveTables(db, ResourcesDir());
+    if (stations == Stations::CopyFromTable && db.IsPostgreSql()) {
+        return ArchiveWrittenOnServer(db, rows, written, check);
+    }
 
     // The writer holds the database's write lock for the whole transaction,
     // so the next id cannot be taken by another writer before the commit.
@@ -453,15 +547,13 @@ std::int64_t Archive(CDatabase& db, const ReportRows& rows, const std::string& w
     const auto found = last.Rows();
     const std::int64_t id = (found.empty() ? 0 : ToInteger(found[0][0])) + 1;
 
-    Statement report(db,
-                     R"(INSERT INTO "Report_tbl" ("Report_ID","Written","UserName","HostName",)"
-                     R"("FileName","LineName","Grade","Stations","Length_km","Height_m","Checks") )"
-                     "VALUES (?,?,?,?,?,?,?,?,?,?,?)");
-    report.Execute({id, written, CurrentUserName(), CurrentHostName(),
-                    std::filesystem::path(rows.fileName).filename().string(), rows.lineName,
-                    std::int64_t{rows.grade}, static_cast<std::int64_t>(rows.observations.size()),
-                    rows.result.dDis_Go, rows.result.HeightAvg,
-                    check ? Value(CheckText(*check)) : Value(std::monostate{})});
+    Statement report(db, R"(INSERT INTO "Report_tbl" ()" +
+                             ColumnList(R"("Report_ID")", kReportColumns) + ") VALUES (" +
+                             Marks(1 + kReportColumns.size()) + ")");
+    std::vector<Value> reportValues{id};
+    for (Value& value : ReportValues(rows, written, check))
+        reportValues.push_back(std::move(value));
+    report.Execute(reportValues);
 
     const std::vector<std::string> infoColumns = InfoColumns();
     Statement info(db, R"(INSERT INTO "InfoArchive_tbl" ()" +

@@ -3,6 +3,9 @@
 // Writing a report's rows into the three tables: the header row, the totals
 // row and one row per station, replacing the previous report.
 
+#include <memory>
+#include <string>
+
 #include "base/messages.h"
 #include "levelling/quality_check.h"
 #include "levelling/report_command.h"
@@ -30,6 +33,29 @@ enum class WriteOutcome {
 // computed with, when one is given.
 WriteOutcome WriteReportTables(const lorvex::ReportRows& rows, MessageSink& sink,
                                const lorvex::LineCheck* check = nullptr);
+
+class CDatabase;
+
+// Writes reports as WriteReportTables does, one after another, keeping the
+// connection open between them when "Qel" reaches a server, so that a
+// process writing several reports (the main window) connects once. A kept
+// connection the server has ended meanwhile is opened afresh before the
+// report is written, unseen by the user. The SQLite file is opened for each
+// report: that costs next to nothing and leaves the file free in between.
+class ReportWriter {
+  public:
+    ReportWriter();
+    ReportWriter(const ReportWriter&) = delete;
+    ReportWriter& operator=(const ReportWriter&) = delete;
+    ~ReportWriter();
+
+    WriteOutcome Write(const lorvex::ReportRows& rows, MessageSink& sink,
+                       const lorvex::LineCheck* check = nullptr);
+
+  private:
+    std::unique_ptr<CDatabase> m_db;  // the kept server connection, or none
+    std::string m_server;             // the attributes it was opened for
+};
 
 // The same steps one at a time, each opening and closing its own connection
 // with no transaction: slower by orders of magnitude, kept for comparison.

@@ -408,7 +408,7 @@ void CTarvelFormatDlg::OnGenerateReport() {
     std::optional<db::ReportLock> lock = db::ReportLock::Acquire(sink);
     if (!lock) return;
     // No record book for a report that was not written.
-    if (db::WriteReportTables(prepared.rows, sink, prepared.check ? &*prepared.check : nullptr) !=
+    if (m_reportWriter.Write(prepared.rows, sink, prepared.check ? &*prepared.check : nullptr) !=
         db::WriteOutcome::Written) {
         return;
     }

@@ -18,6 +18,7 @@
 class QTimer;
 
 #include "base/grade.h"
+#include "db/report_store.h"
 #include "levelling/report_command.h"
 #include "levelling/report_header.h"
 #include "session/levelling_session.h"
@@ -190,6 +191,8 @@ class CTarvelFormatDlg final : public QDialog {
     QLabel* m_checkSummary = nullptr;  // under the data list
     Messages m_limitMessages;          // shown once, then cleared
     std::optional<LineCheck> m_reportedCheck;
+    // Kept between reports: on a server a report then costs no connect.
+    db::ReportWriter m_reportWriter;
 
     // Checks the data rows as they are against the limits: marks the rows
     // of flagged stations and says in the summary what was found. A line

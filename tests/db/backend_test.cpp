@@ -86,6 +86,8 @@ TEST_P(BackendTest, ReportsComeBackAsWritten) {
         {Shaped("digits", 3, 12.345678901234567, -1.0000000000000002), check},
         {Shaped("tiny", 1, std::numeric_limits<double>::denorm_min(), 1e300), std::nullopt},
         {Shaped("none", 0, 0.0, 0.0), std::nullopt},
+        // Several full statements of stations and a part one, on either.
+        {Shaped("many", 601, 30.5, 2.5), std::nullopt},
         {longTexts, std::nullopt},
     };
     RecordingSink sink;
@@ -301,6 +303,51 @@ TEST_F(ServerTest, AConnectionLostMidReportWritesNothing) {
     EXPECT_EQ(Tables(), before);
     EXPECT_EQ(ListArchivedReports(std::nullopt, std::nullopt), archived);
     EXPECT_EQ(LocalFiles(), files);
+}
+
+// Fails the statement unless the test's database has exactly count
+// connections besides db's own.
+void ExpectOtherConnections(CDatabase& db, int count) {
+    db.ExecuteSQL(
+        "DO $$ BEGIN IF (SELECT count(*) FROM pg_stat_activity WHERE datname = "
+        "current_database() AND pid <> pg_backend_pid()) <> " +
+        std::to_string(count) + " THEN RAISE EXCEPTION 'not " + std::to_string(count) +
+        " other connections'; END IF; END $$");
+}
+
+// The window keeps its connection between reports: one connection for
+// report after report, and when the server has ended it while the window sat
+// idle (a restart, an administrator), the next report is written whole on a
+// fresh one without a word to the user.
+TEST_F(ServerTest, AKeptConnectionServesReportAfterReportAndIsOpenedAfreshOnceEnded) {
+    InstallServerData(fs::path(LORVEX_SOURCE_DIR) / "resources", server_->Attributes());
+    CDatabase owner;
+    OpenAsOwner(owner);
+    ReportWriter writer;
+    RecordingSink sink;
+    const struct {
+        const char* tag;
+        bool endFirst;
+    } steps[] = {{"first", false}, {"kept", false}, {"after-end", true}, {"kept-again", false}};
+    int stations = 2;
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.tag);
+        if (step.endFirst) {
+            owner.ExecuteSQL(
+                "SELECT pg_terminate_backend(pid, 5000) FROM pg_stat_activity WHERE datname = "
+                "current_database() AND pid <> pg_backend_pid()");
+            ExpectOtherConnections(owner, 0);
+        }
+        ASSERT_EQ(writer.Write(MakeReport(step.tag, ++stations), sink), WriteOutcome::Written)
+            << (sink.shown.empty() ? "" : sink.shown[0].text);
+        EXPECT_TRUE(sink.shown.empty()) << (sink.shown.empty() ? "" : sink.shown[0].text);
+        ExpectOtherConnections(owner, 1);
+        const auto archived = ListArchivedReports(1, std::nullopt);
+        ASSERT_EQ(archived.size(), 1u);
+        EXPECT_EQ(archived[0].stations, stations);
+        EXPECT_EQ(Tables().observations.rows.size(), static_cast<std::size_t>(stations));
+    }
+    EXPECT_EQ(ListArchivedReports(std::nullopt, std::nullopt).size(), std::size(steps));
 }
 
 // Crews writing at once: 8 writers of 50 reports of 100 stations each. The
