@@ -355,35 +355,36 @@ std::string StationRemark(const StationFlags& station) {
 
 std::string CheckSummary(const LineCheck& check) {
     // Stations per remark, a station counted once under each remark it has.
-    std::vector<std::pair<std::string_view, std::size_t>> counts;
+    // Rules that share a remark (the two sight limits, the two reading
+    // limits) count under the first of them; a line where every station is
+    // flagged is counted without an allocation per station.
+    std::array<std::size_t, kRuleCount> firstWithRemark{};
+    for (std::size_t r = 0; r < kRuleCount; ++r) {
+        firstWithRemark[r] = r;
+        for (std::size_t q = 0; q < r; ++q) {
+            if (TextsOf(kAllRules[q]).remark == TextsOf(kAllRules[r]).remark) {
+                firstWithRemark[r] = q;
+                break;
+            }
+        }
+    }
+    std::array<std::size_t, kRuleCount> counts{};
     std::size_t flagged = 0;
     for (const StationFlags& station : check.stations) {
         if (station.Passes()) continue;
         ++flagged;
-        std::vector<std::string_view> said;
-        for (const Flag& f : station.flags) {
-            const std::string_view remark = TextsOf(f.rule).remark;
-            if (std::find(said.begin(), said.end(), remark) != said.end()) continue;
-            said.push_back(remark);
-            auto it = std::find_if(counts.begin(), counts.end(),
-                                   [&](const auto& c) { return c.first == remark; });
-            if (it == counts.end()) {
-                counts.emplace_back(remark, 1);
-            } else {
-                ++it->second;
-            }
-        }
+        std::uint32_t said = 0;
+        for (const Flag& f : station.flags)
+            said |= 1u << firstWithRemark[static_cast<std::size_t>(f.rule)];
+        for (std::size_t r = 0; said != 0; ++r, said >>= 1) counts[r] += said & 1u;
     }
     // Listed in rule order, whatever order the stations showed them in.
     std::string list;
-    for (Rule rule : kAllRules) {
-        const std::string_view remark = TextsOf(rule).remark;
-        auto it = std::find_if(counts.begin(), counts.end(),
-                               [&](const auto& c) { return c.first == remark; });
-        if (it == counts.end()) continue;
+    for (std::size_t r = 0; r < kRuleCount; ++r) {
+        if (counts[r] == 0) continue;
         if (!list.empty()) list += QcMessage(QcText::ListSeparator);
-        list += QcMessage(QcText::RuleCount, {remark, std::to_string(it->second)});
-        counts.erase(it);
+        list +=
+            QcMessage(QcText::RuleCount, {TextsOf(kAllRules[r]).remark, std::to_string(counts[r])});
     }
     std::string out = flagged == 0
                           ? QcMessage(QcText::AllPass)

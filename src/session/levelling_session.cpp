@@ -16,8 +16,30 @@ namespace lorvex {
 
 namespace {
 
+// The data rows' records, noting the row each record came from, so that a
+// station's flags can be placed on its rows without reading them again.
+class RowNoting final : public SightRecordSource {
+  public:
+    RowNoting(DataRowRecords& records, std::vector<std::size_t>& rowOfRecord)
+        : m_records(records), m_rowOfRecord(rowOfRecord) {
+        m_rowOfRecord.clear();
+    }
+    Read Next(SightRecord& record) override {
+        const Read read = m_records.Next(record);
+        if (read == Read::Record) m_rowOfRecord.push_back(m_records.Row());
+        return read;
+    }
+    std::size_t RecordsAtMost() const override { return m_records.RecordsAtMost(); }
+
+  private:
+    DataRowRecords& m_records;
+    std::vector<std::size_t>& m_rowOfRecord;
+};
+
+// rowOfRecord, when given, receives the data row of each record computed.
 PreparedReport Prepare(std::size_t lineCount, std::span<const std::string> dataRows,
-                       LevellingGrade grade, const ReportHeader& header, const LimitTable* limits) {
+                       LevellingGrade grade, const ReportHeader& header, const LimitTable* limits,
+                       std::vector<std::size_t>* rowOfRecord = nullptr) {
     PreparedReport stopped;
     if (lineCount == 0) {
         stopped.stop = MessageFromId(IDS_NO_LINES);
@@ -29,7 +51,12 @@ PreparedReport Prepare(std::size_t lineCount, std::span<const std::string> dataR
     }
     // The stations are computed straight from the rows as they are read.
     DataRowRecords records(dataRows);
-    return ComputeReport(records, grade, header, limits,
+    if (rowOfRecord == nullptr) {
+        return ComputeReport(records, grade, header, limits,
+                             MessageFromId(IDS_INVALID_ARGUMENT, MessageIcon::Stop));
+    }
+    RowNoting noted(records, *rowOfRecord);
+    return ComputeReport(noted, grade, header, limits,
                          MessageFromId(IDS_INVALID_ARGUMENT, MessageIcon::Stop));
 }
 
@@ -228,14 +255,16 @@ bool LevellingSession::CheckTimeField(TimeField field) {
     return true;
 }
 
-PreparedReport LevellingSession::PrepareReport() const {
+PreparedReport LevellingSession::PrepareReport() const { return PrepareShown(nullptr); }
+
+PreparedReport LevellingSession::PrepareShown(std::vector<std::size_t>* rowOfRecord) const {
     if (ShownLineHasSingleReadings() && !m_dataRows.empty()) {
         PreparedReport stopped;
         stopped.stop = MessageFromId(IDS_SINGLE_READING_STATIONS, MessageIcon::Stop);
         return stopped;
     }
     PreparedReport prepared =
-        lorvex::PrepareReport(m_store->LineCount(), m_dataRows, m_grade, m_header, m_limits);
+        Prepare(m_store->LineCount(), m_dataRows, m_grade, m_header, &m_limits, rowOfRecord);
     prepared.rows.fileName = m_filePath;
     if (m_shownLine >= 0 && static_cast<std::size_t>(m_shownLine) < m_store->LineCount()) {
         prepared.rows.lineName = LineName(static_cast<std::size_t>(m_shownLine));
@@ -292,19 +321,13 @@ LevellingSession::LineReport LevellingSession::PrepareLineReport(std::size_t lin
     return out;
 }
 
-std::vector<LevellingSession::RowMark> LevellingSession::FlaggedRows(const LineCheck& check) const {
-    std::vector<RowMark> marks;
-    if (check.FlaggedStations() == 0) return marks;
-    // Blank and column-header rows carry no record; station s is the four
-    // records 4s..4s+3 the computation read.
+std::optional<RowMarks> LevellingSession::CheckRows() const {
+    // The rows each record was read from come out of the computation's own
+    // pass over the rows: marking costs no second one.
     std::vector<std::size_t> rowOfRecord;
-    if (!CollectSightRecords(m_dataRows, rowOfRecord)) return marks;
-    for (std::size_t s = 0; s < check.stations.size(); ++s) {
-        if (check.stations[s].Passes() || 4 * s + 3 >= rowOfRecord.size()) continue;
-        const std::string tooltip = StationTooltip(check.stations[s]);
-        for (std::size_t k = 0; k < 4; ++k) marks.push_back({rowOfRecord[4 * s + k], tooltip});
-    }
-    return marks;
+    PreparedReport prepared = PrepareShown(&rowOfRecord);
+    if (prepared.stop || !prepared.check) return std::nullopt;
+    return RowMarks(std::move(*prepared.check), std::move(rowOfRecord));
 }
 
 Messages LevellingSession::LoadLimits(const std::filesystem::path& file) {

@@ -25,6 +25,7 @@
 #include "levelling/quality_check.h"
 #include "levelling/report_command.h"
 #include "levelling/report_header.h"
+#include "levelling/row_marks.h"
 
 namespace lorvex {
 
@@ -174,13 +175,11 @@ class LevellingSession {
     std::filesystem::path ChooserFolder(const std::filesystem::path& lastUsed,
                                         const std::filesystem::path& home) const;
 
-    // The data rows of the flagged stations of check (a check of the data
-    // rows as they are), each with the station's tooltip, in row order.
-    struct RowMark {
-        std::size_t row = 0;
-        std::string tooltip;  // "视距差 1.8 m 超限（限差 1.5 m）", one line per flag
-    };
-    std::vector<RowMark> FlaggedRows(const LineCheck& check) const;
+    // The limit checks of PrepareReport placed on the data rows as they are
+    // (what a window marks, with the line's flags for its summary); nullopt
+    // when the report command stops. The rows are read once, by the
+    // computation.
+    std::optional<RowMarks> CheckRows() const;
 
     // ---- Limits of the levelling standards ----
 
@@ -216,6 +215,9 @@ class LevellingSession {
   private:
     ImportOutcome Imported(const ImportResult& result, std::unique_ptr<InstrumentFile> instrument);
     bool ShownLineHasSingleReadings() const;
+    // PrepareReport, giving the data row of each record computed when
+    // rowOfRecord is set.
+    PreparedReport PrepareShown(std::vector<std::size_t>* rowOfRecord) const;
     // Computes a stored line as it would be shown, with grade (GradeNone:
     // the detected one); the check's run, or the message that stopped it.
     struct StoredRun {

@@ -37,10 +37,10 @@ void TextRowsModel::RowsReset() {
     endResetModel();
 }
 
-void TextRowsModel::SetRowMarks(std::unordered_map<int, QString> marks) {
-    if (marks.empty() && m_marks.empty()) return;
+void TextRowsModel::SetRowMarks(RowMarks marks) {
+    if (marks.Empty() && m_marks.Empty()) return;
     m_marks = std::move(marks);
-    if (RowCount() > 0) Q_EMIT dataChanged(index(0), index(RowCount() - 1));
+    Q_EMIT rowMarksChanged();
 }
 
 void TextRowsModel::RowChanged(int row) {
@@ -58,11 +58,10 @@ QVariant TextRowsModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::DisplayRole || role == Qt::EditRole) {
         return QString::fromStdString((*m_rows)[static_cast<std::size_t>(index.row())]);
     }
-    if (m_marks.empty()) return {};
     if (role == Qt::DecorationRole || role == Qt::ForegroundRole || role == Qt::ToolTipRole) {
-        const auto mark = m_marks.find(index.row());
-        if (mark == m_marks.end()) return {};
-        if (role == Qt::ToolTipRole) return mark->second;
+        const StationFlags* flags = m_marks.FlagsOfRow(static_cast<std::size_t>(index.row()));
+        if (flags == nullptr) return {};
+        if (role == Qt::ToolTipRole) return QString::fromStdString(StationTooltip(*flags));
         return QColor(Qt::red);
     }
     return {};
@@ -104,6 +103,17 @@ ListViewControl::ListViewControl(QWidget* parent)
     header()->setSectionsMovable(false);
     header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     header()->setHidden(true);  // until a column is inserted
+    connect(m_model, &TextRowsModel::rowMarksChanged, this, &ListViewControl::OnRowMarksChanged);
+}
+
+void ListViewControl::OnRowMarksChanged() {
+    // With uniform row heights the first row gives every row its height, and
+    // a mark's decoration may change it: that row is measured again.
+    if (m_model->RowCount() > 0) {
+        const QModelIndex first = m_model->index(0);
+        dataChanged(first, first);
+    }
+    viewport()->update();
 }
 
 void ListViewControl::InsertColumn(const QString& title, int widthPixels) {

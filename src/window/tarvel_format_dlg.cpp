@@ -328,28 +328,13 @@ void CTarvelFormatDlg::SetLimitFile(const std::filesystem::path& file) {
 }
 
 void CTarvelFormatDlg::ShowChecks() {
-    TextRowsModel* rows = m_dataList->TextRows();
-    const PreparedReport prepared = m_session.PrepareReport();
-    if (prepared.stop || !prepared.check) {
+    std::optional<RowMarks> marks = m_session.CheckRows();
+    if (!marks) {
         ClearChecks();
         return;
     }
-    const std::vector<LevellingSession::RowMark> flagged = m_session.FlaggedRows(*prepared.check);
-    std::unordered_map<int, QString> marks;
-    marks.reserve(flagged.size());
-    // The rows of a station come one after another with one tooltip: they
-    // share one QString.
-    QString tooltip;
-    const std::string* converted = nullptr;
-    for (const LevellingSession::RowMark& mark : flagged) {
-        if (converted == nullptr || mark.tooltip != *converted) {
-            tooltip = QString::fromStdString(mark.tooltip);
-            converted = &mark.tooltip;
-        }
-        marks.emplace(static_cast<int>(mark.row), tooltip);
-    }
-    rows->SetRowMarks(std::move(marks));
-    m_checkSummary->setText(QString::fromStdString(lorvex::CheckSummary(*prepared.check)));
+    m_checkSummary->setText(QString::fromStdString(lorvex::CheckSummary(marks->Check())));
+    m_dataList->TextRows()->SetRowMarks(std::move(*marks));
     m_checkSummary->show();
     if (!m_limitMessages.empty()) {
         const Messages messages = std::move(m_limitMessages);

@@ -543,12 +543,18 @@ TEST(InstrumentFile, IntermediateSightsAreListedInFileOrderAndComputeNothing) {
         EXPECT_EQ(pa.check->stations.size(), pb.check->stations.size());
         EXPECT_EQ(pa.check->FlaggedStations(), pb.check->FlaggedStations());
 
-        // A mark lands on a station's rows, never on an intermediate row.
-        LineCheck flagged = *pa.check;
-        flagged.stations[0].flags.push_back(Flag{Rule::DistanceDiff, 1800000, 1500000});
+        // Every station flagged (no sight of a kilometre): the marks land on
+        // every station's rows, never on an intermediate row.
+        LimitTable strict = BuiltInLimits();
+        strict.Set(Rule::SightMin, c.grade, Limit{true, 1000000000, "test"});
+        a.SetLimits(strict);
+        const std::optional<RowMarks> marks = a.CheckRows();
+        ASSERT_TRUE(marks);
         std::vector<std::size_t> marked;
-        for (const auto& m : a.FlaggedRows(flagged)) marked.push_back(m.row);
-        EXPECT_EQ(marked, (std::vector<std::size_t>{1, 2, 4, 5}));
+        for (std::size_t row = 0; row < a.DataRows().size(); ++row) {
+            if (marks->FlagsOfRow(row) != nullptr) marked.push_back(row);
+        }
+        EXPECT_EQ(marked, (std::vector<std::size_t>{1, 2, 4, 5, 7, 8, 9, 10, 11, 12, 13, 14}));
     }
 }
 

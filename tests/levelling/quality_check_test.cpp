@@ -267,6 +267,34 @@ TEST(QualityTexts, TooltipRemarkSummaryAndFooter) {
     EXPECT_EQ(CheckFooter(odd), "全部测站符合限差要求");
 }
 
+TEST(QualityTexts, SummaryCountsAStationOnceUnderEachRemark) {
+    const auto station = [](std::initializer_list<Rule> rules) {
+        StationFlags s;
+        for (const Rule r : rules) s.flags.push_back(Flag{r, 1000000, 0});
+        return s;
+    };
+    const struct {
+        std::vector<StationFlags> stations;
+        const char* summary;
+    } cases[] = {
+        // Both reading limits and both sight limits share a remark.
+        {{station({Rule::ReadingMin, Rule::ReadingMax}), station({Rule::SightMax, Rule::SightMin})},
+         "超限测站 2 个：视距超限 1 站，视线高超限 1 站"},
+        // Listed in rule order, not in the order the stations show them.
+        {{station({Rule::DhDiff}),
+          {},
+          station({Rule::SightMin, Rule::DhDiff}),
+          station({Rule::ReadingMax})},
+         "超限测站 3 个：视距超限 1 站，视线高超限 1 站，高差之差超限 2 站"},
+        {{{}, {}}, "全部测站符合限差要求"},
+    };
+    for (const auto& c : cases) {
+        LineCheck check;
+        check.stations = c.stations;
+        EXPECT_EQ(CheckSummary(check), c.summary);
+    }
+}
+
 RunSummary MakeRun(LevellingGrade grade, std::int64_t lengthDm, std::int64_t height,
                    std::string from = "A", std::string to = "B") {
     RunSummary run;

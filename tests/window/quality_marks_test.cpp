@@ -133,6 +133,51 @@ class QualityMarksTest final : public QObject {
         QCOMPARE(ui.shown.size(), std::size_t{1});  // the question only
     }
 
+    void marksFollowEditsDeletionsAndAReClick() {
+        RecordingUi ui;
+        CTarvelFormatDlg dlg(ui);
+        dlg.ImportMeasurementFile(WriteMdt(*m_dir, "q.mdt", SecondOrderLine("FLAG", true)));
+        ClickRow(dlg.LineList(), 0);
+        ListViewControl* data = dlg.DataList();
+        QTRY_VERIFY(!dlg.ChecksPending());
+        // Every row of the station carries the whole tooltip, rule by rule.
+        const QString first =
+            QStringLiteral("视距 52 m 超限（限差 50 m）\n视距差 2.0 m 超限（限差 1.5 m）");
+        for (int row = 0; row < 4; ++row) QCOMPARE(Tooltip(data, row), first);
+
+        // An edit gives the second station an 80 m fore sight: once the
+        // checks have run its four rows are marked too, the first ones stay.
+        dlg.OnRecordEditEnd(4, std::string("BM2 F 1.61204 80.00 08:00:00 1"));
+        QVERIFY(dlg.ChecksPending());
+        QVERIFY(Marked(data, 0));  // the marks stay until the checks have run
+        QTRY_VERIFY(!dlg.ChecksPending());
+        for (int row = 0; row < 8; ++row) QVERIFY(Marked(data, row));
+        QVERIFY2(Tooltip(data, 7).startsWith(QStringLiteral("视距 80 m 超限（限差 50 m）")),
+                 qPrintable(Tooltip(data, 7)));
+        QVERIFY2(dlg.CheckSummary()->text().startsWith(QStringLiteral("超限测站 2 个：")),
+                 qPrintable(dlg.CheckSummary()->text()));
+
+        // Clicked again, the line shows its records as stored: the edit and
+        // its marks are gone.
+        ClickRow(dlg.LineList(), 0);
+        QTRY_VERIFY(!dlg.ChecksPending());
+        for (int row = 0; row < 8; ++row) QCOMPARE(Marked(data, row), row < 4);
+
+        // The first station deleted: the second moves up into rows 0-3 and
+        // passes, and no mark is left on the rows the first one held.
+        for (int row = 0; row < 4; ++row) CtrlClickRow(data, row);
+        ui.answers.push_back(MessageAnswer::Yes);
+        dlg.OnDeleteRecords();
+        QTRY_VERIFY(!dlg.ChecksPending());
+        QCOMPARE(data->TextRows()->RowCount(), 4);
+        for (int row = 0; row < 4; ++row) {
+            QVERIFY(!Marked(data, row));
+            QVERIFY(Tooltip(data, row).isEmpty());
+        }
+        QVERIFY2(!dlg.CheckSummary()->text().startsWith(QStringLiteral("超限测站")),
+                 qPrintable(dlg.CheckSummary()->text()));
+    }
+
     void limitFileMessageIsShownOnce() {
         RecordingUi ui;
         CTarvelFormatDlg dlg(ui);
