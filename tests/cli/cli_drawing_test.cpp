@@ -101,9 +101,9 @@ TEST_F(CliDrawingTest, CommandsThatNeverDrawWorkWithoutTheModule) {
         SCOPED_TRACE(commands[i][0]);
         const auto o = RunCli(commands[i]);
         EXPECT_EQ(o.code, 0) << o.err;
-        if (commands[i][0] == "report" || commands[i][0] == "history") {
-            continue;  // a second report, newer than the first
-        }
+        // The second report is newer than the first, with new record ids.
+        const std::string& command = commands[i][0];
+        if (command == "report" || command == "history" || command == "dump") continue;
         EXPECT_EQ(o.json, with[i]);
     }
 }
