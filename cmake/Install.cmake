@@ -20,6 +20,8 @@ endif()
 # A build without the CLI (the fuzz build) has no program to install.
 if(TARGET lorvex-cli)
     install(TARGETS lorvex-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    # Where lorvex-cli looks for its drawing module (src/cli/cli_drawing.h).
+    install(TARGETS lorvex_cli_drawing LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/lorvex)
 endif()
 # The whole folder, so that a table added to it later ships without a change here.
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/resources/ DESTINATION ${LORVEX_INSTALL_RESOURCESDIR})

@@ -42,7 +42,8 @@ contents="$(dpkg-deb -c "$deb")"
 for path in usr/bin/lorvex usr/bin/lorvex-cli usr/share/applications/lorvex.desktop \
     usr/share/mime/packages/lorvex.xml usr/share/icons/hicolor/scalable/apps/lorvex.svg \
     usr/share/icons/hicolor/48x48/apps/lorvex.png usr/share/icons/hicolor/256x256/apps/lorvex.png \
-    usr/share/lorvex/resources/schema.sql usr/share/lorvex/resources/templates/Second.rpt; do
+    usr/share/lorvex/resources/schema.sql usr/share/lorvex/resources/templates/Second.rpt \
+    usr/lib/lorvex/lorvex-cli-drawing.so; do
     grep -q " \./$path\$" <<<"$contents" || fail "$deb lacks /$path"
 done
 

@@ -45,6 +45,11 @@ fi
 for path in "${expected[@]}"; do
     [ -e "$prefix/$path" ] || fail "not installed: $path"
 done
+# lorvex-cli draws through its module, found in the library folder.
+compgen -G "$prefix/lib*/lorvex/lorvex-cli-drawing.so" >/dev/null ||
+    fail "not installed: lib/lorvex/lorvex-cli-drawing.so"
+! ldd "$prefix/bin/lorvex-cli" | grep -i -E 'Qt6|qpdf|xlsxwriter' ||
+    fail "lorvex-cli itself loads the drawing libraries"
 if [ "$gui" = 1 ]; then
     for size in 48 256; do
         file "$prefix/share/icons/hicolor/${size}x${size}/apps/lorvex.png" |
@@ -65,6 +70,9 @@ cp "$root/samples/sample.mdt" .
 "$prefix/bin/lorvex-cli" install-data >install.json || fail "install-data failed: $(cat install.json)"
 grep -qF "\"resources\": \"$prefix/share/lorvex/resources\"" install.json ||
     fail "install-data did not use the installed resources: $(cat install.json)"
+"$prefix/bin/lorvex-cli" sections sample.mdt --xlsx table.xlsx >sections.json ||
+    fail "sections --xlsx failed: $(cat sections.json)"
+[ "$(head -c 2 table.xlsx)" = "PK" ] || fail "table.xlsx is not a workbook"
 if [ "$gui" = 1 ]; then
     "$prefix/bin/lorvex-cli" report sample.mdt --line 1 --pdf book.pdf >report.json ||
         fail "report failed: $(cat report.json)"

@@ -8,7 +8,10 @@
 //   history-pg       archived reports, on the SQLite file and on the server
 //                    (goal: < 100 ms).
 //
-//   bench_db_server [writers|history-sqlite|history-pg] [reports] [runs]
+//   bench_db_server [writers|history-sqlite|history-pg] [reports] [runs] [BASELINE]
+//
+// With BASELINE (another build's lorvex-cli), the history modes run its
+// history too, interleaved with this build's, and print both and the ratio.
 //
 // Without a mode it runs every one in a process of its own (the driver
 // manager keeps the data source "Qel" it first read for the whole process).
@@ -245,19 +248,20 @@ struct ProcessTime {
     double cpuMs;  // user and system time of the process
 };
 
-// Runs `lorvex-cli command`, its output to out.
-ProcessTime RunCli(std::vector<std::string> args, const fs::path& out) {
+// Runs `lorvex-cli command` (or the program given), its output to out.
+ProcessTime RunCli(std::vector<std::string> args, const fs::path& out,
+                   const char* program = LORVEX_CLI) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    char cli[] = LORVEX_CLI;
-    std::vector<char*> argv{cli};
+    std::string cli = program;
+    std::vector<char*> argv{cli.data()};
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
     pid_t pid = 0;
     const auto start = Clock::now();
-    if (posix_spawn(&pid, cli, &actions, nullptr, argv.data(), environ) != 0) {
-        throw std::runtime_error("cannot start " + std::string(cli));
+    if (posix_spawn(&pid, cli.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
+        throw std::runtime_error("cannot start " + cli);
     }
     int status = 0;
     rusage usage{};
@@ -271,7 +275,15 @@ ProcessTime RunCli(std::vector<std::string> args, const fs::path& out) {
     return {ms, millis(usage.ru_utime) + millis(usage.ru_stime)};
 }
 
-int History(bool server, int reports, int runs) {
+std::string Spread(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    char text[96];
+    std::snprintf(text, sizeof text, "min %.1f / median %.1f / max %.1f ms", v.front(), Median(v),
+                  v.back());
+    return text;
+}
+
+int History(bool server, int reports, int runs, const char* baseline) {
     const auto attributes = TestServer();
     if (server && !attributes) {
         std::printf("history-pg: skipped, LORVEX_TEST_PG is not set\n");
@@ -294,9 +306,15 @@ int History(bool server, int reports, int runs) {
     const double fill = Seconds(Clock::now() - fillStart);
 
     const fs::path out = folder.Root() / "history.json";
-    std::vector<double> times, cpu, startWall, startCpu;
+    std::vector<double> times, cpu, startWall, startCpu, baseTimes, baseCpu;
     RunCli({"history"}, out);  // warms the page cache
+    if (baseline != nullptr) RunCli({"history"}, folder.Root() / "baseline.json", baseline);
     for (int run = 0; run < runs; ++run) {
+        if (baseline != nullptr) {
+            const ProcessTime old = RunCli({"history"}, folder.Root() / "baseline.json", baseline);
+            baseTimes.push_back(old.wallMs);
+            baseCpu.push_back(old.cpuMs);
+        }
         const ProcessTime history = RunCli({"history"}, out);
         times.push_back(history.wallMs);
         cpu.push_back(history.cpuMs);
@@ -326,6 +344,18 @@ int History(bool server, int reports, int runs) {
         server ? "PostgreSQL" : "SQLite", reports, json.size(), Median(times),
         *std::min_element(times.begin(), times.end()), Median(cpu), Median(startWall),
         *std::min_element(startWall.begin(), startWall.end()), Median(startCpu), fill);
+    if (baseline != nullptr) {
+        std::ifstream oldIn(folder.Root() / "baseline.json");
+        const std::string oldJson((std::istreambuf_iterator<char>(oldIn)),
+                                  std::istreambuf_iterator<char>());
+        std::printf(
+            "           this build:  %s, CPU median %.1f ms\n"
+            "           baseline:    %s, CPU median %.1f ms\n"
+            "           medians new/baseline: %.2f; output %s\n",
+            Spread(times).c_str(), Median(cpu), Spread(baseTimes).c_str(), Median(baseCpu),
+            Median(times) / Median(baseTimes), oldJson == json ? "byte-identical" : "DIFFERS");
+        if (oldJson != json) return 1;
+    }
     return 0;
 }
 
@@ -341,8 +371,11 @@ int main(int argc, char** argv) {
         if (mode == "connect") return Connect(count > 0 ? count : 20);
         // One writer alone: the time a report holds the lock, unqueued.
         if (mode == "writer") return Writers(1, count > 0 ? count : 50, runs, true);
-        if (mode == "history-sqlite") return History(false, count > 0 ? count : 10000, runs);
-        if (mode == "history-pg") return History(true, count > 0 ? count : 10000, runs);
+        const char* baseline = argc > 4 ? argv[4] : nullptr;
+        if (mode == "history-sqlite") {
+            return History(false, count > 0 ? count : 10000, runs, baseline);
+        }
+        if (mode == "history-pg") return History(true, count > 0 ? count : 10000, runs, baseline);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s: %s\n", mode.c_str(), e.what());
         return 1;

@@ -118,7 +118,7 @@ int RunReprint(Session& s) {
     if (archived->check) AddCheckJson(document, *archived->check);
     int code = kExitOk;
     if (s.Options().pdf) {
-        code = WriteReportPdf(s, archived->rows, archived->check, *s.Options().pdf);
+        code = WriteReportPdf(s, archived->rows, archived->check, *s.Options().pdf, document);
     }
     document["messages"] = s.MessagesJson();
     return s.Print(std::move(document), code);

@@ -77,7 +77,7 @@ int RunReport(Session& s) {
     }
     int code = kExitOk;
     if (s.Options().pdf) {
-        code = WriteReportPdf(s, rows->grade, *s.Options().pdf);
+        code = WriteReportPdf(s, rows->grade, *s.Options().pdf, document);
     }
     lock->Release();
     document["messages"] = s.MessagesJson();

@@ -1,55 +1,47 @@
-// lorvex-cli report --pdf: the record book through the report engine, with
-// no window.
+// lorvex-cli report --pdf and reprint --pdf: the record book, drawn by the
+// drawing module.
 
-#include <cstdlib>
-#include <memory>
-
-#include <QGuiApplication>
-
-#include "cli_gui.h"
+#include "cli_drawing.h"
 #include "cli_session.h"
 #include "db/data_source.h"
-#include "db/report_store.h"
-#include "report/archived_report.h"
-#include "report/report_entry.h"
-#include "report/report_fill.h"
 
 namespace lorvex::cli {
 
-std::unique_ptr<QGuiApplication> StartGuiApplication() {
-    if (QGuiApplication::instance() != nullptr) return nullptr;
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    static int argc = 1;
-    static char name[] = "lorvex-cli";
-    static char* argv[] = {name, nullptr};
-    return std::make_unique<QGuiApplication>(argc, argv);
+Drawing* LoadDrawing(Session& session, Json& document) {
+    std::string error;
+    Drawing* drawing = LoadDrawing(error);
+    if (drawing == nullptr) {
+        // No record book, as the window says it; why, for whoever installed it.
+        session.Show(MessageFromId(IDS_NO_REPORT));
+        session.Complain(error);
+        document["error"] = error;
+    }
+    return drawing;
 }
 
-int WriteReportPdf(Session& session, LevellingGrade grade, const std::string& path) {
-    const auto application = StartGuiApplication();
+int WriteReportPdf(Session& session, LevellingGrade grade, const std::string& path,
+                   Json& document) {
+    Drawing* drawing = LoadDrawing(session, document);
+    if (drawing == nullptr) return kExitNoAccess;
     SessionSink sink(session);
-    // The 备注 and footer of the checks ride beside the stored rows.
-    std::shared_ptr<report::ReportRowSource> rows = report::MakeOdbcReportRows();
-    if (session.Check()) {
-        rows = report::WithRecordBookChecks(std::move(rows),
-                                            report::RecordBookChecksOf(*session.Check()));
-    }
-    // The line's name on every page, so a loose page can be placed.
     const LevellingSession& levelling = session.Levelling();
+    std::optional<std::string> lineName;
     if (levelling.ShownLine() >= 0) {
-        rows = report::WithRecordBookLine(
-            std::move(rows),
-            {levelling.LineName(static_cast<std::size_t>(levelling.ShownLine())), grade});
+        lineName = levelling.LineName(static_cast<std::size_t>(levelling.ShownLine()));
     }
-    return report::WriteReportPdf(grade, db::GetDataFolder(), *rows, path, sink) ? kExitOk
-                                                                                 : kExitStopped;
+    const LineCheck* check = session.Check() ? &*session.Check() : nullptr;
+    return drawing->WriteRecordBook(grade, check, lineName ? &*lineName : nullptr,
+                                    db::GetDataFolder(), path, sink)
+               ? kExitOk
+               : kExitStopped;
 }
 
 int WriteReportPdf(Session& session, const ReportRows& rows, const std::optional<LineCheck>& check,
-                   const std::string& path) {
-    const auto application = StartGuiApplication();
+                   const std::string& path, Json& document) {
+    Drawing* drawing = LoadDrawing(session, document);
+    if (drawing == nullptr) return kExitNoAccess;
     SessionSink sink(session);
-    return report::WriteReportPdfFrom(rows, check, path, sink) ? kExitOk : kExitStopped;
+    return drawing->WriteRecordBookFrom(rows, check, path, sink) ? kExitOk : kExitStopped;
 }
 
 }  // namespace lorvex::cli

@@ -7,37 +7,63 @@
 #include <string>
 #include <vector>
 
-#include <QGuiApplication>
-
-#include "cli_gui.h"
+#include "cli_drawing.h"
 #include "cli_session.h"
 #include "db/data_source.h"
 #include "db/report_lock.h"
 #include "db/report_store.h"
-#include "report/report_book_set.h"
-#include "report/report_fill.h"
 
 namespace lorvex::cli {
 
+namespace {
+
+// A line of the contents: its book's grade and stations, or why it has none.
+struct BookLine {
+    std::string name;
+    LevellingGrade grade = GradeNone;
+    std::size_t stations = 0;
+    std::string reason;
+};
+
+}  // namespace
+
 int RunReportAll(Session& s) {
+    // The module first: without it nothing is computed or written.
+    Json failed = Json::object();
+    Drawing* drawing = LoadDrawing(s, failed);
+    if (drawing == nullptr) {
+        failed["messages"] = s.MessagesJson();
+        return s.Print(std::move(failed), kExitNoAccess);
+    }
+    if (!drawing->DrawsRecordBooks()) {
+        s.Show(MessageFromId(IDS_NO_REPORT));
+        return s.Print(Json{{"messages", s.MessagesJson()}}, kExitStopped);
+    }
     if (auto code = s.Import()) return *code;
     if (auto code = s.ApplyHeaderFile()) return *code;
     s.LoadLimits();
     const LevellingSession& levelling = s.Levelling();
-    std::vector<report::BookSetLine> lines;
+    const std::unique_ptr<BookSet> books = drawing->StartBookSet();
+    std::vector<BookLine> lines;
     std::optional<ReportRows> last;
     std::size_t lastLine = 0;
     for (std::size_t i = 0; i < levelling.LineCount(); ++i) {
         LevellingSession::LineReport prepared = levelling.PrepareLineReport(i, levelling.Header());
         s.Show(prepared.messages);
         if (prepared.prepared.stop) s.Show(*prepared.prepared.stop);
-        lines.push_back(report::BookLineFrom(levelling.LineName(i), prepared.prepared));
-        if (!prepared.prepared.stop) {
+        BookLine& line = lines.emplace_back();
+        line.name = levelling.LineName(i);
+        books->Add(line.name, prepared.prepared);
+        if (prepared.prepared.stop) {
+            line.reason = prepared.prepared.stop->text;
+        } else {
+            line.grade = prepared.prepared.rows.grade;
+            line.stations = prepared.prepared.rows.observations.size();
             last = std::move(prepared.prepared.rows);
             lastLine = i;
         }
     }
-    auto booksJson = [&lines](const report::BookSetOutcome* outcome) {
+    auto booksJson = [&lines](const BookSetResult* outcome) {
         Json books = Json::array();
         for (std::size_t i = 0; i < lines.size(); ++i) {
             Json entry{{"line", i + 1}, {"name", lines[i].name}};
@@ -79,15 +105,13 @@ int RunReportAll(Session& s) {
         }
     }
 
-    const auto application = StartGuiApplication();
-    const report::BookSetOutcome outcome =
-        report::WriteBookSetPdf(lines, db::GetDataFolder(), *s.Options().pdf, sink);
+    const BookSetResult outcome = books->Write(db::GetDataFolder(), *s.Options().pdf, sink);
     int code = kExitOk;
     switch (outcome.result) {
-        case report::BookSetOutcome::Result::Written:
+        case BookSetResult::Result::Written:
             code = kExitOk;
             break;
-        case report::BookSetOutcome::Result::OutputFailed:
+        case BookSetResult::Result::OutputFailed:
             code = kExitNoAccess;
             break;
         default:

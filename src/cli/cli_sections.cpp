@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "cli_drawing.h"
 #include "cli_session.h"
 #include "sections/section_table.h"
 
@@ -63,8 +64,13 @@ int RunSections(Session& s) {
     }
     const CliOptions& o = s.Options();
     std::string error;
+    // Workbooks are written by the drawing module, loaded only for them.
+    auto writeXlsx = [&rows, &error](const std::string& path) {
+        Drawing* drawing = LoadDrawing(error);
+        return drawing != nullptr && drawing->WriteSectionXlsx(rows, path, error);
+    };
     const bool written = o.csv    ? WriteSectionCsv(rows, *o.csv, error)
-                         : o.xlsx ? WriteSectionXlsx(rows, *o.xlsx, error)
+                         : o.xlsx ? writeXlsx(*o.xlsx)
                                   : true;
     Json document{{"sections", std::move(sections)}, {"messages", s.MessagesJson()}};
     if (!written) {

@@ -163,13 +163,20 @@ int RunSections(Session& session);
 // The usage rules of history and reprint; empty when the options are right.
 std::string CheckArchiveUsage(const CliOptions& options);
 
+class Drawing;
+
+// The drawing module, loaded on first use; when it cannot be loaded, null
+// after the messages, the complaint on stderr and the error in document.
+Drawing* LoadDrawing(Session& session, Json& document);
+
 // Fills the grade's template from the tables just written and writes the
-// record book as a PDF; the exit code (kExitStopped when no report was made).
-int WriteReportPdf(Session& session, LevellingGrade grade, const std::string& path);
+// record book as a PDF; the exit code (kExitStopped when no report was made,
+// kExitNoAccess with the error in document when nothing can draw it).
+int WriteReportPdf(Session& session, LevellingGrade grade, const std::string& path, Json& document);
 
 // The same from rows already read (an archived report) with the checks they
 // were written with; the last-report tables are not read.
 int WriteReportPdf(Session& session, const ReportRows& rows, const std::optional<LineCheck>& check,
-                   const std::string& path);
+                   const std::string& path, Json& document);
 
 }  // namespace lorvex::cli
