@@ -5,6 +5,8 @@
 
 namespace lorvex {
 
+class MappedFile;
+
 // The measurement file's bytes to UTF-8, once, at the reader's edge. A file
 // that starts with a UTF-16 byte-order mark (what Windows Notepad saves as
 // "Unicode") is decoded as UTF-16 little- or big-endian, unpaired surrogates
@@ -17,11 +19,16 @@ std::string DecodeMeasurementText(std::string bytes);
 // The same from bytes the caller keeps (a mapped file): the result is the
 // only copy made.
 std::string DecodeMeasurementText(std::string_view bytes);
+// The same from a mapped file, whose pages are given back behind each pass
+// so that the file and its text are never both resident whole.
+std::string DecodeMeasurementText(MappedFile& file);
 
 // Whether bytes look like UTF-16 that lost its byte-order mark: no mark of
 // either byte order, and more than half of the two-byte units hold a zero
 // byte. Text in any code page the reader knows holds no zero bytes at all,
 // so such a file would read as nothing but unrecognised lines.
 bool LooksLikeUtf16WithoutBom(std::string_view bytes);
+// The same over a mapped file, giving its pages back behind the scan.
+bool LooksLikeUtf16WithoutBom(MappedFile& file);
 
 }  // namespace lorvex
