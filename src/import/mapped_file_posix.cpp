@@ -53,6 +53,22 @@ void MappedFile::Release(std::size_t from, std::size_t to) {
     ::madvise(static_cast<char*>(const_cast<void*>(m_data)) + begin, end - begin, MADV_DONTNEED);
 }
 
+void MappedFile::Prefetch(std::size_t from, std::size_t to) {
+#ifdef MADV_POPULATE_READ
+    to = std::min(to, m_size);
+    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    const std::size_t begin = from / page * page;
+    if (to <= begin) return;
+    // Kernels before 5.14 refuse the advice; the pass then faults the pages
+    // in as it reads them.
+    ::madvise(static_cast<char*>(const_cast<void*>(m_data)) + begin, to - begin,
+              MADV_POPULATE_READ);
+#else
+    (void)from;
+    (void)to;
+#endif
+}
+
 void AdviseFreshBuffer(void* data, std::size_t size) {
 #ifdef MADV_HUGEPAGE
     // Only whole pages inside the buffer can be advised.

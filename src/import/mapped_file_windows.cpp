@@ -10,6 +10,8 @@ MappedFile::~MappedFile() = default;
 
 void MappedFile::Release(std::size_t, std::size_t) {}
 
+void MappedFile::Prefetch(std::size_t, std::size_t) {}
+
 void AdviseFreshBuffer(void*, std::size_t) {}
 
 }  // namespace lorvex

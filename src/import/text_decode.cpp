@@ -20,17 +20,22 @@ constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
 // has read: few enough system calls, little of the file resident at once.
 constexpr std::size_t kReleaseStep = std::size_t{1} << 20;
 
-// Gives the pages of a mapped file back as one front-to-back pass over it
-// moves on; does nothing for bytes that are not a mapping.
+// Keeps a step of a mapped file mapped ahead of one front-to-back pass over
+// it and gives back the pages behind; does nothing for bytes that are not a
+// mapping.
 class ReleaseBehind {
   public:
-    explicit ReleaseBehind(MappedFile* file) : m_file(file) {}
+    explicit ReleaseBehind(MappedFile* file) : m_file(file) {
+        if (m_file != nullptr) m_file->Prefetch(0, 2 * kReleaseStep);
+    }
     ReleaseBehind(const ReleaseBehind&) = delete;
     ReleaseBehind& operator=(const ReleaseBehind&) = delete;
     // The pass will not come back before pos.
     void At(std::size_t pos) {
         if (m_file != nullptr && pos >= m_from + kReleaseStep) {
             m_file->Release(m_from, pos);
+            m_file->Prefetch(std::max(m_ahead, pos), pos + 2 * kReleaseStep);
+            m_ahead = pos + 2 * kReleaseStep;
             m_from = pos;
         }
     }
@@ -42,6 +47,7 @@ class ReleaseBehind {
   private:
     MappedFile* m_file;
     std::size_t m_from = 0;
+    std::size_t m_ahead = 2 * kReleaseStep;  // mapped in up to here
 };
 
 // Appends bytes to out, giving the mapped pages back behind the copy.
