@@ -286,14 +286,16 @@ bool LooksLikeUtf16WithoutBom(std::string_view bytes, MappedFile* mapped) {
     return withZero * 2 > units;
 }
 
-// Copies bytes to out while they are ASCII, a step at a time, giving the
-// mapped pages back behind the copy: the common file takes one pass. False,
-// with out holding part of the text, at the first byte that is not ASCII.
-bool CopyWhileAscii(std::string_view bytes, std::string& out, MappedFile* mapped) {
+// Copies bytes to out while they are ASCII (and hold no zero byte, when
+// stopAtZero), a step at a time, giving the mapped pages back behind the
+// copy: the common file takes one pass. False, with out holding part of
+// the text, at the first step that is not so.
+bool CopyWhileAscii(std::string_view bytes, std::string& out, MappedFile* mapped, bool stopAtZero) {
     ReleaseBehind behind(mapped);
     for (std::size_t i = 0; i < bytes.size(); i += kReleaseStep) {
         const std::string_view step = bytes.substr(i, kReleaseStep);
         if (!IsAscii(step)) return false;
+        if (stopAtZero && std::memchr(step.data(), '\0', step.size()) != nullptr) return false;
         out.append(step);
         behind.At(i + step.size());
     }
@@ -317,7 +319,7 @@ std::string Decode(std::string_view view, std::string* owned, MappedFile* mapped
     };
     if (mapped != nullptr) {
         std::string text = FreshText(view.size());
-        if (CopyWhileAscii(view, text, mapped)) return text;
+        if (CopyWhileAscii(view, text, mapped, false)) return text;
     } else if (IsAscii(view)) {
         return asIs(0);
     }
@@ -361,14 +363,20 @@ std::string DecodeMeasurementText(std::string_view bytes) {
     return Decode(bytes, nullptr, nullptr);
 }
 
-std::string DecodeMeasurementText(MappedFile& file) { return Decode(file.Bytes(), nullptr, &file); }
+std::optional<std::string> DecodeMeasurementText(MappedFile& file) {
+    const std::string_view bytes = file.Bytes();
+    {
+        // ASCII without a zero byte is neither UTF-16 nor in need of
+        // decoding: the common file is settled and copied in one pass.
+        std::string text = FreshText(bytes.size());
+        if (CopyWhileAscii(bytes, text, &file, true)) return text;
+    }
+    if (LooksLikeUtf16WithoutBom(bytes, &file)) return std::nullopt;
+    return Decode(bytes, nullptr, &file);
+}
 
 bool LooksLikeUtf16WithoutBom(std::string_view bytes) {
     return LooksLikeUtf16WithoutBom(bytes, nullptr);
-}
-
-bool LooksLikeUtf16WithoutBom(MappedFile& file) {
-    return LooksLikeUtf16WithoutBom(file.Bytes(), &file);
 }
 
 }  // namespace lorvex

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,15 +21,14 @@ std::string DecodeMeasurementText(std::string bytes);
 // only copy made.
 std::string DecodeMeasurementText(std::string_view bytes);
 // The same from a mapped file, whose pages are given back behind each pass
-// so that the file and its text are never both resident whole.
-std::string DecodeMeasurementText(MappedFile& file);
+// so that the file and its text are never both resident whole; nothing
+// when the file looks like UTF-16 without its byte-order mark (below).
+std::optional<std::string> DecodeMeasurementText(MappedFile& file);
 
 // Whether bytes look like UTF-16 that lost its byte-order mark: no mark of
 // either byte order, and more than half of the two-byte units hold a zero
 // byte. Text in any code page the reader knows holds no zero bytes at all,
 // so such a file would read as nothing but unrecognised lines.
 bool LooksLikeUtf16WithoutBom(std::string_view bytes);
-// The same over a mapped file, giving its pages back behind the scan.
-bool LooksLikeUtf16WithoutBom(MappedFile& file);
 
 }  // namespace lorvex
