@@ -21,8 +21,8 @@ constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
 constexpr std::size_t kReleaseStep = std::size_t{1} << 20;
 
 // Keeps a step of a mapped file mapped ahead of one front-to-back pass over
-// it and gives back the pages behind; does nothing for bytes that are not a
-// mapping.
+// it and gives back the pages behind; the pages the pass never reached stay
+// until the mapping goes. Does nothing for bytes that are not a mapping.
 class ReleaseBehind {
   public:
     explicit ReleaseBehind(MappedFile* file) : m_file(file) {
@@ -38,10 +38,6 @@ class ReleaseBehind {
             m_ahead = pos + 2 * kReleaseStep;
             m_from = pos;
         }
-    }
-    // The pass is over: a later pass starts again from the front.
-    ~ReleaseBehind() {
-        if (m_file != nullptr) m_file->Release(m_from, m_file->Bytes().size());
     }
 
   private:
@@ -261,22 +257,11 @@ std::string DecodeUtf16(std::string_view body, bool bigEndian, std::size_t offse
 
 }  // namespace
 
-namespace {
-
-bool LooksLikeUtf16WithoutBom(std::string_view bytes, MappedFile* mapped) {
+bool LooksLikeUtf16WithoutBom(std::string_view bytes) {
     if (bytes.size() < 2 || bytes.starts_with(kUtf16LeBom) || bytes.starts_with(kUtf16BeBom))
         return false;
     // Text holds no zero byte at all: one fast scan settles almost every file.
-    bool zero = false;
-    {
-        ReleaseBehind behind(mapped);
-        for (std::size_t i = 0; i < bytes.size() && !zero; i += kReleaseStep) {
-            const std::size_t n = std::min(kReleaseStep, bytes.size() - i);
-            zero = std::memchr(bytes.data() + i, '\0', n) != nullptr;
-            behind.At(i + n);
-        }
-    }
-    if (!zero) return false;
+    if (std::memchr(bytes.data(), '\0', bytes.size()) == nullptr) return false;
     std::size_t units = 0;
     std::size_t withZero = 0;
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
@@ -285,6 +270,8 @@ bool LooksLikeUtf16WithoutBom(std::string_view bytes, MappedFile* mapped) {
     }
     return withZero * 2 > units;
 }
+
+namespace {
 
 // Copies bytes to out while they are ASCII (and hold no zero byte, when
 // stopAtZero), a step at a time, giving the mapped pages back behind the
@@ -371,12 +358,12 @@ std::optional<std::string> DecodeMeasurementText(MappedFile& file) {
         std::string text = FreshText(bytes.size());
         if (CopyWhileAscii(bytes, text, &file, true)) return text;
     }
-    if (LooksLikeUtf16WithoutBom(bytes, &file)) return std::nullopt;
+    // Any other file is read more than once: whole, to tell its encoding,
+    // and then decoded front to back. The pages stay mapped until the decode
+    // passes them, so the file and its text still never add up whole.
+    file.Prefetch(0, bytes.size());
+    if (LooksLikeUtf16WithoutBom(bytes)) return std::nullopt;
     return Decode(bytes, nullptr, &file);
-}
-
-bool LooksLikeUtf16WithoutBom(std::string_view bytes) {
-    return LooksLikeUtf16WithoutBom(bytes, nullptr);
 }
 
 }  // namespace lorvex
