@@ -25,6 +25,15 @@ class MappedFile {
 
     std::string_view Bytes() const { return {static_cast<const char*>(m_data), m_size}; }
 
+    // Drops the whole pages among bytes [from, to) from the process's
+    // resident memory once they have been read: they stay in the page cache
+    // and are read back from the file should they be touched again. Lets a
+    // front-to-back pass over a large file hold only a little of it at once.
+    void Release(std::size_t from, std::size_t to);
+    // Maps the pages among bytes [from, to) in one go, ahead of a pass that
+    // reads them, instead of a page fault for every few pages. Only a hint.
+    void Prefetch(std::size_t from, std::size_t to);
+
   private:
     MappedFile(const void* data, std::size_t size) : m_data(data), m_size(size) {}
 

@@ -8,6 +8,10 @@ std::unique_ptr<MappedFile> MappedFile::Map(const std::filesystem::path&) { retu
 
 MappedFile::~MappedFile() = default;
 
+void MappedFile::Release(std::size_t, std::size_t) {}
+
+void MappedFile::Prefetch(std::size_t, std::size_t) {}
+
 void AdviseFreshBuffer(void*, std::size_t) {}
 
 }  // namespace lorvex

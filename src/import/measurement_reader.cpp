@@ -266,11 +266,10 @@ ImportResult ImportMeasurementFile(const std::filesystem::path& path, LineStore&
         // The size checked above may have grown since.
         if (bytes.size() > kMaxMeasurementFileBytes)
             return Refused(IDS_FILE_TOO_LARGE, DisplayPath(path));
-        if (LooksLikeUtf16WithoutBom(bytes))
-            return Refused(IDS_UTF16_WITHOUT_BOM, DisplayPath(path));
-        std::string text = DecodeMeasurementText(bytes);
+        std::optional<std::string> text = DecodeMeasurementText(*mapped);
+        if (!text) return Refused(IDS_UTF16_WITHOUT_BOM, DisplayPath(path));
         mapped.reset();  // the file is not held beside its text
-        return BuildStore(std::move(text), false, DisplayPath(path), store);
+        return BuildStore(std::move(*text), false, DisplayPath(path), store);
     }
     FileSource source(path);
     if (!source.IsOpen()) return ImportResult{false, std::nullopt};

@@ -16,6 +16,46 @@ constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
 constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
 
+// How far a pass over a mapped file moves between giving back the pages it
+// has read: few enough system calls, little of the file resident at once.
+constexpr std::size_t kReleaseStep = std::size_t{1} << 20;
+
+// Keeps a step of a mapped file mapped ahead of one front-to-back pass over
+// it and gives back the pages behind; the pages the pass never reached stay
+// until the mapping goes. Does nothing for bytes that are not a mapping.
+class ReleaseBehind {
+  public:
+    explicit ReleaseBehind(MappedFile* file) : m_file(file) {
+        if (m_file != nullptr) m_file->Prefetch(0, 2 * kReleaseStep);
+    }
+    ReleaseBehind(const ReleaseBehind&) = delete;
+    ReleaseBehind& operator=(const ReleaseBehind&) = delete;
+    // The pass will not come back before pos.
+    void At(std::size_t pos) {
+        if (m_file != nullptr && pos >= m_from + kReleaseStep) {
+            m_file->Release(m_from, pos);
+            m_file->Prefetch(std::max(m_ahead, pos), pos + 2 * kReleaseStep);
+            m_ahead = pos + 2 * kReleaseStep;
+            m_from = pos;
+        }
+    }
+
+  private:
+    MappedFile* m_file;
+    std::size_t m_from = 0;
+    std::size_t m_ahead = 2 * kReleaseStep;  // mapped in up to here
+};
+
+// Appends bytes to out, giving the mapped pages back behind the copy.
+void AppendReleasing(std::string_view bytes, std::size_t offset, std::string& out,
+                     MappedFile* mapped) {
+    ReleaseBehind behind(mapped);
+    for (std::size_t i = 0; i < bytes.size(); i += kReleaseStep) {
+        out.append(bytes.substr(i, kReleaseStep));
+        behind.At(offset + std::min(bytes.size(), i + kReleaseStep));
+    }
+}
+
 bool IsAscii(std::string_view text) {
     const char* p = text.data();
     std::size_t n = text.size();
@@ -84,11 +124,14 @@ Utf8Shape Utf8ShapeOf(std::string_view text) {
 bool IsValidUtf8(std::string_view text) { return Utf8ShapeOf(text) != Utf8Shape::Invalid; }
 
 // UTF-8 with each byte that starts no well-formed sequence replaced.
-std::string RepairUtf8(std::string_view text) {
+// offset is where text starts in the mapped file, when it is one.
+std::string RepairUtf8(std::string_view text, std::size_t offset, MappedFile* mapped) {
+    ReleaseBehind behind(mapped);
     std::string out;
     out.reserve(text.size() + text.size() / 8);
     std::size_t i = 0;
     while (i < text.size()) {
+        behind.At(offset + i);
         const std::size_t len = Utf8SequenceLength(text, i);
         if (len == 0) {
             out.append(kReplacement);
@@ -116,16 +159,22 @@ std::string FreshText(std::size_t capacity) {
 // stretch ends at the first ASCII byte that is not a trail byte (GBK trail
 // bytes include 0x40-0x7E, "@" among them).
 // clean, when given, tells whether every byte decoded.
-std::string DecodeGbk(std::string_view bytes, bool* clean = nullptr) {
+std::string DecodeGbk(std::string_view bytes, MappedFile* mapped, bool* clean = nullptr) {
+    ReleaseBehind behind(mapped);
     bool allDecoded = true;
     std::string out = FreshText(bytes.size() + bytes.size() / 8 + 16);
     GbkConverter converter;
     std::size_t i = 0;
     while (i < bytes.size()) {
-        std::size_t j = SkipAscii(bytes, i);
+        // Runs of ASCII are copied a step at a time, so that the pages
+        // behind a long one are given back before the rest is copied.
+        const std::size_t stop = std::min(bytes.size(), i + kReleaseStep);
+        std::size_t j = SkipAscii(bytes.substr(0, stop), i);
         out.append(bytes.substr(i, j - i));
+        behind.At(j);
         if (j == bytes.size()) break;
         i = j;
+        if (j == stop && static_cast<unsigned char>(bytes[j]) < 0x80) continue;
         while (j < bytes.size() && static_cast<unsigned char>(bytes[j]) >= 0x80) {
             const unsigned char lead = static_cast<unsigned char>(bytes[j]);
             // 0x80 (the euro sign) and 0xFF stand alone; any other lead byte
@@ -174,7 +223,10 @@ void AppendUtf8(char32_t c, std::string& out) {
 }
 
 // UTF-16 (without its byte-order mark) to UTF-8.
-std::string DecodeUtf16(std::string_view body, bool bigEndian) {
+// body starts at offset in the mapped file, when it is one.
+std::string DecodeUtf16(std::string_view body, bool bigEndian, std::size_t offset,
+                        MappedFile* mapped) {
+    ReleaseBehind behind(mapped);
     auto unit = [&](std::size_t i) -> char32_t {
         const auto b0 = static_cast<unsigned char>(body[i]);
         const auto b1 = static_cast<unsigned char>(body[i + 1]);
@@ -184,6 +236,7 @@ std::string DecodeUtf16(std::string_view body, bool bigEndian) {
     out.reserve(body.size() / 2 + body.size() / 4);
     std::size_t i = 0;
     for (; i + 1 < body.size(); i += 2) {
+        behind.At(offset + i);
         const char32_t u = unit(i);
         if (u >= 0xD800 && u <= 0xDBFF && i + 3 < body.size()) {
             const char32_t low = unit(i + 2);
@@ -220,28 +273,51 @@ bool LooksLikeUtf16WithoutBom(std::string_view bytes) {
 
 namespace {
 
+// Copies bytes to out while they are ASCII (and hold no zero byte, when
+// stopAtZero), a step at a time, giving the mapped pages back behind the
+// copy: the common file takes one pass. False, with out holding part of
+// the text, at the first step that is not so.
+bool CopyWhileAscii(std::string_view bytes, std::string& out, MappedFile* mapped, bool stopAtZero) {
+    ReleaseBehind behind(mapped);
+    for (std::size_t i = 0; i < bytes.size(); i += kReleaseStep) {
+        const std::string_view step = bytes.substr(i, kReleaseStep);
+        if (!IsAscii(step)) return false;
+        if (stopAtZero && std::memchr(step.data(), '\0', step.size()) != nullptr) return false;
+        out.append(step);
+        behind.At(i + step.size());
+    }
+    return true;
+}
+
 // The decoding of both overloads. owned, when given, holds the same bytes
 // as view and may be given up: text that stays as it is is moved out of it
 // instead of copied.
-std::string Decode(std::string_view view, std::string* owned) {
+// mapped, when given, is the file view maps; its pages are given back
+// behind each pass.
+std::string Decode(std::string_view view, std::string* owned, MappedFile* mapped) {
     auto asIs = [&](std::size_t dropFront) {
         if (owned == nullptr) {
             std::string text = FreshText(view.size() - dropFront);
-            text.append(view.substr(dropFront));
+            AppendReleasing(view.substr(dropFront), dropFront, text, mapped);
             return text;
         }
         owned->erase(0, dropFront);
         return std::move(*owned);
     };
-    if (IsAscii(view)) return asIs(0);
-    if (view.starts_with(kUtf16LeBom)) return DecodeUtf16(view.substr(2), false);
-    if (view.starts_with(kUtf16BeBom)) return DecodeUtf16(view.substr(2), true);
+    if (mapped != nullptr) {
+        std::string text = FreshText(view.size());
+        if (CopyWhileAscii(view, text, mapped, false)) return text;
+    } else if (IsAscii(view)) {
+        return asIs(0);
+    }
+    if (view.starts_with(kUtf16LeBom)) return DecodeUtf16(view.substr(2), false, 2, mapped);
+    if (view.starts_with(kUtf16BeBom)) return DecodeUtf16(view.substr(2), true, 2, mapped);
     if (view.starts_with(kBom)) {
         // A byte-order mark says UTF-8 outright; damaged sequences after it
         // are replaced rather than the whole file being read as GBK.
         const std::string_view body = view.substr(kBom.size());
         if (IsValidUtf8(body)) return asIs(kBom.size());
-        return RepairUtf8(body);
+        return RepairUtf8(body, kBom.size(), mapped);
     }
     switch (Utf8ShapeOf(view)) {
         case Utf8Shape::Wide:
@@ -253,23 +329,41 @@ std::string Decode(std::string_view view, std::string* owned) {
             // a file with only two-byte sequences is GBK when it decodes
             // cleanly as GBK.
             bool clean = false;
-            std::string gbk = DecodeGbk(view, &clean);
+            std::string gbk = DecodeGbk(view, mapped, &clean);
             if (clean) return gbk;
             return asIs(0);
         }
         case Utf8Shape::Invalid:
             break;
     }
-    return DecodeGbk(view);
+    return DecodeGbk(view, mapped);
 }
 
 }  // namespace
 
 std::string DecodeMeasurementText(std::string bytes) {
     const std::string_view view(bytes);
-    return Decode(view, &bytes);
+    return Decode(view, &bytes, nullptr);
 }
 
-std::string DecodeMeasurementText(std::string_view bytes) { return Decode(bytes, nullptr); }
+std::string DecodeMeasurementText(std::string_view bytes) {
+    return Decode(bytes, nullptr, nullptr);
+}
+
+std::optional<std::string> DecodeMeasurementText(MappedFile& file) {
+    const std::string_view bytes = file.Bytes();
+    {
+        // ASCII without a zero byte is neither UTF-16 nor in need of
+        // decoding: the common file is settled and copied in one pass.
+        std::string text = FreshText(bytes.size());
+        if (CopyWhileAscii(bytes, text, &file, true)) return text;
+    }
+    // Any other file is read more than once: whole, to tell its encoding,
+    // and then decoded front to back. The pages stay mapped until the decode
+    // passes them, so the file and its text still never add up whole.
+    file.Prefetch(0, bytes.size());
+    if (LooksLikeUtf16WithoutBom(bytes)) return std::nullopt;
+    return Decode(bytes, nullptr, &file);
+}
 
 }  // namespace lorvex

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace lorvex {
+
+class MappedFile;
 
 // The measurement file's bytes to UTF-8, once, at the reader's edge. A file
 // that starts with a UTF-16 byte-order mark (what Windows Notepad saves as
@@ -17,6 +20,10 @@ std::string DecodeMeasurementText(std::string bytes);
 // The same from bytes the caller keeps (a mapped file): the result is the
 // only copy made.
 std::string DecodeMeasurementText(std::string_view bytes);
+// The same from a mapped file, whose pages are given back behind each pass
+// so that the file and its text are never both resident whole; nothing
+// when the file looks like UTF-16 without its byte-order mark (below).
+std::optional<std::string> DecodeMeasurementText(MappedFile& file);
 
 // Whether bytes look like UTF-16 that lost its byte-order mark: no mark of
 // either byte order, and more than half of the two-byte units hold a zero

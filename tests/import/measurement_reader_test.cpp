@@ -450,12 +450,28 @@ TEST(ImportFile, ReadsFileFromDisk) {
     EXPECT_EQ(Lines(store), (std::vector<LevellingLine>{{"中", Recs({"A"})}}));
 }
 
+// text followed by records, line starts and a line of filler, so that what
+// is appended next starts at byte `at` of the file.
+std::string PaddedTo(std::string text, std::size_t at) {
+    for (int i = 0; text.size() + 200 < at; ++i)
+        text += (i % 5000 == 0 ? Start("L" + std::to_string(i)) : Rec("P" + std::to_string(i))) +
+                "\r\n";
+    text.append(at - text.size() - 1, 'x');
+    return text + "\n";
+}
+
 // A file on disk is mapped and decoded in place; what the store gets must be
 // what the same bytes give from memory, in every encoding the reader knows.
+// The mapped pages are given back every MiB as the text is copied out, so
+// the large cases put a GBK character and a CRLF across such a step.
 TEST(ImportFile, MappedFileGivesWhatItsBytesGive) {
     TempDir dir;
     const std::string text =
         Join({Start("L1"), Rec("A"), Rec("B", "106"), "noise", Start("\xD6\xD0"), Rec("C", "106")});
+    constexpr std::size_t kStep = std::size_t{1} << 20;
+    const std::string acrossSteps =
+        PaddedTo(PaddedTo("", kStep - 1) + Rec("\xD6\xD0") + "\r\n", 2 * kStep - 1) + "\r\n" +
+        Rec("\xCE\xC4") + "\r\n";
     const struct {
         const char* name;
         std::string bytes;
@@ -469,6 +485,10 @@ TEST(ImportFile, MappedFileGivesWhatItsBytesGive) {
         {"utf-8 wide", Join({Start("水准"), Rec("甲")})},
         {"utf-16le with bom", std::string("\xFF\xFE@\0L\0\n\0", 8)},
         {"only noise", "a\tb\tc\n"},
+        {"one byte", "@"},
+        {"gbk and crlf across steps", acrossSteps},
+        {"ascii for steps, then gbk", PaddedTo("", 3 * kStep + 5) + Rec("\xCB\xAE")},
+        {"ascii across steps", PaddedTo("", 2 * kStep + 7) + Rec("Z")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

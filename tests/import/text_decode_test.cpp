@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <random>
 #include <string>
+
+#include "import/mapped_file.h"
 
 namespace lorvex {
 namespace {
@@ -101,6 +106,69 @@ TEST(Decode, Utf16WithoutBomIsToldFromText) {
         {"Gbk", "\xD6\xD0\xCE\xC4 x", false},
     };
     for (const auto& c : cases) EXPECT_EQ(LooksLikeUtf16WithoutBom(c.bytes), c.utf16) << c.name;
+}
+
+// A large file decoded from its mapping, whose pages are given back every
+// MiB behind each pass, gives the text its bytes give from memory: repeated
+// lines of odd length put characters of every width across those steps.
+TEST(Decode, MappedFileAcrossReleaseStepsGivesWhatItsBytesGive) {
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("lorvex_decode_" + std::to_string(std::random_device{}()) + ".mdt");
+    auto repeated = [](const std::string& line) {
+        std::string text;
+        while (text.size() < (std::size_t{5} << 19)) text += line;
+        return text;
+    };
+    const struct {
+        const char* name;
+        std::string bytes;
+    } cases[] = {
+        {"Ascii", repeated("A1 B 1.2 3 0 0 105\r\n")},
+        {"Gbk", repeated("\xD6\xD0 B 1.2 3 0 0 105\r\n")},
+        {"GbkAfterLongAscii", repeated("A1 B 1.2 3 0 0 105\r\n") + "\xD6\xD0\xCE\xC4\r\n"},
+        // Also well-formed two-byte UTF-8: decided by whether GBK reads it cleanly.
+        {"GbkTwoByteLike", repeated("\xCB\xAE\xD7\xBC 1.2 105\r\n")},
+        {"Utf8Wide", repeated("水准 B 1.2 3 0 0 105\r\n")},
+        {"Utf8BomRepaired", "\xEF\xBB\xBF" + repeated("水准\xFF 1.2\r\n")},
+        {"Utf16Le", "\xFF\xFE" + repeated(std::string("\x34\x6C\x06\x51\r\0\n\0", 8))},
+        {"Utf16BeOddEnd", "\xFE\xFF" + repeated(std::string("\x6C\x34\x51\x06\0\r\0\n\0", 9))},
+        {"OneByte", "@"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << c.bytes;
+        const std::unique_ptr<MappedFile> mapped = MappedFile::Map(path);
+        if (mapped == nullptr) GTEST_SKIP() << "files are read here, not mapped";
+        const std::optional<std::string> text = DecodeMeasurementText(*mapped);
+        ASSERT_TRUE(text);
+        EXPECT_TRUE(*text == DecodeMeasurementText(c.bytes));
+        // A second pass over the same mapping reads the released pages back.
+        EXPECT_EQ(mapped->Bytes(), c.bytes);
+    }
+    // Zero bytes are looked for in every step, not only the first: UTF-16
+    // without its byte-order mark gives nothing, ASCII with a few zero
+    // bytes is copied as it is.
+    const std::string ascii((std::size_t{1} << 20) + 3, 'A');
+    const struct {
+        const char* name;
+        std::string bytes;
+        bool utf16;
+    } zeros[] = {
+        {"Utf16AfterAStep", ascii + repeated(std::string("A\0", 2)), true},
+        {"FewZerosAfterAStep", ascii + std::string("\0\n", 2) + ascii, false},
+    };
+    for (const auto& c : zeros) {
+        SCOPED_TRACE(c.name);
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << c.bytes;
+        const std::unique_ptr<MappedFile> mapped = MappedFile::Map(path);
+        ASSERT_TRUE(mapped);
+        const std::optional<std::string> text = DecodeMeasurementText(*mapped);
+        EXPECT_EQ(!text, c.utf16);
+        if (text) {
+            EXPECT_TRUE(*text == c.bytes);
+        }
+    }
+    std::filesystem::remove(path);
 }
 
 }  // namespace
