@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <iostream>
+#include <sstream>
 #include <string>
 #include <utility>
 
@@ -59,42 +60,47 @@ std::string CheckArchiveUsage(const CliOptions& o) {
 
 int RunHistory(Session& s) {
     if (auto code = RegisterDataSource(s)) return *code;
-    std::vector<db::ArchivedReport> reports;
-    try {
-        reports = db::ListArchivedReports(s.Options().limit, s.Options().lineName);
-    } catch (const db::DbError& e) {
-        return DatabaseError(s, e);
-    }
-    // Written as it goes: a crew's archive grows by every report of every day.
-    JsonStream out(s.StartOutput());
+    // Each report is written as it is fetched: a crew's archive grows by
+    // every report of every day. The text is held until the last row has
+    // come, so a database that fails halfway still answers with its error
+    // alone rather than half a list.
+    std::ostringstream text;
+    JsonStream out(text);
     out.BeginObject();
     out.Key("reports");
     out.BeginArray();
-    for (const db::ArchivedReport& r : reports) {
-        out.BeginObject();
-        out.Key("id");
-        out.Value(r.id);
-        for (const auto& [key, text] :
-             {std::pair{"written", &r.written}, std::pair{"user", &r.user},
-              std::pair{"host", &r.host}, std::pair{"file", &r.file}, std::pair{"line", &r.line}}) {
-            out.Key(key);
-            out.String(*text);
-        }
-        out.Key("grade");
-        out.Value(r.grade);
-        out.Key("stations");
-        out.Value(r.stations);
-        out.Key("length_km");
-        out.Value(r.lengthKm);
-        out.Key("height_m");
-        out.Value(r.heightM);
-        out.EndObject();
+    try {
+        db::ForEachArchivedReport(
+            s.Options().limit, s.Options().lineName, [&out](const db::ArchivedReport& r) {
+                out.BeginObject();
+                out.Key("id");
+                out.Value(r.id);
+                for (const auto& [key, value] :
+                     {std::pair{"written", &r.written}, std::pair{"user", &r.user},
+                      std::pair{"host", &r.host}, std::pair{"file", &r.file},
+                      std::pair{"line", &r.line}}) {
+                    out.Key(key);
+                    out.String(*value);
+                }
+                out.Key("grade");
+                out.Value(r.grade);
+                out.Key("stations");
+                out.Value(r.stations);
+                out.Key("length_km");
+                out.Value(r.lengthKm);
+                out.Key("height_m");
+                out.Value(r.heightM);
+                out.EndObject();
+            });
+    } catch (const db::DbError& e) {
+        return DatabaseError(s, e);
     }
     out.EndArray();
     out.Key("messages");
     out.Value(s.MessagesJson());
     out.EndObject();
     out.Finish();
+    s.StartOutput() << text.view();
     return kExitOk;
 }
 

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <mutex>
 #include <set>
 #include <stdexcept>
@@ -103,6 +104,9 @@ class Statement {
         return rows;
     }
 
+    // For a caller that binds the result's columns itself.
+    SQLHSTMT Handle() const { return m_handle.Get(); }
+
   private:
     OdbcHandle m_handle;
     std::string m_text;
@@ -128,18 +132,21 @@ std::int64_t ToInteger(const std::optional<std::string>& text) {
     return value;
 }
 
+double ParseReal(std::string_view text) {
+    double value = 0.0;
+    const char* begin = text.data();
+    const char* end = begin + text.size();
+    if (begin != end && *begin == '+') ++begin;
+    if (std::from_chars(begin, end, value).ec != std::errc{}) {
+        throw DbError("The archive holds \"" + std::string(text) + "\" where a number belongs.",
+                      "22018");
+    }
+    return value;
+}
+
 std::optional<double> ToReal(const std::optional<std::string>& text) {
     if (!text) return std::nullopt;
-    double value = 0.0;
-    const char* begin = text->data();
-    const char* end = begin + text->size();
-    if (begin != end && *begin == '+') ++begin;
-    const auto [last, ec] = std::from_chars(begin, end, value);
-    if (ec != std::errc{}) {
-        throw DbError("The archive holds \"" + *text + "\" where a number belongs.", "22018");
-    }
-    (void)last;
-    return value;
+    return ParseReal(*text);
 }
 
 std::string Text(const std::optional<std::string>& text) { return text.value_or(std::string{}); }
@@ -615,18 +622,20 @@ std::int64_t ArchiveWrittenReport(CDatabase& db, const ReportRows& rows, const s
     return Archive(db, rows, written, check, Stations::CopyFromTable);
 }
 
-std::vector<ArchivedReport> ListArchivedReports(std::optional<std::int64_t> limit,
-                                                const std::optional<std::string>& lineName) {
+void ForEachArchivedReport(std::optional<std::int64_t> limit,
+                           const std::optional<std::string>& lineName,
+                           const std::function<void(const ArchivedReport&)>& visit) {
     CDatabase db;
     db.Open(std::string(kConnectString));
     // A database from before the archive has archived nothing yet.
-    if (!HasCompleteArchive(db) && !HasArchiveTables(db)) return {};
+    if (!HasCompleteArchive(db) && !HasArchiveTables(db)) return;
     const bool sqlite = db.IsSqlite();
-    std::string sql =
-        R"(SELECT "Report_ID","Written","UserName","HostName","FileName","LineName","Grade",)"
-        R"("Stations",)" +
-        ExactReal(sqlite, "Length_km") + "," + ExactReal(sqlite, "Height_m") +
-        R"( FROM "Report_tbl")";
+    // The fixed-size columns first, bound once and filled by every fetch;
+    // the texts after them, read by SQLGetData (which drivers allow only
+    // for columns past the last bound one).
+    std::string sql = R"(SELECT "Report_ID","Grade","Stations",)" + ExactReal(sqlite, "Length_km") +
+                      "," + ExactReal(sqlite, "Height_m") +
+                      R"(,"Written","UserName","HostName","FileName","LineName" FROM "Report_tbl")";
     std::vector<Value> values;
     if (lineName) {
         sql += R"( WHERE "LineName" = ?)";
@@ -642,20 +651,63 @@ std::vector<ArchivedReport> ListArchivedReports(std::optional<std::int64_t> limi
     Statement query(db, sql);
     query.Execute(values);
 
-    std::vector<ArchivedReport> reports;
-    for (const auto& row : query.Rows()) {
-        ArchivedReport& report = reports.emplace_back();
-        report.id = ToInteger(row[0]);
-        report.written = Text(row[1]);
-        report.user = Text(row[2]);
-        report.host = Text(row[3]);
-        report.file = Text(row[4]);
-        report.line = Text(row[5]);
-        report.grade = static_cast<LevellingGrade>(ToInteger(row[6]));
-        report.stations = ToInteger(row[7]);
-        report.lengthKm = ToReal(row[8]).value_or(0.0);
-        report.heightM = ToReal(row[9]).value_or(0.0);
+    SQLHSTMT statement = query.Handle();
+    SQLBIGINT integers[3] = {};
+    SQLLEN integerIndicators[3] = {};
+    for (SQLUSMALLINT i = 0; i < 3; ++i) {
+        detail::Check(SQLBindCol(statement, static_cast<SQLUSMALLINT>(i + 1), SQL_C_SBIGINT,
+                                 &integers[i], 0, &integerIndicators[i]),
+                      SQL_HANDLE_STMT, statement, "SQLBindCol");
     }
+    // A double's text: at most 21 significant digits, sign and exponent.
+    char reals[2][64] = {};
+    SQLLEN realIndicators[2] = {};
+    for (SQLUSMALLINT i = 0; i < 2; ++i) {
+        detail::Check(SQLBindCol(statement, static_cast<SQLUSMALLINT>(i + 4), SQL_C_CHAR, reals[i],
+                                 sizeof reals[i], &realIndicators[i]),
+                      SQL_HANDLE_STMT, statement, "SQLBindCol");
+    }
+    const auto integer = [&](int i) -> std::int64_t {
+        return integerIndicators[i] == SQL_NULL_DATA ? 0 : integers[i];
+    };
+    const auto real = [&](int i) -> double {
+        const SQLLEN indicator = realIndicators[i];
+        if (indicator == SQL_NULL_DATA) return 0.0;
+        if (indicator < 0 || indicator >= static_cast<SQLLEN>(sizeof reals[i])) {
+            throw DbError("The archive holds a number too long to be one.", "22018");
+        }
+        return ParseReal(std::string_view(reals[i], static_cast<std::size_t>(indicator)));
+    };
+
+    ArchivedReport report;
+    std::string raw;
+    std::string* const texts[] = {&report.written, &report.user, &report.host, &report.file,
+                                  &report.line};
+    for (;;) {
+        const SQLRETURN ret = SQLFetch(statement);
+        if (ret == SQL_NO_DATA) break;
+        detail::Check(ret, SQL_HANDLE_STMT, statement, "SQLFetch");
+        report.id = integer(0);
+        report.grade = static_cast<LevellingGrade>(integer(1));
+        report.stations = integer(2);
+        report.lengthKm = real(0);
+        report.heightM = real(1);
+        for (SQLUSMALLINT i = 0; i < 5; ++i) {
+            if (detail::GetCharData(statement, static_cast<SQLUSMALLINT>(i + 6), raw)) {
+                *texts[i] = FromDriverText(raw);
+            } else {
+                texts[i]->clear();
+            }
+        }
+        visit(report);
+    }
+}
+
+std::vector<ArchivedReport> ListArchivedReports(std::optional<std::int64_t> limit,
+                                                const std::optional<std::string>& lineName) {
+    std::vector<ArchivedReport> reports;
+    ForEachArchivedReport(limit, lineName,
+                          [&](const ArchivedReport& report) { reports.push_back(report); });
     return reports;
 }
 

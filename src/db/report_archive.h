@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -88,6 +89,13 @@ std::int64_t ArchiveWrittenReport(CDatabase& db, const ReportRows& rows, const s
 // Throws DbError.
 std::vector<ArchivedReport> ListArchivedReports(std::optional<std::int64_t> limit,
                                                 const std::optional<std::string>& lineName);
+
+// The same reports, each handed to visit as it is fetched, for a caller that
+// writes them out without holding the list; the reference lasts until visit
+// returns. An exception from visit ends the listing. Throws DbError.
+void ForEachArchivedReport(std::optional<std::int64_t> limit,
+                           const std::optional<std::string>& lineName,
+                           const std::function<void(const ArchivedReport&)>& visit);
 
 // The rows of archived report id, as ComputeReport gave them when it was
 // written (the file and line name from Report_tbl), with its checks; nullopt

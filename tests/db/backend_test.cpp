@@ -9,6 +9,7 @@
 #include <limits>
 #include <map>
 #include <set>
+#include <stdexcept>
 #include <thread>
 
 #include <unistd.h>
@@ -134,6 +135,41 @@ TEST_P(BackendTest, ReportsComeBackAsWritten) {
     const auto tiny = ListArchivedReports(std::nullopt, std::string("line-tiny"));
     ASSERT_EQ(tiny.size(), 1u);
     EXPECT_EQ(tiny[0].stations, 1);
+}
+
+// Rows another program left partly empty: a NULL reads as nothing (zero,
+// empty text), and never as what the row before it held.
+TEST_P(BackendTest, EmptyColumnsOfTheListReadAsNothing) {
+    RecordingSink sink;
+    ASSERT_EQ(WriteReportTables(Shaped("real", 2, 1.5, -2.25), sink), WriteOutcome::Written);
+    Sql({R"(INSERT INTO "Report_tbl" ("Report_ID","Written","UserName","HostName","FileName",)"
+         R"("LineName","Grade","Stations","Length_km","Height_m") VALUES )"
+         R"((70,'2100-01-01T00:00:00Z','ann','pc','full.mdt','line-full',2,9,0.1,-7.5))",
+         R"(INSERT INTO "Report_tbl" ("Report_ID","Written") VALUES (71,'2099-01-01T00:00:00Z'))"});
+
+    const std::vector<ArchivedReport> listed = ListArchivedReports(std::nullopt, std::nullopt);
+    ASSERT_EQ(listed.size(), 3u);
+    const ArchivedReport full{
+        70,  "2100-01-01T00:00:00Z", "ann", "pc", "full.mdt", "line-full", GradeFourth, 9, 0.1,
+        -7.5};
+    const ArchivedReport empty{71, "2099-01-01T00:00:00Z", "", "", "", "", 0, 0, 0.0, 0.0};
+    EXPECT_EQ(listed[0], full);
+    EXPECT_EQ(listed[1], empty);
+    EXPECT_EQ(listed[2].line, "line-real");
+    EXPECT_EQ(listed[2].heightM, -2.25);
+
+    // Handed over one at a time, the same reports; a visitor that throws
+    // ends the listing there and leaves the archive readable.
+    std::vector<ArchivedReport> visited;
+    EXPECT_THROW(ForEachArchivedReport(std::nullopt, std::nullopt,
+                                       [&](const ArchivedReport& r) {
+                                           visited.push_back(r);
+                                           if (visited.size() == 2)
+                                               throw std::runtime_error("stop");
+                                       }),
+                 std::runtime_error);
+    EXPECT_EQ(visited, std::vector<ArchivedReport>(listed.begin(), listed.begin() + 2));
+    EXPECT_EQ(ListArchivedReports(std::nullopt, std::nullopt), listed);
 }
 
 // A report the database refuses half-way (a column renamed under it):
