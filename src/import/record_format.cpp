@@ -122,15 +122,8 @@ SightRecordSource::Read DataRowRecords::Next(SightRecord& record) {
 }
 
 std::optional<std::vector<SightRecord>> CollectSightRecords(std::span<const std::string> rows) {
-    std::vector<std::size_t> rowOfRecord;
-    return CollectSightRecords(rows, rowOfRecord);
-}
-
-std::optional<std::vector<SightRecord>> CollectSightRecords(std::span<const std::string> rows,
-                                                            std::vector<std::size_t>& rowOfRecord) {
     std::vector<SightRecord> records;
     records.reserve(rows.size());
-    rowOfRecord.clear();
     DataRowRecords reader(rows);
     for (;;) {
         SightRecord record;
@@ -140,7 +133,6 @@ std::optional<std::vector<SightRecord>> CollectSightRecords(std::span<const std:
             case SightRecordSource::Read::End:
                 return records;
             case SightRecordSource::Read::Record:
-                rowOfRecord.push_back(reader.Row());
                 records.push_back(std::move(record));
                 break;
         }

@@ -120,9 +120,6 @@ class DataRowRecords final : public SightRecordSource {
 // intermediate sights) are skipped. A non-blank row that splits into no fields, or into
 // fewer than four, is an invalid argument: nullopt.
 std::optional<std::vector<SightRecord>> CollectSightRecords(std::span<const std::string> rows);
-// The same, also giving the index in rows of each record made.
-std::optional<std::vector<SightRecord>> CollectSightRecords(std::span<const std::string> rows,
-                                                            std::vector<std::size_t>& rowOfRecord);
 
 // A record from its parts, for readers of other instruments' files.
 struct RecordParts {
