@@ -146,7 +146,9 @@ BatchInserter::BatchInserter(CDatabase& db, std::string table, std::vector<Inser
     : m_state(new State{db, std::move(table), std::move(columns), 1, {}, 0, 0, {}, 0}) {
     if (m_state->columns.empty()) throw std::logic_error("an insert needs a column");
     const std::size_t fit = std::max<std::size_t>(1, kMaxParameters / m_state->columns.size());
-    m_state->rowsPerBatch = std::clamp<std::size_t>(rowsPerBatch, 1, fit);
+    // Access takes one row a VALUES clause; asking it for more would cost
+    // a refused preparation every inserter.
+    m_state->rowsPerBatch = db.IsAccess() ? 1 : std::clamp<std::size_t>(rowsPerBatch, 1, fit);
     m_state->cells.resize(m_state->rowsPerBatch * m_state->columns.size());
 }
 

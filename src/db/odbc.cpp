@@ -161,10 +161,10 @@ void CDatabase::Open(const std::string& connect) {
     const std::string dbms = DbmsName();
     m_sqlite = dbms == "SQLite";
     m_postgresql = dbms == "PostgreSQL";
+    m_access = dbms == "ACCESS";
 }
 
-std::string CDatabase::NativeSql(std::string sql) const {
-    if (!m_sqlite) return sql;
+std::string BracketedNames(std::string sql) {
     bool inText = false;  // inside '...', where a double quote is a character
     bool inName = false;
     for (char& c : sql) {
@@ -176,6 +176,11 @@ std::string CDatabase::NativeSql(std::string sql) const {
         }
     }
     return sql;
+}
+
+std::string CDatabase::NativeSql(std::string sql) const {
+    if (!m_sqlite && !m_access) return sql;
+    return BracketedNames(std::move(sql));
 }
 
 bool CDatabase::IsLost(const DbError& error) const noexcept {
@@ -200,6 +205,7 @@ std::string CDatabase::DbmsName() const {
 void CDatabase::Close() noexcept {
     m_sqlite = false;
     m_postgresql = false;
+    m_access = false;
     if (!m_connection) return;
     if (m_inTransaction) {
         try {

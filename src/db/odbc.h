@@ -51,6 +51,10 @@ class OdbcHandle {
     void* m_handle = nullptr;
 };
 
+// sql with every double-quoted name in brackets ("a" becomes [a]); a double
+// quote inside a '...' text stays as it is.
+std::string BracketedNames(std::string sql);
+
 // One connection to a data source.
 class CDatabase {
   public:
@@ -88,11 +92,15 @@ class CDatabase {
     // A PostgreSQL server, whose own SQL some statements use to save round
     // trips while other writers wait.
     bool IsPostgreSql() const noexcept { return m_postgresql; }
+    // An Access database file (the Windows data folder's): no server lock,
+    // no multi-row VALUES, no LIMIT or CAST, its own column types.
+    bool IsAccess() const noexcept { return m_access; }
 
     // sql as this database takes it. Names are written in standard double
     // quotes; SQLite takes a double-quoted name that matches no column as a
-    // text instead, so that a missing column would go unnoticed, and gets
-    // its own brackets, which only ever name something.
+    // text instead, so that a missing column would go unnoticed, and Access
+    // reads every double-quoted word as a text: both get brackets, which
+    // only ever name something.
     std::string NativeSql(std::string sql) const;
 
     // The raw connection handle, for the record sets.
@@ -107,6 +115,7 @@ class CDatabase {
     bool m_sqlTransaction = false;  // opened by a statement, not the driver's mode
     bool m_sqlite = false;
     bool m_postgresql = false;
+    bool m_access = false;
 };
 
 // Rolls the transaction back unless Commit was called: a failure or an early

@@ -419,14 +419,35 @@ void EnsureArchiveTables(CDatabase& db, const std::filesystem::path& resourcesDi
         // An archive from before the checks were kept gains their column;
         // its reports read back without checks.
         if (!HasColumn(db, "Report_tbl", "Checks")) {
-            db.ExecuteSQL(R"(ALTER TABLE "Report_tbl" ADD COLUMN "Checks" TEXT)");
+            // Access's TEXT holds 255 characters; a line's checks need more.
+            db.ExecuteSQL(std::string(R"(ALTER TABLE "Report_tbl" ADD COLUMN "Checks" )") +
+                          (db.IsAccess() ? "MEMO" : "TEXT"));
         }
         return;
     }
     // A server gets its whole schema, every statement creating only what is
-    // missing; the SQLite file has its last-report tables from schema.sql.
-    const char* file = db.IsSqlite() ? "archive.sql" : kServerSchemaFile;
-    for (const std::string& statement : SchemaStatements(ReadFile(resourcesDir / file))) {
+    // missing; the SQLite file has its last-report tables from schema.sql,
+    // the Access file from the installation.
+    const char* file = db.IsSqlite()   ? "archive.sql"
+                       : db.IsAccess() ? kAccessArchiveFile
+                                       : kServerSchemaFile;
+    const std::vector<std::string> statements = SchemaStatements(ReadFile(resourcesDir / file));
+    if (!db.IsAccess()) {
+        for (const std::string& statement : statements) db.ExecuteSQL(statement);
+        return;
+    }
+    // Access's SQL has no IF NOT EXISTS, and its driver commits each table
+    // as it is created: after a run cut short, the tables already made are
+    // kept, and an index is made only with its table.
+    std::set<std::string> created;
+    for (const std::string& statement : statements) {
+        const std::optional<SchemaObject> object = WhatStatementCreates(statement);
+        if (object && object->kind == SchemaObject::Kind::Table) {
+            if (HasTable(db, object->table)) continue;
+            created.insert(object->table);
+        } else if (object && !created.contains(object->table)) {
+            continue;
+        }
         db.ExecuteSQL(statement);
     }
 }
@@ -546,6 +567,9 @@ std::int64_t Archive(CDatabase& db, const ReportRows& rows, const std::string& w
     if (stations == Stations::CopyFromTable && db.IsPostgreSql()) {
         return ArchiveWrittenOnServer(db, rows, written, check);
     }
+    // Access has no CAST to give the copy's report id its type: its
+    // stations are sent, one statement a row.
+    if (db.IsAccess()) stations = Stations::Send;
 
     // The writer holds the database's write lock for the whole transaction,
     // so the next id cannot be taken by another writer before the commit.
@@ -644,9 +668,11 @@ void ForEachArchivedReport(std::optional<std::int64_t> limit,
     // Newest first; ids grow with every report, so they order reports
     // written within the same second.
     sql += R"( ORDER BY "Written" DESC, "Report_ID" DESC)";
-    if (limit) {
+    // Access knows no LIMIT: the fetch stops there instead.
+    const std::int64_t most = limit ? std::max<std::int64_t>(*limit, 0) : -1;
+    if (limit && !db.IsAccess()) {
         sql += " LIMIT ?";
-        values.emplace_back(std::max<std::int64_t>(*limit, 0));
+        values.emplace_back(most);
     }
     Statement query(db, sql);
     query.Execute(values);
@@ -683,7 +709,7 @@ void ForEachArchivedReport(std::optional<std::int64_t> limit,
     std::string raw;
     std::string* const texts[] = {&report.written, &report.user, &report.host, &report.file,
                                   &report.line};
-    for (;;) {
+    for (std::int64_t fetched = 0; most < 0 || fetched < most; ++fetched) {
         const SQLRETURN ret = SQLFetch(statement);
         if (ret == SQL_NO_DATA) break;
         detail::Check(ret, SQL_HANDLE_STMT, statement, "SQLFetch");

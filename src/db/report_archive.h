@@ -56,7 +56,8 @@ std::string CurrentHostName();
 std::string UtcTimestampNow();
 
 // Creates whichever archive tables and indexes db lacks from
-// resourcesDir/archive.sql (on a server, from kServerSchemaFile), keeping every table and row
+// resourcesDir/archive.sql (on a server, from kServerSchemaFile; in an Access file, from
+// kAccessArchiveFile), keeping every table and row
 // already there. Inside a transaction when the caller opened one. Throws DbError, or
 // std::runtime_error when the file cannot be read.
 void EnsureArchiveTables(CDatabase& db, const std::filesystem::path& resourcesDir);
@@ -64,6 +65,8 @@ void EnsureArchiveTables(CDatabase& db, const std::filesystem::path& resourcesDi
 // The schema of a PostgreSQL server in the resources: the last-report
 // tables and the archive, each created only when missing.
 inline constexpr char kServerSchemaFile[] = "schema_postgresql.sql";
+// The archive tables in Access's own SQL, for the Windows data folder's file.
+inline constexpr char kAccessArchiveFile[] = "archive_access.sql";
 
 // Creates whatever of the tables a server database lacks, keeping every
 // row already there. Throws DbError, or std::runtime_error for a database

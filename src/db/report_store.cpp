@@ -148,6 +148,13 @@ WriteOutcome WriteOn(CDatabase& db, const ReportRows& rows, MessageSink& sink,
             }
             tables.emplace(db);
             tables->Open();
+        } else if (db.IsAccess()) {
+            // The Access file: the driver's transaction, in which the driver
+            // takes its locks as the statements need them; Access has no
+            // LOCK TABLE.
+            transaction.emplace(db);
+            tables.emplace(db);
+            tables->Open();
         } else {
             // A server: the driver's transaction, and the last-report tables
             // locked against other writers (readers go on reading the last

@@ -1,5 +1,6 @@
 #include "db/schema_file.h"
 
+#include <cctype>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -37,6 +38,64 @@ std::vector<std::string> SchemaStatements(const std::string& schema) {
         start = end + 1;
     }
     return statements;
+}
+
+namespace {
+
+// The statement's words up to its first '(', names with their quotes
+// ("x", [x], `x`) taken off.
+std::vector<std::string> LeadingWords(const std::string& statement) {
+    std::vector<std::string> words;
+    std::string word;
+    for (char c : statement) {
+        if (c == '(' || std::isspace(static_cast<unsigned char>(c))) {
+            if (!word.empty()) words.push_back(std::move(word));
+            word.clear();
+            if (c == '(') break;
+            continue;
+        }
+        if (c == '"' || c == '[' || c == ']' || c == '`') continue;
+        word += c;
+    }
+    if (!word.empty()) words.push_back(std::move(word));
+    return words;
+}
+
+bool IsWord(const std::string& word, const char* keyword) {
+    std::size_t i = 0;
+    for (; keyword[i] != '\0'; ++i) {
+        if (i == word.size() || std::toupper(static_cast<unsigned char>(word[i])) !=
+                                    static_cast<unsigned char>(keyword[i]))
+            return false;
+    }
+    return i == word.size();
+}
+
+}  // namespace
+
+std::optional<SchemaObject> WhatStatementCreates(const std::string& statement) {
+    const std::vector<std::string> words = LeadingWords(statement);
+    const auto word = [&](std::size_t i, const char* keyword) {
+        return i < words.size() && IsWord(words[i], keyword);
+    };
+    // The name after position at, past an IF NOT EXISTS.
+    const auto nameAfter = [&](std::size_t at) -> std::optional<std::string> {
+        if (word(at, "IF") && word(at + 1, "NOT") && word(at + 2, "EXISTS")) at += 3;
+        if (at >= words.size()) return std::nullopt;
+        return words[at];
+    };
+    if (!word(0, "CREATE")) return std::nullopt;
+    if (word(1, "TABLE")) {
+        if (auto table = nameAfter(2)) return SchemaObject{SchemaObject::Kind::Table, *table};
+        return std::nullopt;
+    }
+    const std::size_t index = word(1, "UNIQUE") ? 2 : 1;
+    if (!word(index, "INDEX")) return std::nullopt;
+    // CREATE [UNIQUE] INDEX [IF NOT EXISTS] name ON table
+    std::size_t on = index + 2;
+    if (word(index + 1, "IF") && word(index + 2, "NOT") && word(index + 3, "EXISTS")) on += 3;
+    if (!word(on, "ON") || on + 1 >= words.size()) return std::nullopt;
+    return SchemaObject{SchemaObject::Kind::Index, words[on + 1]};
 }
 
 }  // namespace lorvex::db

@@ -4,6 +4,7 @@
 // driver runs one at a time.
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,5 +17,15 @@ std::string ReadFile(const std::filesystem::path& path);
 // The statements of a schema file: "--" comments dropped, split at ';',
 // blank statements left out.
 std::vector<std::string> SchemaStatements(const std::string& schema);
+
+// What a CREATE TABLE or CREATE [UNIQUE] INDEX ... ON statement creates, for
+// databases whose SQL has no IF NOT EXISTS: the table it creates or indexes,
+// unquoted. nullopt for any other statement.
+struct SchemaObject {
+    enum class Kind { Table, Index };
+    Kind kind;
+    std::string table;
+};
+std::optional<SchemaObject> WhatStatementCreates(const std::string& statement);
 
 }  // namespace lorvex::db
