@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "import/gbk_converter.h"
+#include "import/gbk_decoder.h"
 #include "import/mapped_file.h"
 
 namespace lorvex {
@@ -163,7 +164,7 @@ std::string DecodeGbk(std::string_view bytes, MappedFile* mapped, bool* clean = 
     ReleaseBehind behind(mapped);
     bool allDecoded = true;
     std::string out = FreshText(bytes.size() + bytes.size() / 8 + 16);
-    GbkConverter converter;
+    GbkDecoder converter;
     std::size_t i = 0;
     while (i < bytes.size()) {
         // Runs of ASCII are copied a step at a time, so that the pages
