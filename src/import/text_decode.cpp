@@ -61,6 +61,12 @@ bool IsAscii(std::string_view text) {
     const char* p = text.data();
     std::size_t n = text.size();
     std::uint64_t high = 0;
+    // Four words a step: the loads do not wait on one another.
+    for (; n >= 32; p += 32, n -= 32) {
+        std::uint64_t w[4];
+        std::memcpy(w, p, 32);
+        high |= (w[0] | w[1]) | (w[2] | w[3]);
+    }
     for (; n >= 8; p += 8, n -= 8) {
         std::uint64_t word;
         std::memcpy(&word, p, 8);
