@@ -54,6 +54,16 @@ bool CloseLine(LineStore& store, std::size_t line, std::size_t threshold) {
     return true;
 }
 
+// Whether two method codes are the same. Codes are a few bytes, and a
+// million of them are compared: a loop here beats a library call each.
+bool SameCode(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i]) return false;
+    }
+    return true;
+}
+
 // Gathers records by method code: a record whose code differs from its
 // line's first record goes to the end of the nearest line at or before it
 // that starts with that code. A record always moves to an earlier line, and
@@ -72,7 +82,8 @@ void RegroupByMethodCode(LineStore& store) {
         std::size_t kept = 1;
         for (std::size_t j = 1; j < spans.size(); ++j) {
             const std::string_view code = RecordMethodCode(store.Text(spans[j]));
-            const auto it = code == key ? latestLineWithCode.end() : latestLineWithCode.find(code);
+            const auto it =
+                SameCode(code, key) ? latestLineWithCode.end() : latestLineWithCode.find(code);
             if (it == latestLineWithCode.end())
                 spans[kept++] = spans[j];
             else
