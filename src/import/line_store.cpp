@@ -61,7 +61,7 @@ void LineStore::Clear() {
     m_pool.shrink_to_fit();
     m_lines.clear();
     // The lists are gone: a fresh arena lets the old one's blocks go.
-    m_arena = std::make_shared<SpanArena>();
+    m_arena.arena = std::make_shared<SpanArena>();
 }
 
 std::size_t LineStore::AppendLine(std::string name) {

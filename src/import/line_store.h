@@ -90,7 +90,9 @@ class LineStore {
     template <typename T>
     struct SpanAllocator {
         using value_type = T;
-        using propagate_on_container_copy_assignment = std::true_type;
+        // A list copied over another keeps where the other allocated; a
+        // moved or swapped one takes its allocator with it.
+        using propagate_on_container_copy_assignment = std::false_type;
         using propagate_on_container_move_assignment = std::true_type;
         using propagate_on_container_swap = std::true_type;
 
@@ -122,7 +124,7 @@ class LineStore {
     using SpanList = std::vector<Span, SpanAllocator<Span>>;
 
     // An empty list that allocates where this store's lists do.
-    SpanList NewSpanList() const { return SpanList(SpanAllocator<Span>(m_arena)); }
+    SpanList NewSpanList() const { return SpanList(SpanAllocator<Span>(m_arena.arena)); }
     SpanList& Spans(std::size_t line);
     const SpanList& Spans(std::size_t line) const;
     std::string_view Text(Span span) const {
@@ -134,7 +136,17 @@ class LineStore {
         std::string name;
         SpanList records;
     };
-    std::shared_ptr<SpanArena> m_arena = std::make_shared<SpanArena>();
+    // A copy of the store gets an arena of its own, so that two stores
+    // never share one.
+    struct OwnArena {
+        std::shared_ptr<SpanArena> arena = std::make_shared<SpanArena>();
+        OwnArena() = default;
+        OwnArena(const OwnArena&) : OwnArena() {}
+        OwnArena& operator=(const OwnArena&) { return *this; }
+        OwnArena(OwnArena&&) = default;
+        OwnArena& operator=(OwnArena&&) = default;
+    };
+    OwnArena m_arena;
     std::string m_pool;
     std::vector<Slot> m_lines;
 };

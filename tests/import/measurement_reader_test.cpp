@@ -704,6 +704,17 @@ TEST(LineStore, LargeLinesSurviveRegroupingCopiesAndReimport) {
     // The copy owns its records: the original going changes nothing.
     store.reset();
     EXPECT_EQ(Lines(copy), expected);
+    {
+        auto assigned = std::make_unique<LineStore>();
+        ASSERT_FALSE(ReadMeasurementBytes(Join(file), *assigned).message);
+        LineStore other;
+        ASSERT_FALSE(ReadMeasurementBytes(Join({Start("E"), Rec("e")}), other).message);
+        other = *assigned;
+        assigned.reset();
+        other.AppendRecord(0, "y");
+        EXPECT_EQ(other.RecordCount(0), 11001u);
+        EXPECT_EQ(Lines(other)[1], expected[1]);
+    }
 
     // The same store reads another file, then the first one again.
     ASSERT_FALSE(ReadMeasurementBytes(Join({Start("D"), Rec("d")}), copy).message);
