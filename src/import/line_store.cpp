@@ -1,20 +1,72 @@
 #include "import/line_store.h"
 
+#include <algorithm>
+#include <new>
 #include <stdexcept>
 
 #include "base/erase_indexes.h"
+#include "import/mapped_file.h"
 
 namespace lorvex {
+
+namespace {
+
+// Lists smaller than this come from the heap: they are the small lines and
+// the odd edit, where a large page would be mostly empty.
+constexpr std::size_t kLargeList = std::size_t{64} << 10;
+// The blocks the large lists are carved from: whole large pages (2 MiB on
+// x86-64), several of them, so that a file's lines take few blocks.
+constexpr std::size_t kLargePage = std::size_t{2} << 20;
+constexpr std::size_t kChunk = 4 * kLargePage;
+
+}  // namespace
+
+LineStore::SpanArena::~SpanArena() {
+    for (const Chunk& chunk : m_chunks)
+        ::operator delete (chunk.data, std::align_val_t{kLargePage});
+}
+
+void* LineStore::SpanArena::Allocate(std::size_t bytes) {
+    if (bytes < kLargeList) return ::operator new(bytes);
+    bytes = (bytes + alignof(std::max_align_t) - 1) / alignof(std::max_align_t) *
+            alignof(std::max_align_t);
+    if (m_chunks.empty() || m_chunks.back().size - m_chunks.back().used < bytes) {
+        const std::size_t size =
+            std::max(kChunk, (bytes + kLargePage - 1) / kLargePage * kLargePage);
+        auto* data = static_cast<char*>(::operator new (size, std::align_val_t{kLargePage}));
+        AdviseFreshBuffer(data, size);
+        m_chunks.push_back(Chunk{data, size, 0});
+    }
+    Chunk& chunk = m_chunks.back();
+    void* block = chunk.data + chunk.used;
+    chunk.used += bytes;
+    return block;
+}
+
+void LineStore::SpanArena::Deallocate(void* block, std::size_t bytes) {
+    if (bytes < kLargeList) {
+        ::operator delete(block);
+        return;
+    }
+    bytes = (bytes + alignof(std::max_align_t) - 1) / alignof(std::max_align_t) *
+            alignof(std::max_align_t);
+    // The last block carved is given back (a list that grew, or the last
+    // line's list freed first); any other waits for the arena to go.
+    Chunk& chunk = m_chunks.back();
+    if (static_cast<char*>(block) + bytes == chunk.data + chunk.used) chunk.used -= bytes;
+}
 
 void LineStore::Clear() {
     m_pool.clear();
     m_pool.shrink_to_fit();
     m_lines.clear();
+    // The lists are gone: a fresh arena lets the old one's blocks go.
+    m_arena.arena = std::make_shared<SpanArena>();
 }
 
 std::size_t LineStore::AppendLine(std::string name) {
     if (Full()) throw std::length_error("LineStore: all 100 line slots are in use");
-    m_lines.push_back(Slot{std::move(name), {}});
+    m_lines.push_back(Slot{std::move(name), NewSpanList()});
     return m_lines.size() - 1;
 }
 
@@ -56,7 +108,7 @@ void LineStore::AppendRecord(std::size_t line, std::string_view text) {
 }
 
 void LineStore::RemoveRecords(std::size_t line, std::span<const std::size_t> ascendingIndexes) {
-    std::vector<Span>& records = m_lines.at(line).records;
+    SpanList& records = m_lines.at(line).records;
     for (std::size_t i = 0; i < ascendingIndexes.size(); ++i) {
         if (ascendingIndexes[i] >= records.size() ||
             (i > 0 && ascendingIndexes[i] <= ascendingIndexes[i - 1])) {
@@ -76,17 +128,9 @@ std::size_t LineStore::AdoptText(std::string text) {
     return base;
 }
 
-void LineStore::AppendRecordSpan(std::size_t line, std::size_t offset, std::size_t length) {
-    if (offset > m_pool.size() || length > m_pool.size() - offset)
-        throw std::out_of_range("LineStore: record span outside the text pool");
-    m_lines.at(line).records.push_back(Span{offset, length});
-}
+LineStore::SpanList& LineStore::Spans(std::size_t line) { return m_lines.at(line).records; }
 
-std::vector<LineStore::Span>& LineStore::Spans(std::size_t line) {
-    return m_lines.at(line).records;
-}
-
-const std::vector<LineStore::Span>& LineStore::Spans(std::size_t line) const {
+const LineStore::SpanList& LineStore::Spans(std::size_t line) const {
     return m_lines.at(line).records;
 }
 

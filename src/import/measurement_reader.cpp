@@ -23,8 +23,7 @@ constexpr std::size_t kDualRunMinClosedByLineStart = 8;
 constexpr std::size_t kDualRunMinAtEndOfFile = 5;
 constexpr std::size_t kStationSights = 4;
 
-bool IsDualRun(const LineStore& store, const std::vector<LineStore::Span>& spans,
-               std::size_t threshold) {
+bool IsDualRun(const LineStore& store, const LineStore::SpanList& spans, std::size_t threshold) {
     if (spans.size() < threshold || spans.size() < 5) return false;
     const std::string_view first = RecordPointId(store.Text(spans[0]));
     return RecordPointId(store.Text(spans[3])) == first &&
@@ -36,12 +35,12 @@ bool IsDualRun(const LineStore& store, const std::vector<LineStore::Span>& spans
 // new "N(L)" line right after it. Returns false, leaving the line whole under
 // its own name, when no slot is left for the "(L)" half.
 bool CloseLine(LineStore& store, std::size_t line, std::size_t threshold) {
-    std::vector<LineStore::Span>& spans = store.Spans(line);
+    LineStore::SpanList& spans = store.Spans(line);
     if (!IsDualRun(store, spans, threshold)) return true;
     if (store.Full()) return false;
 
-    std::vector<LineStore::Span> right;
-    std::vector<LineStore::Span> left;
+    LineStore::SpanList right = store.NewSpanList();
+    LineStore::SpanList left = store.NewSpanList();
     right.reserve(spans.size() / 2 + kStationSights);
     left.reserve(spans.size() / 2 + kStationSights);
     for (std::size_t i = 0; i < spans.size(); ++i)
@@ -55,6 +54,16 @@ bool CloseLine(LineStore& store, std::size_t line, std::size_t threshold) {
     return true;
 }
 
+// Whether two method codes are the same. Codes are a few bytes, and a
+// million of them are compared: a loop here beats a library call each.
+bool SameCode(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i]) return false;
+    }
+    return true;
+}
+
 // Gathers records by method code: a record whose code differs from its
 // line's first record goes to the end of the nearest line at or before it
 // that starts with that code. A record always moves to an earlier line, and
@@ -64,7 +73,7 @@ bool CloseLine(LineStore& store, std::size_t line, std::size_t threshold) {
 void RegroupByMethodCode(LineStore& store) {
     std::unordered_map<std::string_view, std::size_t> latestLineWithCode;
     for (std::size_t i = 0; i < store.LineCount(); ++i) {
-        std::vector<LineStore::Span>& spans = store.Spans(i);
+        LineStore::SpanList& spans = store.Spans(i);
         if (spans.empty()) continue;
         const std::string_view key = RecordMethodCode(store.Text(spans[0]));
         latestLineWithCode[key] = i;
@@ -73,7 +82,8 @@ void RegroupByMethodCode(LineStore& store) {
         std::size_t kept = 1;
         for (std::size_t j = 1; j < spans.size(); ++j) {
             const std::string_view code = RecordMethodCode(store.Text(spans[j]));
-            const auto it = code == key ? latestLineWithCode.end() : latestLineWithCode.find(code);
+            const auto it =
+                SameCode(code, key) ? latestLineWithCode.end() : latestLineWithCode.find(code);
             if (it == latestLineWithCode.end())
                 spans[kept++] = spans[j];
             else
@@ -109,6 +119,7 @@ ImportResult BuildStore(std::string decoded, bool readFailed, std::string_view d
     bool stopped = false;
     bool haveCurrent = false;
     std::size_t current = 0;
+    LineStore::SpanList* spans = nullptr;  // the current line's
     std::size_t pos = base;
     while (pos < text.size()) {
         const void* nl = std::memchr(text.data() + pos, '\n', text.size() - pos);
@@ -124,11 +135,11 @@ ImportResult BuildStore(std::string decoded, bool readFailed, std::string_view d
                 // Records ahead of the first line-start record form a line of
                 // their own, without a name, rather than being lost.
                 current = store.AppendLine(std::string());
+                spans = &store.Spans(current);
                 haveCurrent = true;
             }
-            store.AppendRecordSpan(current,
-                                   static_cast<std::size_t>(c.trimmed.data() - text.data()),
-                                   c.trimmed.size());
+            spans->push_back(LineStore::Span{
+                static_cast<std::uint64_t>(c.trimmed.data() - text.data()), c.trimmed.size()});
         } else if (c.kind == TextLineKind::LineStart) {
             if (haveCurrent && !CloseLine(store, current, kDualRunMinClosedByLineStart)) {
                 stopped = true;
@@ -142,7 +153,8 @@ ImportResult BuildStore(std::string decoded, bool readFailed, std::string_view d
             // the last line took spares most of the growing and copying.
             const std::size_t expected = haveCurrent ? store.Spans(current).size() : 0;
             current = store.AppendLine(LineStartName(c.trimmed));
-            store.Spans(current).reserve(expected);
+            spans = &store.Spans(current);
+            spans->reserve(expected);
             haveCurrent = true;
         }
     }

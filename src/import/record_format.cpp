@@ -10,16 +10,29 @@ namespace {
 
 constexpr std::string_view kColumnHeaderMark = "PtID";
 
-// Field count of a trimmed, non-empty line: the runs of non-space characters,
-// or none at all when there is no space. Written as one flat loop so that the
-// compiler can vectorise it; classifying every line of a file is the
-// reader's hot path.
-std::size_t CountTrimmedFields(std::string_view t) {
+// What one pass over a trimmed, non-empty line tells: its field count (the
+// runs of non-space characters, or none at all when there is no space),
+// whether it holds "@", and whether it may hold the column-header mark
+// ("Pt" somewhere; only then is the mark looked for). Written as one flat
+// loop with no early exit so that the compiler can vectorise it: classifying
+// every line of a file is the reader's hot path.
+struct LineShape {
+    std::size_t fields;
+    bool at;
+    bool maybeHeader;
+};
+
+LineShape ShapeOfTrimmed(std::string_view t) {
     const auto* p = reinterpret_cast<const unsigned char*>(t.data());
     std::size_t runs = 1;  // a trimmed line starts with a non-space
-    for (std::size_t i = 1; i < t.size(); ++i)
+    unsigned at = p[0] == '@';
+    unsigned pt = 0;
+    for (std::size_t i = 1; i < t.size(); ++i) {
         runs += static_cast<std::size_t>((p[i] != ' ') & (p[i - 1] == ' '));
-    return runs == 1 ? 0 : runs;  // one run means no space at all: no fields
+        at |= static_cast<unsigned>(p[i] == '@');
+        pt |= static_cast<unsigned>((p[i] == 't') & (p[i - 1] == 'P'));
+    }
+    return {runs == 1 ? 0 : runs, at != 0, pt != 0};
 }
 
 // Whether a part can stand as one field of a record and read back unchanged.
@@ -37,11 +50,12 @@ ClassifiedLine ClassifyLine(std::string_view line) {
     ClassifiedLine c;
     c.trimmed = TrimBlanks(line);
     if (c.trimmed.empty()) return c;
-    if (CountTrimmedFields(c.trimmed) != kRecordFieldCount) {
+    const LineShape shape = ShapeOfTrimmed(c.trimmed);
+    if (shape.fields != kRecordFieldCount) {
         c.kind = TextLineKind::Ignored;
-    } else if (HasColumnHeaderMark(c.trimmed)) {
+    } else if (shape.maybeHeader && HasColumnHeaderMark(c.trimmed)) {
         c.kind = TextLineKind::ColumnHeader;
-    } else if (c.trimmed.find('@') != std::string_view::npos) {
+    } else if (shape.at) {
         c.kind = TextLineKind::LineStart;
     } else {
         c.kind = TextLineKind::Record;

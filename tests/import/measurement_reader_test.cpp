@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -649,6 +650,77 @@ TEST(LineStore, EditsAndSlotsBeyondTheLinesInUse) {
     for (int i = 1; i < 100; ++i) store.AppendLine("");
     EXPECT_TRUE(store.Full());
     EXPECT_THROW(store.AppendLine("101"), std::length_error);
+}
+
+// Lines of thousands of records keep their spans in the store's large
+// blocks: growing, moving between lines, splitting, copying the store and
+// importing again must all keep every record.
+TEST(LineStore, LargeLinesSurviveRegroupingCopiesAndReimport) {
+    auto points = [](const std::string& prefix, int n) {
+        std::vector<std::string> p;
+        for (int i = 0; i < n; ++i) p.push_back(prefix + std::to_string(i));
+        return p;
+    };
+    // A: 6000 records of code 105; B: 9000 of 106 then 5000 of 105, which
+    // go to the end of A; C: a dual run of 2 x 4000 records.
+    std::vector<std::string> file{Start("A")};
+    for (const std::string& r : Recs(points("a", 6000))) file.push_back(r);
+    file.push_back(Start("B"));
+    for (const std::string& r : Recs(points("b", 9000), "106")) file.push_back(r);
+    for (const std::string& r : Recs(points("m", 5000))) file.push_back(r);
+    file.push_back(Start("C"));
+    std::vector<std::string> right;
+    std::vector<std::string> left;
+    for (int station = 0; station < 1000; ++station) {
+        const std::string from = "S" + std::to_string(station);
+        const std::string to = "S" + std::to_string(station + 1);
+        for (std::vector<std::string>* run : {&right, &left}) {
+            for (const std::string& p : {from, to, to, from}) {
+                file.push_back(Rec(p, "107"));
+                run->push_back(Rec(p, "107"));
+            }
+        }
+    }
+    std::vector<std::string> a = Recs(points("a", 6000));
+    for (const std::string& r : Recs(points("m", 5000))) a.push_back(r);
+    const std::vector<LevellingLine> expected{
+        {"A", a}, {"B", Recs(points("b", 9000), "106")}, {"C(R)", right}, {"C(L)", left}};
+
+    auto store = std::make_unique<LineStore>();
+    ASSERT_FALSE(ReadMeasurementBytes(Join(file), *store).message);
+    EXPECT_EQ(Lines(*store), expected);
+
+    // Edits on a large line: appending past its room, removing from it.
+    LineStore copy = *store;
+    for (int i = 0; i < 7000; ++i) store->AppendRecord(1, "x" + std::to_string(i));
+    std::vector<std::size_t> firstHalf(3000);
+    for (std::size_t i = 0; i < firstHalf.size(); ++i) firstHalf[i] = i;
+    store->RemoveRecords(0, firstHalf);
+    EXPECT_EQ(store->RecordCount(0), 8000u);
+    EXPECT_EQ(store->Records(0).front(), Rec("a3000"));
+    EXPECT_EQ(store->RecordCount(1), 16000u);
+    EXPECT_EQ(store->Records(1).back(), "x6999");
+
+    // The copy owns its records: the original going changes nothing.
+    store.reset();
+    EXPECT_EQ(Lines(copy), expected);
+    {
+        auto assigned = std::make_unique<LineStore>();
+        ASSERT_FALSE(ReadMeasurementBytes(Join(file), *assigned).message);
+        LineStore other;
+        ASSERT_FALSE(ReadMeasurementBytes(Join({Start("E"), Rec("e")}), other).message);
+        other = *assigned;
+        assigned.reset();
+        other.AppendRecord(0, "y");
+        EXPECT_EQ(other.RecordCount(0), 11001u);
+        EXPECT_EQ(Lines(other)[1], expected[1]);
+    }
+
+    // The same store reads another file, then the first one again.
+    ASSERT_FALSE(ReadMeasurementBytes(Join({Start("D"), Rec("d")}), copy).message);
+    EXPECT_EQ(Lines(copy), (std::vector<LevellingLine>{{"D", {Rec("d")}}}));
+    ASSERT_FALSE(ReadMeasurementBytes(Join(file), copy).message);
+    EXPECT_EQ(Lines(copy), expected);
 }
 
 }  // namespace

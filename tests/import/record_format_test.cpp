@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <cmath>
 #include <limits>
 #include <string>
@@ -56,6 +58,44 @@ TEST(ClassifyLine, SevenFieldsDecideThenHeaderThenLineStart) {
         EXPECT_EQ(sevenFields, c.kind != TextLineKind::Empty && c.kind != TextLineKind::Ignored)
             << c.name;
     }
+}
+
+// The classifier looks at eight bytes at a time; a plain reading of the
+// rules, byte by byte, must agree with it on lines of every length, with
+// the marks and the blanks at every position.
+TEST(ClassifyLine, AgreesWithAPlainReadingOfTheRules) {
+    auto plain = [](std::string_view line) {
+        const std::string_view t = TrimBlanks(line);
+        if (t.empty()) return TextLineKind::Empty;
+        std::size_t runs = 1;
+        for (std::size_t i = 1; i < t.size(); ++i) runs += t[i] != ' ' && t[i - 1] == ' ';
+        if (runs != kRecordFieldCount) return TextLineKind::Ignored;
+        if (t.find("PtID") != std::string_view::npos) return TextLineKind::ColumnHeader;
+        if (t.find('@') != std::string_view::npos) return TextLineKind::LineStart;
+        return TextLineKind::Record;
+    };
+    std::mt19937 random(7);
+    auto pick = [&](std::string_view from) { return from[random() % from.size()]; };
+    int kinds[5] = {};
+    for (int i = 0; i < 200000; ++i) {
+        // Blanks, then fields (seven more often than not) with the odd "@"
+        // or tab among them, then blanks.
+        std::string line(random() % 3, ' ');
+        for (char& c : line) c = pick(" \t\r");
+        const int fields = random() % 2 ? 7 : static_cast<int>(random() % 10);
+        for (int f = 0; f < fields; ++f) {
+            if (f > 0) line.append(1 + random() % 2, random() % 20 ? ' ' : '\t');
+            for (int k = 1 + random() % 7; k > 0; --k)
+                line.push_back(random() % 25 ? pick("PtIDxP1\xB5\xE3") : '@');
+        }
+        for (int k = random() % 3; k > 0; --k) line.push_back(pick(" \t\r\n"));
+        const ClassifiedLine got = ClassifyLine(line);
+        ASSERT_EQ(got.kind, plain(line)) << '"' << line << '"';
+        ASSERT_EQ(got.trimmed, TrimBlanks(line));
+        ++kinds[static_cast<int>(got.kind)];
+    }
+    // Every kind came up often enough to have been tested.
+    for (const int n : kinds) EXPECT_GT(n, 100);
 }
 
 TEST(LineStartName, FromFirstAtToFirstSpace) {

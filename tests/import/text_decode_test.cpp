@@ -7,6 +7,8 @@
 #include <random>
 #include <string>
 
+#include "import/gbk_converter.h"
+#include "import/gbk_decoder.h"
 #include "import/mapped_file.h"
 
 namespace lorvex {
@@ -169,6 +171,46 @@ TEST(Decode, MappedFileAcrossReleaseStepsGivesWhatItsBytesGive) {
         }
     }
     std::filesystem::remove(path);
+}
+
+// The decoder's tables must give what the platform's converter gives, for
+// valid and invalid bytes alike: every byte and byte pair alone, then many
+// generated stretches mixing lead bytes, trail bytes, ASCII (the trail range
+// 0x40-0x7E among it) and cut-off characters.
+TEST(GbkDecoder, GivesWhatThePlatformConverterGives) {
+    GbkConverter converter;
+    GbkDecoder decoder;
+    ASSERT_EQ(decoder.Available(), converter.Available());
+    if (!converter.Available()) GTEST_SKIP() << "no converter for code page 936";
+    auto check = [&](const std::string& bytes) {
+        std::string expected = "prefix";
+        std::string actual = "prefix";
+        const bool expectedClean = converter.Append(bytes, expected);
+        const bool actualClean = decoder.Append(bytes, actual);
+        return expected == actual && expectedClean == actualClean;
+    };
+    for (int lead = 0; lead < 256; ++lead) {
+        ASSERT_TRUE(check(std::string(1, static_cast<char>(lead)))) << lead;
+        for (int trail = 0; trail < 256; ++trail) {
+            const std::string pair{static_cast<char>(lead), static_cast<char>(trail)};
+            ASSERT_TRUE(check(pair)) << lead << " " << trail;
+        }
+    }
+    std::mt19937 random(936);
+    const std::string ascii = "@ PtID09\r\n\x7F";
+    for (int i = 0; i < 50000; ++i) {
+        std::string bytes(1 + random() % 12, '\0');
+        for (char& b : bytes) {
+            const unsigned pick = random() % 8;
+            if (pick < 5)
+                b = static_cast<char>(0x80 + random() % 128);
+            else if (pick < 7)
+                b = ascii[random() % ascii.size()];
+            else
+                b = static_cast<char>(0x40 + random() % 64);
+        }
+        ASSERT_TRUE(check(bytes)) << i;
+    }
 }
 
 }  // namespace
