@@ -19,6 +19,9 @@ struct Cell {
     SQLLEN indicator = 0;
 };
 
+// Put before an INSERT on SQLite so that the driver keeps it prepared.
+constexpr std::string_view kKeptPrefix = "WITH unused AS (SELECT 1) ";
+
 }  // namespace
 
 struct BatchInserter::State {
@@ -51,7 +54,11 @@ struct BatchInserter::State {
             marks += '?';
         }
         marks += ')';
-        std::string sql = "INSERT INTO " + table + " (" + names + ") VALUES ";
+        // The SQLite driver compiles an INSERT afresh on every execute but
+        // keeps a statement that begins with WITH compiled and only resets it
+        // between executes; the empty WITH changes nothing else.
+        std::string sql = db.IsSqlite() ? std::string(kKeptPrefix) : std::string();
+        sql += "INSERT INTO " + table + " (" + names + ") VALUES ";
         sql.reserve(sql.size() + count * (marks.size() + 1));
         for (std::size_t r = 0; r < count; ++r) {
             if (r != 0) sql += ',';
