@@ -1,11 +1,28 @@
 // Times the writing of a report's three tables through the data source "Qel"
-// in a private temporary data folder: the whole report in one transaction
-// with the stations inserted in batches, beside the same transaction with one
-// INSERT a station (the baseline, taken in the same run, runs interleaved),
-// and the old way of one connection per row on the same database.
+// in a private temporary data folder, every way in turn within each run so
+// that all see the same load on the machine:
+//   - the whole report as the program writes it (WriteReportTables, which
+//     archives it too);
+//   - the three tables in one transaction, the stations written
+//       as the program writes them: INSERT ... VALUES batches of 50 rows
+//         behind an empty WITH, which the SQLite driver keeps prepared;
+//       as before: the same batches as a bare INSERT, which the driver
+//         prepares again on every execute (the baseline of the ratios);
+//       as JSON: batches of rows sent as one bound text, a JSON array of
+//         rows, unpacked by INSERT ... SELECT ... FROM json_each(?);
+//       as parameter arrays: the bare one-row INSERT prepared once and
+//         executed with SQL_ATTR_PARAMSET_SIZE rows bound column-wise (the
+//         driver prepares it again for every row);
+//       one INSERT a station (the first baseline);
+// and the old way of one connection per row on the same database. The JSON
+// and parameter-array ways are measured to show what they would give; the
+// program does not use them.
 //
 //   bench_db [stations (10000)] [rows for the per-row way (1000)] [runs (7)]
+//            [rows per JSON batch and parameter array (1000)]
 
+#include <sql.h>
+#include <sqlext.h>
 #include <stdlib.h>
 
 #include <algorithm>
@@ -14,6 +31,7 @@
 #include <filesystem>
 #include <string>
 
+#include "db/batch_insert.h"
 #include "db/data_source.h"
 #include "db/install.h"
 #include "db/odbc.h"
@@ -59,9 +77,174 @@ ReportRows MakeReport(int stations) {
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
-// The baseline: the same all-or-nothing write with one prepared INSERT
-// executed per station, as the tables were written before batching.
-void WriteOneInsertAStation(const ReportRows& rows) {
+enum class StationWrite { Values, ValuesAsBefore, Json, ParameterArray, OneInsertAStation };
+
+[[noreturn]] void Fail(SQLSMALLINT type, SQLHANDLE handle, const char* call) {
+    SQLCHAR state[6] = {}, text[512] = {};
+    SQLINTEGER native = 0;
+    SQLSMALLINT length = 0;
+    SQLGetDiagRec(type, handle, 1, state, &native, text, sizeof text, &length);
+    std::fprintf(stderr, "%s: %s %s\n", call, state, text);
+    std::exit(1);
+}
+
+void Check(SQLRETURN ret, SQLHSTMT statement, const char* call) {
+    if (!SQL_SUCCEEDED(ret)) Fail(SQL_HANDLE_STMT, statement, call);
+}
+
+std::string ObservationColumnList() {
+    std::string names;
+    for (const auto& field : kObservationRowFields) {
+        if (!names.empty()) names += ',';
+        names += std::string("[") + field.name + "]";
+    }
+    return names;
+}
+
+// text as a JSON string: the quote, the backslash and control characters
+// escaped, every other byte as it is.
+void AppendJsonString(std::string& out, std::string_view text) {
+    out += '"';
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += ch;
+        } else if (c < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", c);
+            out += escape;
+        } else {
+            out += ch;
+        }
+    }
+    out += '"';
+}
+
+void WriteStationsAsJson(db::CDatabase& database, const ReportRows& rows, std::size_t perBatch) {
+    std::string values;
+    for (std::size_t c = 0; c < kObservationRowFields.size(); ++c) {
+        if (c != 0) values += ',';
+        values += "json_extract(value,'$[" + std::to_string(c) + "]')";
+    }
+    std::string sql = "INSERT INTO [Observation_tbl] (" + ObservationColumnList() + ") SELECT " +
+                      values + " FROM json_each(?) ORDER BY key";
+    SQLHSTMT statement = nullptr;
+    SQLAllocHandle(SQL_HANDLE_STMT, database.Handle(), &statement);
+    Check(SQLPrepare(statement, reinterpret_cast<SQLCHAR*>(sql.data()), SQL_NTS), statement,
+          "SQLPrepare");
+    std::string json;
+    SQLLEN length = 0;
+    for (std::size_t first = 0; first < rows.observations.size(); first += perBatch) {
+        const std::size_t end = std::min(rows.observations.size(), first + perBatch);
+        json = "[";
+        for (std::size_t r = first; r < end; ++r) {
+            json += r == first ? "[" : ",[";
+            for (std::size_t c = 0; c < kObservationRowFields.size(); ++c) {
+                if (c != 0) json += ',';
+                AppendJsonString(json, rows.observations.Text(r, c));
+            }
+            json += ']';
+        }
+        json += ']';
+        length = static_cast<SQLLEN>(json.size());
+        Check(SQLBindParameter(statement, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_LONGVARCHAR,
+                               json.size(), 0, json.data(), length, &length),
+              statement, "SQLBindParameter");
+        Check(SQLExecute(statement), statement, "SQLExecute");
+    }
+    SQLFreeHandle(SQL_HANDLE_STMT, statement);
+}
+
+// Batches of 50 rows in a bare INSERT ... VALUES, every text bound, the
+// whole-batch statement prepared once: the program's way before the WITH.
+void WriteStationsAsValuesBefore(db::CDatabase& database, const ReportRows& rows) {
+    constexpr std::size_t kRows = 50;
+    const std::size_t columns = kObservationRowFields.size();
+    auto prepare = [&](std::size_t count) {
+        std::string marks = "(";
+        for (std::size_t c = 0; c < columns; ++c) marks += c == 0 ? "?" : ",?";
+        marks += ')';
+        std::string sql = "INSERT INTO [Observation_tbl] (" + ObservationColumnList() + ") VALUES ";
+        for (std::size_t r = 0; r < count; ++r) sql += (r == 0 ? "" : ",") + marks;
+        SQLHSTMT statement = nullptr;
+        SQLAllocHandle(SQL_HANDLE_STMT, database.Handle(), &statement);
+        Check(SQLPrepare(statement, reinterpret_cast<SQLCHAR*>(sql.data()), SQL_NTS), statement,
+              "SQLPrepare");
+        return statement;
+    };
+    SQLHSTMT full = prepare(kRows);
+    std::vector<SQLLEN> lengths(kRows * columns);
+    for (std::size_t first = 0; first < rows.observations.size(); first += kRows) {
+        const std::size_t count = std::min(kRows, rows.observations.size() - first);
+        SQLHSTMT statement = count == kRows ? full : prepare(count);
+        for (std::size_t r = 0; r < count; ++r) {
+            for (std::size_t c = 0; c < columns; ++c) {
+                const std::string_view text = rows.observations.Text(first + r, c);
+                SQLLEN& length = lengths[r * columns + c];
+                length = static_cast<SQLLEN>(text.size());
+                Check(SQLBindParameter(statement, static_cast<SQLUSMALLINT>(r * columns + c + 1),
+                                       SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR,
+                                       std::max<std::size_t>(text.size(), 1), 0,
+                                       const_cast<char*>(text.data()), length, &length),
+                      statement, "SQLBindParameter");
+            }
+        }
+        Check(SQLExecute(statement), statement, "SQLExecute");
+        if (statement != full) SQLFreeHandle(SQL_HANDLE_STMT, statement);
+    }
+    SQLFreeHandle(SQL_HANDLE_STMT, full);
+}
+
+void WriteStationsAsParameterArrays(db::CDatabase& database, const ReportRows& rows,
+                                    std::size_t perArray) {
+    const std::size_t columns = kObservationRowFields.size();
+    std::string marks;
+    for (std::size_t c = 0; c < columns; ++c) marks += c == 0 ? "?" : ",?";
+    std::string sql =
+        "INSERT INTO [Observation_tbl] (" + ObservationColumnList() + ") VALUES (" + marks + ")";
+    SQLHSTMT statement = nullptr;
+    SQLAllocHandle(SQL_HANDLE_STMT, database.Handle(), &statement);
+    Check(SQLPrepare(statement, reinterpret_cast<SQLCHAR*>(sql.data()), SQL_NTS), statement,
+          "SQLPrepare");
+    std::vector<std::size_t> width(columns, 1);
+    for (std::size_t r = 0; r < rows.observations.size(); ++r) {
+        for (std::size_t c = 0; c < columns; ++c) {
+            width[c] = std::max(width[c], rows.observations.Text(r, c).size() + 1);
+        }
+    }
+    std::vector<std::vector<char>> texts(columns);
+    std::vector<std::vector<SQLLEN>> lengths(columns, std::vector<SQLLEN>(perArray));
+    Check(SQLSetStmtAttr(statement, SQL_ATTR_PARAM_BIND_TYPE, SQL_PARAM_BIND_BY_COLUMN, 0),
+          statement, "SQLSetStmtAttr");
+    for (std::size_t c = 0; c < columns; ++c) {
+        texts[c].resize(perArray * width[c]);
+        Check(SQLBindParameter(statement, static_cast<SQLUSMALLINT>(c + 1), SQL_PARAM_INPUT,
+                               SQL_C_CHAR, SQL_VARCHAR, width[c], 0, texts[c].data(),
+                               static_cast<SQLLEN>(width[c]), lengths[c].data()),
+              statement, "SQLBindParameter");
+    }
+    for (std::size_t first = 0; first < rows.observations.size(); first += perArray) {
+        const std::size_t count = std::min(perArray, rows.observations.size() - first);
+        for (std::size_t r = 0; r < count; ++r) {
+            for (std::size_t c = 0; c < columns; ++c) {
+                const std::string_view text = rows.observations.Text(first + r, c);
+                std::copy(text.begin(), text.end(),
+                          texts[c].begin() + static_cast<std::ptrdiff_t>(r * width[c]));
+                lengths[c][r] = static_cast<SQLLEN>(text.size());
+            }
+        }
+        Check(SQLSetStmtAttr(statement, SQL_ATTR_PARAMSET_SIZE,
+                             reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(count)), 0),
+              statement, "SQLSetStmtAttr");
+        Check(SQLExecute(statement), statement, "SQLExecute");
+    }
+    SQLFreeHandle(SQL_HANDLE_STMT, statement);
+}
+
+// The three tables in one all-or-nothing transaction, the stations written
+// the given way.
+void WriteTables(const ReportRows& rows, StationWrite way, std::size_t perBatch) {
     db::CDatabase database;
     database.Open(std::string(db::kConnectString));
     db::Transaction transaction(database, db::BeginWriteStatement());
@@ -80,10 +263,38 @@ void WriteOneInsertAStation(const ReportRows& rows) {
     result.AddNew();
     result.Assign(rows.result);
     result.Update();
-    for (const ObservationRow& row : rows.observations) {
-        observations.AddNew();
-        observations.Assign(row);
-        observations.Update();
+    switch (way) {
+        case StationWrite::Values: {
+            std::vector<db::InsertColumn> columns;
+            for (const auto& field : kObservationRowFields) {
+                columns.push_back({std::string("\"") + field.name + "\"", db::ColumnType::Text});
+            }
+            db::BatchInserter inserter(database, "\"Observation_tbl\"", std::move(columns));
+            for (std::size_t r = 0; r < rows.observations.size(); ++r) {
+                for (std::size_t c = 0; c < kObservationRowFields.size(); ++c) {
+                    inserter.Text(rows.observations.Text(r, c));
+                }
+                inserter.EndRow();
+            }
+            inserter.Flush();
+            break;
+        }
+        case StationWrite::ValuesAsBefore:
+            WriteStationsAsValuesBefore(database, rows);
+            break;
+        case StationWrite::Json:
+            WriteStationsAsJson(database, rows, perBatch);
+            break;
+        case StationWrite::ParameterArray:
+            WriteStationsAsParameterArrays(database, rows, perBatch);
+            break;
+        case StationWrite::OneInsertAStation:
+            for (const ObservationRow& row : rows.observations) {
+                observations.AddNew();
+                observations.Assign(row);
+                observations.Update();
+            }
+            break;
     }
     transaction.Commit();
 }
@@ -103,6 +314,8 @@ int main(int argc, char** argv) {
     const int stations = argc > 1 ? std::atoi(argv[1]) : 10000;
     const int perRowSample = argc > 2 ? std::atoi(argv[2]) : 1000;
     const int runs = std::max(1, argc > 3 ? std::atoi(argv[3]) : 7);
+    const auto perBatch =
+        static_cast<std::size_t>(std::max(1, argc > 4 ? std::atoi(argv[4]) : 1000));
 
     char pattern[] = "/tmp/lorvex-bench-db-XXXXXX";
     if (mkdtemp(pattern) == nullptr) return 1;
@@ -119,16 +332,31 @@ int main(int argc, char** argv) {
     CountingSink sink;
     const ReportRows report = MakeReport(stations);
 
-    // One connection, one transaction: batched inserts against one INSERT a
-    // station, interleaved so that both see the same load on the machine.
-    std::vector<double> batched, single;
+    // Every way once a run, in turn, so that all see the same load. Each
+    // write replaces the tables' rows, so every way starts alike.
+    const std::pair<StationWrite, const char*> ways[] = {
+        {StationWrite::Values, "tables, VALUES of 50 kept (program):"},
+        {StationWrite::ValuesAsBefore, "tables, VALUES of 50 as before:"},
+        {StationWrite::Json, "tables, JSON batches:"},
+        {StationWrite::ParameterArray, "tables, parameter arrays:"},
+        {StationWrite::OneInsertAStation, "tables, one INSERT a station:"},
+    };
+    std::vector<double> program;
+    std::vector<std::vector<double>> times(std::size(ways));
     for (int run = 0; run < runs; ++run) {
         auto start = Clock::now();
         if (db::WriteReportTables(report, sink) != db::WriteOutcome::Written) return 1;
-        batched.push_back(Seconds(Clock::now() - start) * 1e3);
-        start = Clock::now();
-        WriteOneInsertAStation(report);
-        single.push_back(Seconds(Clock::now() - start) * 1e3);
+        program.push_back(Seconds(Clock::now() - start) * 1e3);
+        for (std::size_t w = 0; w < std::size(ways); ++w) {
+            start = Clock::now();
+            WriteTables(report, ways[w].first, perBatch);
+            times[w].push_back(Seconds(Clock::now() - start) * 1e3);
+            if (db::ReadTable("Qel", "Observation_tbl").rows.size() !=
+                static_cast<std::size_t>(stations)) {
+                std::fprintf(stderr, "%s wrote a wrong number of rows\n", ways[w].second);
+                return 1;
+            }
+        }
     }
     if (db::WriteReportTables(report, sink) != db::WriteOutcome::Written) return 1;
     const auto written = db::ReadTable("Qel", "Observation_tbl").rows.size();
@@ -144,23 +372,23 @@ int main(int argc, char** argv) {
         db::ArchiveWrittenReport(connection, report, db::UtcTimestampNow());
         archiving.push_back(Seconds(Clock::now() - start) * 1e3);
     }
-    const Spread b = Of(batched), s = Of(single);
-    std::printf(
-        "one transaction, batched:     %6d stations  min %7.1f  median %7.1f  max %7.1f ms"
-        "  (%5.1f us a row)\n",
-        stations, b.min, b.median, b.max, b.median * 1e3 / (stations + 2));
-    std::printf(
-        "one transaction, row by row:  %6d stations  min %7.1f  median %7.1f  max %7.1f ms"
-        "  (baseline)\n",
-        stations, s.min, s.median, s.max);
-    std::printf("ratio batched / row by row (medians): %.2f   goal: <= 60 ms\n",
-                b.median / s.median);
+    auto print = [stations](const char* what, const Spread& t, double base) {
+        std::printf("%-38s %6d stations  min %7.1f  median %7.1f  max %7.1f ms  (%5.1f us a row)",
+                    what, stations, t.min, t.median, t.max, t.median * 1e3 / (stations + 2));
+        if (base > 0) std::printf("  %.2f", t.median / base);
+        std::printf("\n");
+    };
+    const Spread p = Of(program);
+    print("whole report (WriteReportTables):", p, 0);
+    const double values = Of(times[1]).median;
+    for (std::size_t w = 0; w < std::size(ways); ++w) print(ways[w].second, Of(times[w]), values);
+    std::printf("(last column: median / the median of VALUES as before; goal <= 60 ms)\n");
     const Spread a = Of(archiving);
     std::printf(
         "archiving alone:              %6d stations  min %7.1f  median %7.1f  max %7.1f ms"
         "  (%.0f%% on top of the tables; goal: <= 20%%)\n",
-        stations, a.min, a.median, a.max, 100.0 * a.median / (b.median - a.median));
-    const double best = b.min / 1e3;
+        stations, a.min, a.median, a.max, 100.0 * a.median / (p.median - a.median));
+    const double best = p.min / 1e3;
     if (written != static_cast<std::size_t>(stations)) {
         std::fprintf(stderr, "expected %d rows, found %zu\n", stations, written);
         return 1;

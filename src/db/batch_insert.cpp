@@ -19,6 +19,9 @@ struct Cell {
     SQLLEN indicator = 0;
 };
 
+// Put before an INSERT on SQLite so that the driver keeps it prepared.
+constexpr std::string_view kKeptPrefix = "WITH unused AS (SELECT 1) ";
+
 }  // namespace
 
 struct BatchInserter::State {
@@ -26,11 +29,12 @@ struct BatchInserter::State {
     std::string table;
     std::vector<InsertColumn> columns;
     std::size_t rowsPerBatch;
-    std::vector<Cell> cells;   // rowsPerBatch rows of columns.size() cells
-    std::size_t rows = 0;      // complete rows held
-    std::size_t column = 0;    // next value of the row being added
-    OdbcHandle full;           // the statement for a whole batch, prepared once
-    std::size_t fullRows = 0;  // rows the prepared statement carries
+    std::vector<Cell> cells;    // rowsPerBatch rows of columns.size() cells
+    std::size_t rows = 0;       // complete rows held
+    std::size_t column = 0;     // next value of the row being added
+    OdbcHandle full;            // the statement for a whole batch, prepared once
+    std::size_t fullRows = 0;   // rows the prepared statement carries
+    bool kept = db.IsSqlite();  // INSERTs begin with kKeptPrefix
 
     Cell& Next() {
         if (column >= columns.size()) {
@@ -51,7 +55,11 @@ struct BatchInserter::State {
             marks += '?';
         }
         marks += ')';
-        std::string sql = "INSERT INTO " + table + " (" + names + ") VALUES ";
+        // The SQLite driver compiles an INSERT afresh on every execute but
+        // keeps a statement that begins with WITH compiled and only resets it
+        // between executes; the empty WITH changes nothing else.
+        std::string sql = kept ? std::string(kKeptPrefix) : std::string();
+        sql += "INSERT INTO " + table + " (" + names + ") VALUES ";
         sql.reserve(sql.size() + count * (marks.size() + 1));
         for (std::size_t r = 0; r < count; ++r) {
             if (r != 0) sql += ',';
@@ -62,11 +70,16 @@ struct BatchInserter::State {
 
     // Prepares an insert of count rows; an empty handle when the driver
     // refuses it and count > 1, so that the caller can try one row a statement.
+    // A database that refuses the WITH (SQLite before 3.8.3) gets bare INSERTs.
     OdbcHandle Prepare(std::size_t count) {
         std::string sql = Sql(count);
         OdbcHandle statement = detail::AllocateStatement(db.Handle());
-        const SQLRETURN ret = SQLPrepare(statement.Get(), reinterpret_cast<SQLCHAR*>(sql.data()),
-                                         static_cast<SQLINTEGER>(sql.size()));
+        SQLRETURN ret = SQLPrepare(statement.Get(), reinterpret_cast<SQLCHAR*>(sql.data()),
+                                   static_cast<SQLINTEGER>(sql.size()));
+        if (!SQL_SUCCEEDED(ret) && kept) {
+            kept = false;
+            return Prepare(count);
+        }
         if (!SQL_SUCCEEDED(ret)) {
             if (count > 1) return {};
             detail::Check(ret, SQL_HANDLE_STMT, statement.Get(), "SQLPrepare");

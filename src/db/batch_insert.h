@@ -2,9 +2,10 @@
 
 // Inserts rows into one table several at a time: each batch is one
 // INSERT ... VALUES (...), (...), ... statement whose every value is a bound
-// parameter. Drivers that prepare a statement again on every execute (the
-// SQLite driver does) then pay the preparation once a batch instead of once a
-// row. A driver that refuses several rows in one VALUES clause gets one row a
+// parameter, prepared once and executed a batch at a time. On SQLite the
+// statement begins with an empty WITH, the form the SQLite driver keeps
+// compiled between executes (a bare INSERT it compiles again every time). A
+// driver that refuses several rows in one VALUES clause gets one row a
 // statement. The inserter writes into whatever transaction the connection is
 // in; it opens none of its own.
 

@@ -14,6 +14,7 @@
 
 #include <unistd.h>
 
+#include "db/batch_insert.h"
 #include "db/install.h"
 #include "db/report_archive.h"
 #include "db_fixture.h"
@@ -493,6 +494,113 @@ TEST_F(ServerTest, AServerThatCannotBeUsedChangesNothing) {
         }
         EXPECT_FALSE(fs::exists(DataFolder() / kServerFileName));
         EXPECT_EQ(Tables(), before);
+    }
+}
+
+// Station texts written in batches come back byte for byte on either
+// database, in the order written, whichever batch they fell in: quotes and
+// backslashes (which SQL and JSON would have to escape), texts that look
+// like numbers or parameter markers (stored as the texts they are, never
+// converted), control characters, Chinese and a character outside the BMP,
+// the empty text apart from NULL, and a text past 255 bytes.
+TEST_P(BackendTest, BatchedStationTextsComeBackExactly) {
+    const std::vector<std::optional<std::string>> texts{
+        "O'Brien",
+        "say \"hi\"",
+        "back\\slash\\",
+        "C:\\路线\\一",
+        "水准点BM01",
+        "\xF0\x9D\x84\x9E",  // U+1D11E, four bytes of UTF-8
+        "tab\there",
+        "line\nbreak\r\n",
+        "\x01\x1f",
+        "0012",
+        "1e5",
+        " 253 ",
+        "-0",
+        "2 2222",
+        "?",
+        "$1",
+        "'); DELETE FROM \"Observation_tbl\";--",
+        "",
+        std::nullopt,
+        std::string(300, 'x') + "尾",
+    };
+    const std::size_t columns = kObservationRowFields.size();
+    std::vector<InsertColumn> names;
+    for (const auto& field : kObservationRowFields) {
+        names.push_back({std::string("\"") + field.name + "\"", ColumnType::Text});
+    }
+    // Row r holds the texts from r on, so every text meets every column and
+    // the rows straddle batches of three.
+    auto expected = [&](std::size_t r, std::size_t c) { return texts[(r + c) % texts.size()]; };
+    const std::size_t rows = texts.size();
+    Sql({R"(DELETE FROM "Observation_tbl")"});
+    {
+        CDatabase db;
+        db.Open(std::string(kConnectString));
+        Transaction transaction(db);
+        BatchInserter inserter(db, "\"Observation_tbl\"", names, 3);
+        for (std::size_t r = 0; r < rows; ++r) {
+            for (std::size_t c = 0; c < columns; ++c) {
+                if (const auto text = expected(r, c)) {
+                    inserter.Text(*text);
+                } else {
+                    inserter.Null();
+                }
+            }
+            inserter.EndRow();
+        }
+        inserter.Flush();
+        transaction.Commit();
+    }
+    const TableRows table = ReadTable("Qel", "Observation_tbl");
+    ASSERT_EQ(table.rows.size(), rows);
+    for (std::size_t r = 0; r < rows; ++r) {
+        for (std::size_t c = 0; c < columns; ++c) {
+            EXPECT_EQ(table.rows[r][c + 1], expected(r, c)) << "row " << r << " column " << c;
+        }
+    }
+}
+
+// A batch the database refuses after earlier batches went through (a key
+// written twice): the error surfaces, and the transaction rolled back keeps
+// none of the batches, while the rows there before stay. The refused batch
+// is a whole one (the statement kept prepared across batches) or the short
+// last one (a statement of its own).
+TEST_P(BackendTest, ARefusedLaterBatchKeepsNoneOfTheEarlierOnes) {
+    struct Case {
+        const char* label;
+        std::vector<std::int32_t> keys;  // in batches of four
+    };
+    for (const Case& c : {Case{"whole third batch", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 2}},
+                          Case{"short last batch", {1, 2, 3, 4, 5, 6, 7, 8, 9, 2, 11}}}) {
+        SCOPED_TRACE(c.label);
+        Sql({R"(DELETE FROM "Observation_tbl")",
+             R"(INSERT INTO "Observation_tbl" ("Record_ID","sStation") VALUES (1000,'before'))"});
+        const TableRows before = ReadTable("Qel", "Observation_tbl");
+        {
+            CDatabase db;
+            db.Open(std::string(kConnectString));
+            Transaction transaction(db);
+            BatchInserter inserter(
+                db, "\"Observation_tbl\"",
+                {{"\"Record_ID\"", ColumnType::Long}, {"\"sStation\"", ColumnType::Text}}, 4);
+            bool refused = false;
+            try {
+                for (const std::int32_t key : c.keys) {
+                    inserter.Long(key);
+                    inserter.Text(std::to_string(key));
+                    inserter.EndRow();
+                }
+                inserter.Flush();
+            } catch (const DbError&) {
+                refused = true;
+            }
+            EXPECT_TRUE(refused);
+            EXPECT_EQ(inserter.Pending(), 0u);
+        }
+        EXPECT_EQ(ReadTable("Qel", "Observation_tbl").rows, before.rows);
     }
 }
 
