@@ -293,9 +293,11 @@ RefPtr<Report> FillReport(EngineReferences& held, const std::string& templatePat
     }
     SetParameters(held, report, ResultParameters(kind, totals));
 
-    // The engine reads the station rows now, so that a table it cannot read
-    // is reported here and whoever shows the report only paints it.
-    report->Prepare();
+    // The engine opens the station rows now and reads the first page's, so
+    // that a table it cannot read is reported here; whoever shows the report
+    // shows that page at once and has the rest read after (or reads it all
+    // before writing every page).
+    report->PrepareFirstPage();
     return report;
 }
 
