@@ -57,7 +57,14 @@ void PageSequence::Finish() {
 }
 
 PdfPages::PdfPages(const QString& title) {
-    if (!m_painted.open()) {
+    // The temporary file names the place and removes it at the end; the
+    // engine writes through a second handle open for writing only.
+    if (!m_temporary.open()) {
+        throw EngineError(kErrorOutput,
+                          "无法创建 PDF 的临时文件：" + m_temporary.errorString().toStdString());
+    }
+    m_painted.setFileName(m_temporary.fileName());
+    if (!m_painted.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         throw EngineError(kErrorOutput,
                           "无法创建 PDF 的临时文件：" + m_painted.errorString().toStdString());
     }

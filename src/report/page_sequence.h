@@ -77,7 +77,8 @@ class PdfPages final {
     void Save(const QString& path);
 
   private:
-    QTemporaryFile m_painted;
+    QTemporaryFile m_temporary;  // names the file and removes it
+    QFile m_painted;
     std::unique_ptr<QPdfWriter> m_writer;
     std::unique_ptr<PageSequence> m_pages;
     DrawnCharacters m_drawn;

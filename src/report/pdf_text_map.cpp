@@ -259,19 +259,29 @@ char32_t ChooseDrawn(char32_t mapped, const std::vector<char32_t>& sameGlyph) {
 
 namespace {
 
-// Where qpdf writes the finished document: a device, failing loudly.
+// Where qpdf writes the finished document: a device, in blocks (qpdf hands
+// over a token at a time), failing loudly.
 class DevicePipeline final : public Pipeline {
   public:
-    explicit DevicePipeline(QIODevice& out) : Pipeline("device", nullptr), m_out(out) {}
-    void write(unsigned char const* data, size_t len) override {
-        const auto n = static_cast<qint64>(len);
-        if (m_out.write(reinterpret_cast<const char*>(data), n) != n)
-            throw std::runtime_error(m_out.errorString().toStdString());
+    explicit DevicePipeline(QIODevice& out) : Pipeline("device", nullptr), m_out(out) {
+        m_block.reserve(kBlock);
     }
-    void finish() override {}
+    void write(unsigned char const* data, size_t len) override {
+        m_block.append(reinterpret_cast<const char*>(data), len);
+        if (m_block.size() >= kBlock) Flush();
+    }
+    void finish() override { Flush(); }
 
   private:
+    static constexpr std::size_t kBlock = 1 << 16;
+    void Flush() {
+        const auto n = static_cast<qint64>(m_block.size());
+        if (n > 0 && m_out.write(m_block.data(), n) != n)
+            throw std::runtime_error(m_out.errorString().toStdString());
+        m_block.clear();
+    }
     QIODevice& m_out;
+    std::string m_block;
 };
 
 // The PostScript name of a face (name table, name 6): what Qt writes as the
@@ -453,6 +463,7 @@ void WriteDrawnTextMaps(const std::string& painted, QIODevice& out, const DrawnC
     writer.setDecodeLevel(qpdf_dl_none);
     writer.setCompressStreams(true);
     writer.write();
+    sink.finish();
 }
 
 }  // namespace lorvex::report

@@ -187,7 +187,15 @@ bool Report::PageReady(int page) const {
 
 void Report::ReadThrough(int page) {
     if (!m_opened) PrepareFirstPage();
-    while (!PageReady(page)) ReadMoreRows(4096);
+    while (!PageReady(page)) {
+        // The page's own rows and one more (whether the totals follow them);
+        // all that are left for the last page.
+        const PagePlan plan = m_pagination.Page(page);
+        const auto needed = static_cast<std::size_t>(plan.firstRow + plan.rowCount) + 1;
+        const std::size_t have = m_table.rows.size();
+        ReadMoreRows(plan.reportFooter || needed <= have ? std::numeric_limits<std::size_t>::max()
+                                                         : needed - have);
+    }
     if (m_summedRows != m_table.rows.size()) {
         for (std::size_t i = 0; i < m_sums.size(); ++i)
             m_sums[i] = SumSeries(m_table, m_sumTerms[i]);
