@@ -57,24 +57,49 @@ void Execute(SQLHSTMT statement, std::string sql) {
 
 }  // namespace
 
-TableRows ReadTable(const std::string& dataSourceName, const std::string& table) {
+struct TableCursor::Open {
+    CDatabase db;
+    OdbcHandle handle;
+    std::vector<std::string> columns;
+    std::vector<ColumnKind> kinds;
+    std::size_t count = 0;
+    bool done = false;
+};
+
+TableCursor::TableCursor(const std::string& dataSourceName, const std::string& table)
+    : m_open(std::make_unique<Open>()) {
     if (!IsPlainName(table)) throw std::invalid_argument("not a table name: " + table);
     if (dataSourceName.find_first_of(";{}") != std::string::npos) {
         throw std::invalid_argument("not a data source name: " + dataSourceName);
     }
 
-    CDatabase db;
+    CDatabase& db = m_open->db;
     db.Open("DSN=" + dataSourceName);
-    OdbcHandle handle = detail::AllocateStatement(db.Handle());
-    SQLHSTMT statement = handle.Get();
+    m_open->handle = detail::AllocateStatement(db.Handle());
+    SQLHSTMT statement = m_open->handle.Get();
+    // Counted first, on the same connection: the caller holds the report
+    // lock, so nothing writes the table between the count and the rows.
+    Execute(statement, db.NativeSql("SELECT COUNT(*) FROM \"" + table + "\""));
+    {
+        SQLBIGINT value = 0;
+        SQLLEN indicator = 0;
+        const SQLRETURN ret = SQLFetch(statement);
+        if (ret != SQL_NO_DATA) {
+            detail::Check(ret, SQL_HANDLE_STMT, statement, "SQLFetch");
+            detail::Check(SQLGetData(statement, 1, SQL_C_SBIGINT, &value, 0, &indicator),
+                          SQL_HANDLE_STMT, statement, "SQLGetData");
+        }
+        m_open->count = indicator == SQL_NULL_DATA ? 0 : static_cast<std::size_t>(value);
+        detail::Check(SQLFreeStmt(statement, SQL_CLOSE), SQL_HANDLE_STMT, statement, "SQLFreeStmt");
+    }
     const std::string order = " FROM \"" + table + "\" ORDER BY \"Record_ID\"";
     Execute(statement, db.NativeSql("SELECT *" + order));
 
     SQLSMALLINT count = 0;
     detail::Check(SQLNumResultCols(statement, &count), SQL_HANDLE_STMT, statement,
                   "SQLNumResultCols");
-    TableRows result;
-    std::vector<ColumnKind> kinds;
+    std::vector<std::string>& columnNames = m_open->columns;
+    std::vector<ColumnKind>& kinds = m_open->kinds;
     for (SQLUSMALLINT column = 1; column <= static_cast<SQLUSMALLINT>(count); ++column) {
         SQLCHAR name[256] = {};
         SQLSMALLINT nameLength = 0;
@@ -85,7 +110,7 @@ TableRows ReadTable(const std::string& dataSourceName, const std::string& table)
         detail::Check(SQLDescribeCol(statement, column, name, sizeof name, &nameLength, &type,
                                      &size, &digits, &nullable),
                       SQL_HANDLE_STMT, statement, "SQLDescribeCol");
-        result.columns.push_back(FromDriverText(reinterpret_cast<const char*>(name)));
+        columnNames.push_back(FromDriverText(reinterpret_cast<const char*>(name)));
         kinds.push_back(KindOf(type));
     }
 
@@ -98,7 +123,7 @@ TableRows ReadTable(const std::string& dataSourceName, const std::string& table)
         IsSqlite(db.Handle())) {
         std::string columns;
         for (std::size_t i = 0; i < kinds.size(); ++i) {
-            const std::string name = "\"" + ToDriverText(result.columns[i]) + "\"";
+            const std::string name = "\"" + ToDriverText(columnNames[i]) + "\"";
             if (!columns.empty()) columns += ',';
             columns += kinds[i] == ColumnKind::Real
                            ? "CASE WHEN " + name + " IS NULL THEN NULL ELSE printf('%!.20e', " +
@@ -108,13 +133,31 @@ TableRows ReadTable(const std::string& dataSourceName, const std::string& table)
         detail::Check(SQLFreeStmt(statement, SQL_CLOSE), SQL_HANDLE_STMT, statement, "SQLFreeStmt");
         Execute(statement, db.NativeSql("SELECT " + columns + order));
     }
+}
 
+TableCursor::~TableCursor() = default;
+
+const std::vector<std::string>& TableCursor::Columns() const { return m_open->columns; }
+
+std::size_t TableCursor::Count() const { return m_open->count; }
+
+bool TableCursor::Fetch(std::vector<std::vector<std::optional<std::string>>>& rows,
+                        std::size_t maxRows) {
+    if (m_open->done) return false;
+    SQLHSTMT statement = m_open->handle.Get();
+    const std::vector<ColumnKind>& kinds = m_open->kinds;
+    const auto count = static_cast<SQLSMALLINT>(kinds.size());
     std::string text;
-    for (;;) {
+    for (std::size_t fetched = 0; fetched < maxRows; ++fetched) {
         const SQLRETURN ret = SQLFetch(statement);
-        if (ret == SQL_NO_DATA) break;
+        if (ret == SQL_NO_DATA) {
+            m_open->done = true;
+            m_open->handle = OdbcHandle();
+            return false;
+        }
         detail::Check(ret, SQL_HANDLE_STMT, statement, "SQLFetch");
-        auto& row = result.rows.emplace_back();
+        auto& row = rows.emplace_back();
+        row.reserve(kinds.size());
         for (SQLUSMALLINT column = 1; column <= static_cast<SQLUSMALLINT>(count); ++column) {
             SQLLEN indicator = 0;
             switch (kinds[column - 1]) {
@@ -155,6 +198,16 @@ TableRows ReadTable(const std::string& dataSourceName, const std::string& table)
                     break;
             }
         }
+    }
+    return true;
+}
+
+TableRows ReadTable(const std::string& dataSourceName, const std::string& table) {
+    TableCursor cursor(dataSourceName, table);
+    TableRows result;
+    result.columns = cursor.Columns();
+    result.rows.reserve(cursor.Count());
+    while (cursor.Fetch(result.rows, std::size_t(-1))) {
     }
     return result;
 }

@@ -4,11 +4,11 @@
 // held in memory until it is whole). Every record book, contents page and
 // single page goes through here, so screen-equal output is painted one way.
 
-#include <QBuffer>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSizeF>
+#include <QTemporaryFile>
 
 #include <memory>
 #include <vector>
@@ -53,8 +53,9 @@ class PageSequence final {
     bool m_begun = false;
 };
 
-// A PDF painted into memory and saved only once whole, with a text layer
-// that reads back as the characters drawn.
+// A PDF painted into a temporary file and saved only once whole, with a
+// text layer that reads back as the characters drawn. Neither step holds the
+// document in memory, so a book of any length takes the same.
 class PdfPages final {
   public:
     explicit PdfPages(const QString& title);
@@ -76,7 +77,8 @@ class PdfPages final {
     void Save(const QString& path);
 
   private:
-    QBuffer m_painted;
+    QTemporaryFile m_temporary;  // names the file and removes it
+    QFile m_painted;
     std::unique_ptr<QPdfWriter> m_writer;
     std::unique_ptr<PageSequence> m_pages;
     DrawnCharacters m_drawn;

@@ -1,11 +1,13 @@
 #include "report/pdf_text_map.h"
 
 #include <qpdf/Buffer.hh>
+#include <qpdf/Pipeline.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include <QIODevice>
 #include <QRawFont>
 #include <QTextLayout>
 
@@ -257,6 +259,31 @@ char32_t ChooseDrawn(char32_t mapped, const std::vector<char32_t>& sameGlyph) {
 
 namespace {
 
+// Where qpdf writes the finished document: a device, in blocks (qpdf hands
+// over a token at a time), failing loudly.
+class DevicePipeline final : public Pipeline {
+  public:
+    explicit DevicePipeline(QIODevice& out) : Pipeline("device", nullptr), m_out(out) {
+        m_block.reserve(kBlock);
+    }
+    void write(unsigned char const* data, size_t len) override {
+        m_block.append(reinterpret_cast<const char*>(data), len);
+        if (m_block.size() >= kBlock) Flush();
+    }
+    void finish() override { Flush(); }
+
+  private:
+    static constexpr std::size_t kBlock = 1 << 16;
+    void Flush() {
+        const auto n = static_cast<qint64>(m_block.size());
+        if (n > 0 && m_out.write(m_block.data(), n) != n)
+            throw std::runtime_error(m_out.errorString().toStdString());
+        m_block.clear();
+    }
+    QIODevice& m_out;
+    std::string m_block;
+};
+
 // The PostScript name of a face (name table, name 6): what Qt writes as the
 // font's BaseFont.
 std::string PostScriptName(const QRawFont& face) {
@@ -396,11 +423,13 @@ bool RemapToDrawn(TextMap& map, const std::vector<const Faces::Face*>& faces) {
 
 }  // namespace
 
-QByteArray WriteDrawnTextMaps(const QByteArray& pdf, const DrawnCharacters& drawn,
-                              const std::vector<QFont>& fonts) {
+void WriteDrawnTextMaps(const std::string& painted, QIODevice& out, const DrawnCharacters& drawn,
+                        const std::vector<QFont>& fonts) {
     QPDF doc;
     doc.setSuppressWarnings(true);
-    doc.processMemoryFile("report.pdf", pdf.constData(), static_cast<std::size_t>(pdf.size()));
+    // Read from the file as needed: a page's contents are copied from there
+    // to out without being held, so memory does not grow with the pages.
+    doc.processFile(painted.c_str());
     const std::vector<char32_t> characters = drawn.All();
     const Faces faces(fonts, characters);
 
@@ -427,15 +456,14 @@ QByteArray WriteDrawnTextMaps(const QByteArray& pdf, const DrawnCharacters& draw
         }
     }
 
+    DevicePipeline sink(out);
     QPDFWriter writer(doc);
-    writer.setOutputMemory();
+    writer.setOutputPipeline(&sink);
     // The page contents are copied as they are; only the new maps are compressed.
     writer.setDecodeLevel(qpdf_dl_none);
     writer.setCompressStreams(true);
     writer.write();
-    const std::shared_ptr<Buffer> out = writer.getBufferSharedPointer();
-    return QByteArray(reinterpret_cast<const char*>(out->getBuffer()),
-                      static_cast<qsizetype>(out->getSize()));
+    sink.finish();
 }
 
 }  // namespace lorvex::report

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <limits>
 
 #include "report/template_parser.h"
 
@@ -30,7 +31,10 @@ void Report::SetTableLogon(int tableIndex, TableLogon logon) {
                           "报表模板中没有第 " + std::to_string(tableIndex) + " 个数据表。");
     }
     m_logon = std::move(logon);
-    m_prepared = false;  // the rows come from the new source
+    // The rows come from the new source.
+    m_prepared = false;
+    m_opened = false;
+    m_cursor.reset();
 }
 
 void Report::SetParameterValue(int index, const QString& value) {
@@ -47,22 +51,44 @@ std::optional<QString> Report::ParameterValue(int index) const {
 }
 
 void Report::Prepare() {
-    if (m_prepared) return;
+    PrepareFirstPage();
+    while (!ReadMoreRows(std::numeric_limits<std::size_t>::max())) {
+    }
+}
+
+namespace {
+
+// A failure of the data source, in the engine's terms.
+template <typename F>
+auto ReadingTable(const std::string& table, F&& read) {
+    try {
+        return read();
+    } catch (const EngineError&) {
+        throw;
+    } catch (const std::exception& e) {
+        throw EngineError(kErrorDataSource,
+                          "无法读取数据表 " + table + "：" + std::string(e.what()));
+    }
+}
+
+}  // namespace
+
+void Report::PrepareFirstPage() {
+    if (m_opened) return;
     const std::string table = m_template.tableName.toStdString();
     m_table = TableData{};
+    m_sums.clear();
+    m_summedRows = 0;
+    std::size_t expected = 0;
     if (m_template.detail.present) {
         if (!m_logon) {
             throw EngineError(kErrorDataSource, "报表数据表 " + table + " 没有登录信息。");
         }
         if (!m_rows) throw EngineError(kErrorDataSource, "报表引擎没有数据来源。");
-        try {
-            m_table = m_rows->ReadTable(*m_logon, table);
-        } catch (const EngineError&) {
-            throw;
-        } catch (const std::exception& e) {
-            throw EngineError(kErrorDataSource,
-                              "无法读取数据表 " + table + "：" + std::string(e.what()));
-        }
+        std::unique_ptr<RowCursor> cursor =
+            ReadingTable(table, [&] { return m_rows->OpenTable(*m_logon, table); });
+        m_table.columns = cursor->Columns();
+        expected = cursor->Count();
         // Resolve the column names once, not per row: the detail band's
         // fields, and the columns the sums of any band add up.
         auto column = [&](const QString& name) {
@@ -89,7 +115,7 @@ void Report::Prepare() {
                 if (seg.index < 0 && !seg.optional) throw unknown(item, seg.text);
             }
         }
-        m_sums.clear();
+        m_sumTerms.clear();
         std::vector<QString> sumKeys;
         for (Band* band : {&m_template.reportHeader, &m_template.pageHeader,
                            &m_template.reportFooter, &m_template.pageFooter}) {
@@ -107,19 +133,78 @@ void Report::Prepare() {
                     seg.index = static_cast<int>(found - sumKeys.begin());
                     if (found == sumKeys.end()) {
                         sumKeys.push_back(key);
-                        m_sums.emplace_back(m_table, seg.terms);
+                        m_sums.emplace_back();
+                        m_sumTerms.push_back(seg.terms);
                     }
                 }
             }
         }
+        m_cursor = std::move(cursor);
     }
-    m_pagination = Pagination(m_template, static_cast<int>(m_table.rows.size()));
+    m_pagination = Pagination(m_template, static_cast<int>(expected));
     m_fonts = std::make_unique<PageFonts>(m_template);
+    m_opened = true;
+    if (!m_cursor) {
+        FinishReading();
+        return;
+    }
+    // One row more than the first page holds: whether the book's totals
+    // follow on it is then known too.
+    m_table.rows.reserve(expected);
+    ReadMoreRows(static_cast<std::size_t>(m_pagination.RowsOnFirstPage()) + 1);
+    ReadThrough(0);
+}
+
+bool Report::ReadMoreRows(std::size_t rows) {
+    if (!m_opened) PrepareFirstPage();
+    if (m_prepared) return true;
+    const std::string table = m_template.tableName.toStdString();
+    const bool more = ReadingTable(table, [&] { return m_cursor->Fetch(m_table.rows, rows); });
+    if (!more) FinishReading();
+    return m_prepared;
+}
+
+void Report::FinishReading() {
+    m_cursor.reset();
+    // The count and the rows agree under the report lock; should they not,
+    // the rows read decide.
+    if (static_cast<int>(m_table.rows.size()) != m_pagination.RowCount())
+        m_pagination = Pagination(m_template, static_cast<int>(m_table.rows.size()));
+    for (std::size_t i = 0; i < m_sums.size(); ++i) m_sums[i] = SumSeries(m_table, m_sumTerms[i]);
+    m_summedRows = m_table.rows.size();
     m_prepared = true;
 }
 
+bool Report::PageReady(int page) const {
+    if (m_prepared) return true;
+    const PagePlan plan = m_pagination.Page(page);
+    // The book's totals need every row; a page of rows needs its own and
+    // those before. A sum prints at the finest places of all rows, so the
+    // sums are made again once the last row is in (the viewer repaints).
+    return !plan.reportFooter &&
+           static_cast<std::size_t>(plan.firstRow + plan.rowCount) <= m_table.rows.size();
+}
+
+void Report::ReadThrough(int page) {
+    if (!m_opened) PrepareFirstPage();
+    while (!PageReady(page)) {
+        // The page's own rows and one more (whether the totals follow them);
+        // all that are left for the last page.
+        const PagePlan plan = m_pagination.Page(page);
+        const auto needed = static_cast<std::size_t>(plan.firstRow + plan.rowCount) + 1;
+        const std::size_t have = m_table.rows.size();
+        ReadMoreRows(plan.reportFooter || needed <= have ? std::numeric_limits<std::size_t>::max()
+                                                         : needed - have);
+    }
+    if (m_summedRows != m_table.rows.size()) {
+        for (std::size_t i = 0; i < m_sums.size(); ++i)
+            m_sums[i] = SumSeries(m_table, m_sumTerms[i]);
+        m_summedRows = m_table.rows.size();
+    }
+}
+
 void Report::PaintPage(QPainter& painter, int page, DrawnCharacters* drawn) const {
-    if (!m_prepared || page < 0 || page >= PageCount()) return;
+    if (!m_opened || page < 0 || page >= PageCount() || !PageReady(page)) return;
     PageContent content{&m_template, &m_printed,    &m_table, &m_pagination,
                         drawn,       m_fonts.get(), &m_sums};
     report::PaintPage(painter, content, page);

@@ -60,23 +60,44 @@ class Report final : public RefCounted {
     bool IsPrepared() const { return m_prepared; }
     const TableData& Table() const { return m_table; }
 
+    // The start of Prepare, for a report shown at once: opens the table,
+    // counts its rows (the page count is known from then on) and reads the
+    // rows of the first page. Throws as Prepare does.
+    void PrepareFirstPage();
+    bool IsOpened() const { return m_opened; }
+    // Reads up to rows more rows of an opened report; true once all are read
+    // (the report is then prepared). Throws as Prepare does.
+    bool ReadMoreRows(std::size_t rows);
+    // Reads on until page can be painted as the prepared report paints it.
+    void ReadThrough(int page);
+
     int PageCount() const { return m_pagination.PageCount(); }
+    // The rows of the table, known once the report is opened.
+    int RowCount() const { return m_pagination.RowCount(); }
     QSizeF PageSizeMm() const { return m_template.PageSizeMm(); }
-    // Paints a page of a prepared report; the painter is in 1/100 mm with the
+    // Paints a page of a prepared report, or of an opened one that has read
+    // through it (ReadThrough); the painter is in 1/100 mm with the
     // page's corner at the origin (see MapPageToRect).
     // With drawn, every character painted is added to it.
     void PaintPage(QPainter& painter, int page, DrawnCharacters* drawn = nullptr) const;
 
   private:
+    bool PageReady(int page) const;
+    void FinishReading();
+
     ReportTemplate m_template;
     std::shared_ptr<RowSource> m_rows;
     std::optional<TableLogon> m_logon;
     std::vector<std::optional<QString>> m_values;
     std::vector<QString> m_printed;  // value or default, what the page shows
     TableData m_table;
-    std::vector<SumSeries> m_sums;  // one per distinct sum the template prints
+    std::vector<SumSeries> m_sums;                 // one per distinct sum the template prints
+    std::vector<std::vector<SumTerm>> m_sumTerms;  // what each of them adds up
     Pagination m_pagination;
-    std::unique_ptr<PageFonts> m_fonts;  // measured once a report is prepared
+    std::unique_ptr<PageFonts> m_fonts;   // measured once a report is opened
+    std::unique_ptr<RowCursor> m_cursor;  // while rows are still to be read
+    std::size_t m_summedRows = 0;         // the rows m_sums cover
+    bool m_opened = false;
     bool m_prepared = false;
 };
 

@@ -19,8 +19,18 @@ void RunReportDialog(LevellingGrade grade, MessageSink& sink, QWidget* owner,
     dialog.SetRowSource(WithGradeKnown(std::move(rows), grade));
     dialog.SelectTemplate(grade);  // shows "模板不存在！" for a grade it has no template for
     dialog.OnInitDialog();         // fills the record book
-    if (lock != nullptr) lock->Release();
+    // The rows after the first page are read while the dialog runs; the
+    // tables stay locked until they are all in.
+    if (lock != nullptr) {
+        if (!dialog.RowsPending()) {
+            lock->Release();
+        } else {
+            QObject::connect(dialog.Viewer(), &ReportViewer::rowsRead, &dialog,
+                             [lock] { lock->Release(); });
+        }
+    }
     dialog.exec();
+    if (lock != nullptr) lock->Release();
 }
 
 ReportDialogLayout ComputeReportDialogLayout(QSize outer) {
@@ -79,6 +89,11 @@ bool CReportExportDlg::OnInitDialog() {
         m_viewer->ShowReport();  // the report is prepared: this only paints
     }
     return true;
+}
+
+bool CReportExportDlg::RowsPending() const {
+    const RefPtr<Report>& shown = m_viewer->ShownReport();
+    return shown && !shown->IsPrepared();
 }
 
 int CReportExportDlg::exec() {

@@ -68,6 +68,8 @@ class CReportExportDlg final : public QDialog {
     const std::filesystem::path& TemplatePathUsed() const { return m_templatePath; }
     const EngineReferences& Held() const { return m_held; }
     ReportViewer* Viewer() const { return m_viewer; }
+    // The record book is on screen and its later rows are still being read.
+    bool RowsPending() const;
     QPushButton* ExitButton() const { return m_exit; }
 
   protected:

@@ -177,7 +177,8 @@ class DecoratedReportRows final : public ReportRowSource {
 class RemarkedStationRows final : public RowSource {
   public:
     RemarkedStationRows(std::shared_ptr<RowSource> rows, std::vector<std::string> remarks)
-        : m_rows(std::move(rows)), m_remarks(std::move(remarks)) {}
+        : m_rows(std::move(rows)),
+          m_remarks(std::make_shared<const std::vector<std::string>>(std::move(remarks))) {}
     TableData ReadTable(const TableLogon& logon, const std::string& table) override {
         TableData data = m_rows->ReadTable(logon, table);
         if (std::find(data.columns.begin(), data.columns.end(), kRemarkColumn) !=
@@ -186,14 +187,51 @@ class RemarkedStationRows final : public RowSource {
         }
         data.columns.emplace_back(kRemarkColumn);
         for (std::size_t i = 0; i < data.rows.size(); ++i) {
-            data.rows[i].emplace_back(i < m_remarks.size() ? m_remarks[i] : std::string());
+            data.rows[i].emplace_back(i < m_remarks->size() ? (*m_remarks)[i] : std::string());
         }
         return data;
     }
 
+    std::unique_ptr<RowCursor> OpenTable(const TableLogon& logon,
+                                         const std::string& table) override {
+        return std::make_unique<Cursor>(m_rows->OpenTable(logon, table), m_remarks);
+    }
+
   private:
+    // The same, a batch at a time.
+    class Cursor final : public RowCursor {
+      public:
+        Cursor(std::unique_ptr<RowCursor> rows,
+               std::shared_ptr<const std::vector<std::string>> remarks)
+            : m_rows(std::move(rows)), m_remarks(std::move(remarks)), m_columns(m_rows->Columns()) {
+            m_add = std::find(m_columns.begin(), m_columns.end(), kRemarkColumn) == m_columns.end();
+            if (m_add) m_columns.emplace_back(kRemarkColumn);
+        }
+        std::vector<std::string> Columns() const override { return m_columns; }
+        std::size_t Count() const override { return m_rows->Count(); }
+        bool Fetch(std::vector<std::vector<std::optional<std::string>>>& rows,
+                   std::size_t maxRows) override {
+            const std::size_t before = rows.size();
+            const bool more = m_rows->Fetch(rows, maxRows);
+            if (m_add) {
+                for (std::size_t i = before; i < rows.size(); ++i, ++m_next) {
+                    rows[i].emplace_back(m_next < m_remarks->size() ? (*m_remarks)[m_next]
+                                                                    : std::string());
+                }
+            }
+            return more;
+        }
+
+      private:
+        std::unique_ptr<RowCursor> m_rows;
+        std::shared_ptr<const std::vector<std::string>> m_remarks;
+        std::vector<std::string> m_columns;
+        std::size_t m_next = 0;
+        bool m_add = true;
+    };
+
     std::shared_ptr<RowSource> m_rows;
-    std::vector<std::string> m_remarks;
+    std::shared_ptr<const std::vector<std::string>> m_remarks;
 };
 
 void SetParameters(EngineReferences& held, const RefPtr<Report>& report,
@@ -293,9 +331,11 @@ RefPtr<Report> FillReport(EngineReferences& held, const std::string& templatePat
     }
     SetParameters(held, report, ResultParameters(kind, totals));
 
-    // The engine reads the station rows now, so that a table it cannot read
-    // is reported here and whoever shows the report only paints it.
-    report->Prepare();
+    // The engine opens the station rows now and reads the first page's, so
+    // that a table it cannot read is reported here; whoever shows the report
+    // shows that page at once and has the rest read after (or reads it all
+    // before writing every page).
+    report->PrepareFirstPage();
     return report;
 }
 

@@ -44,6 +44,7 @@ class Pagination {
     Pagination(const ReportTemplate& t, int rowCount);
 
     int PageCount() const { return m_pages; }
+    int RowCount() const { return m_rows; }
     PagePlan Page(int page) const;
     int RowsOnFirstPage() const { return m_firstCapacity; }
     int RowsPerPage() const { return m_capacity; }

@@ -10,6 +10,7 @@
 #include <climits>
 #include <cmath>
 
+#include "report/engine_error.h"
 #include "report/report_engine.h"
 
 namespace lorvex::report {
@@ -41,7 +42,7 @@ void ReportPageView::setReport(RefPtr<Report> report) {
 }
 
 int ReportPageView::pageCount() const {
-    return (m_report && m_report->IsPrepared()) ? m_report->PageCount() : 0;
+    return (m_report && m_report->IsOpened()) ? m_report->PageCount() : 0;
 }
 
 QSize ReportPageView::pageSizePx() const {
@@ -157,7 +158,13 @@ void ReportPageView::paintEvent(QPaintEvent* event) {
         painter.setRenderHint(QPainter::Antialiasing, true);
         painter.setRenderHint(QPainter::TextAntialiasing, true);
         MapPageToRect(painter, m_report->PageSizeMm(), QRectF(r));
-        m_report->PaintPage(painter, page);
+        try {
+            // A page further on than the rows read so far waits for them.
+            m_report->ReadThrough(page);
+            m_report->PaintPage(painter, page);
+        } catch (const EngineError&) {
+            // The page stays blank; the viewer reports the failed read.
+        }
         painter.restore();
     }
 }

@@ -10,6 +10,7 @@
 #include <QPrinter>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -139,18 +140,50 @@ void ReportViewer::SetShowStatusBar(bool show) {
 const RefPtr<Report>& ReportViewer::ShownReport() const { return m_view->report(); }
 
 void ReportViewer::ShowReport() {
-    if (m_attached) m_attached->Prepare();  // throws before anything changes on screen
+    // Throws before anything changes on screen.
+    if (m_attached) m_attached->PrepareFirstPage();
     m_view->setReport(m_attached);
-    m_pageList->clear();
-    if (m_attached) {
-        QStringList names;
-        const int pages = m_attached->PageCount();
-        names.reserve(pages);
-        for (int i = 0; i < pages; ++i) names << QStringLiteral("第 %1 页").arg(i + 1);
-        m_pageList->addItems(names);
-    }
+    fillPageList();
     updateState();
     onPageChanged(m_view->currentPage());
+    if (m_attached && !m_attached->IsPrepared()) {
+        QTimer::singleShot(0, this, &ReportViewer::onReadMore);
+    } else {
+        emit rowsRead();
+    }
+}
+
+void ReportViewer::onReadMore() {
+    const RefPtr<Report> report = m_view->report();
+    if (!report || report->IsPrepared()) return;  // replaced, or read through meanwhile
+    const int pages = report->PageCount();
+    try {
+        // A few milliseconds a batch, so the window stays responsive.
+        if (!report->ReadMoreRows(2000)) {
+            QTimer::singleShot(0, this, &ReportViewer::onReadMore);
+            return;
+        }
+    } catch (const EngineError& e) {
+        AttachReport({});
+        QMessageBox::warning(this, windowTitle(), QString::fromStdString(e.Describe()));
+        emit rowsRead();
+        return;
+    }
+    if (report->PageCount() != pages) fillPageList();
+    updateState();
+    // The sums print at the places of all rows: paint again with them.
+    m_view->viewport()->update();
+    emit rowsRead();
+}
+
+void ReportViewer::fillPageList() {
+    m_pageList->clear();
+    if (!m_view->report()) return;
+    QStringList names;
+    const int pages = m_view->report()->PageCount();
+    names.reserve(pages);
+    for (int i = 0; i < pages; ++i) names << QStringLiteral("第 %1 页").arg(i + 1);
+    m_pageList->addItems(names);
 }
 
 void ReportViewer::onPageChanged(int page) {
@@ -182,7 +215,7 @@ void ReportViewer::updateState() {
     for (QAction* a : {m_fitWidth, m_fitPage, m_zoomIn, m_zoomOut, m_print, m_savePdf})
         a->setEnabled(any);
     if (any) {
-        const auto rows = m_view->report()->Table().rows.size();
+        const int rows = m_view->report()->RowCount();
         m_status->showMessage(QStringLiteral("第 %1 页 共 %2 页    %3 个测站    %4%")
                                   .arg(page + 1)
                                   .arg(pages)

@@ -35,8 +35,9 @@ class ReportViewer final : public QWidget {
     void SetShowPageList(bool show);
     // Display flag: the status line (page, zoom, row count).
     void SetShowStatusBar(bool show);
-    // Reads the report's rows if not done yet and shows its first page.
-    // Throws EngineError when the rows cannot be read.
+    // Reads the rows of the report's first page if not done yet and shows
+    // it; the other rows are read after, on the event loop (rowsRead when
+    // all are in). Throws EngineError when the rows cannot be read.
     void ShowReport();
 
     const RefPtr<Report>& AttachedReport() const { return m_attached; }
@@ -49,7 +50,14 @@ class ReportViewer final : public QWidget {
     bool SavePdf(const QString& path);  // false after showing a message
     void Print(QPrinter& printer);
 
+  signals:
+    // Every row of the shown report has been read (or reading failed and
+    // the viewer is empty).
+    void rowsRead();
+
   private:
+    void onReadMore();
+    void fillPageList();
     void onPrint();
     void onSavePdf();
     void onPageChanged(int page);

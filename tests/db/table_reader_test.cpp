@@ -4,6 +4,7 @@
 #include <cfloat>
 
 #include "db/record_sets.h"
+#include "db/table_reader.h"
 #include "db_fixture.h"
 #include "levelling/number_text.h"
 
@@ -96,6 +97,38 @@ TEST_F(TableReader, RowsComeInKeyOrderWhateverTheStorageOrder) {
     EXPECT_EQ(table.rows[1][1], "b");
     EXPECT_EQ(table.rows[2][1], "c");
     EXPECT_EQ(table.rows[2][15], std::nullopt);
+}
+
+// The cursor counts the rows before it reads them and, whatever the batch,
+// hands out the rows ReadTable gives, in the same order.
+TEST_F(TableReader, CursorCountsThenGivesTheSameRowsInAnyBatches) {
+    for (int i = 0; i < 7; ++i) {
+        COrResultSet set;
+        set.Open(CRecordset::dynaset, {}, CRecordset::appendOnly);
+        set.AddNew();
+        set.m_HeightAvg = 0.5 * i;
+        set.Update();
+    }
+    const TableRows whole = ReadTable("Qel", "Result_tbl");
+    ASSERT_EQ(whole.rows.size(), 7u);
+    for (const std::size_t batch :
+         {std::size_t{1}, std::size_t{3}, std::size_t{7}, std::size_t{100}}) {
+        TableCursor cursor("Qel", "Result_tbl");
+        EXPECT_EQ(cursor.Count(), 7u) << batch;
+        EXPECT_EQ(cursor.Columns(), whole.columns) << batch;
+        std::vector<std::vector<std::optional<std::string>>> rows;
+        int fetches = 0;
+        while (cursor.Fetch(rows, batch)) ASSERT_LT(++fetches, 20) << batch;
+        EXPECT_EQ(rows, whole.rows) << batch;
+        EXPECT_FALSE(cursor.Fetch(rows, batch)) << "read on after the end, batch " << batch;
+        EXPECT_EQ(rows.size(), 7u) << batch;
+    }
+    // An empty table: counted as such, nothing to read.
+    TableCursor empty("Qel", "Info_tbl");
+    std::vector<std::vector<std::optional<std::string>>> none;
+    EXPECT_EQ(empty.Count(), 0u);
+    EXPECT_FALSE(empty.Fetch(none, 10));
+    EXPECT_TRUE(none.empty());
 }
 
 TEST_F(TableReader, RejectsWhatIsNotATableName) {

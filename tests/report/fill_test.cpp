@@ -375,8 +375,11 @@ TEST_F(HeldRowsTest, FillSetsTheParametersAndReadsTheStationsFromTheRowsGiven) {
             << c.what << "\n"
             << sink.Texts();
         EXPECT_TRUE(sink.shown.empty()) << c.what << "\n" << sink.Texts();
-        // Finished: the stations are read and the pages laid out.
-        EXPECT_TRUE(held.report->IsPrepared()) << c.what;
+        // Opened: the stations counted and the pages laid out; the rows
+        // after the first page are read when asked for.
+        EXPECT_TRUE(held.report->IsOpened()) << c.what;
+        EXPECT_EQ(held.report->RowCount(), 12) << c.what;
+        held.report->Prepare();
         EXPECT_EQ(held.report->Table().rows.size(), 12u) << c.what;
         EXPECT_EQ(Value(held.report, "sStationStGo"), c.start) << c.what;
         EXPECT_EQ(Value(held.report, "sSun"), c.sun) << c.what;
@@ -479,7 +482,7 @@ TEST_F(ReportDbTest, DialogHandsTheFinishedReportOfTheRowsGivenToTheViewer) {
     const auto& report = shown.Held().report;
     ASSERT_TRUE(report);
     EXPECT_EQ(report->ParameterValue(report->ParameterIndex("sStationStGo")), "别处的点");
-    EXPECT_EQ(report->Table().rows.size(), 40u);
+    EXPECT_EQ(report->RowCount(), 40);
     EXPECT_EQ(shown.Viewer()->AttachedReport().Get(), report.Get());
     EXPECT_EQ(shown.Viewer()->PageView()->pageCount(), report->PageCount());
     // The viewer shows the pages alone.
