@@ -57,17 +57,7 @@ void PageSequence::Finish() {
 }
 
 PdfPages::PdfPages(const QString& title) {
-    // The temporary file names the place and removes it at the end; the
-    // engine writes through a second handle open for writing only.
-    if (!m_temporary.open()) {
-        throw EngineError(kErrorOutput,
-                          "无法创建 PDF 的临时文件：" + m_temporary.errorString().toStdString());
-    }
-    m_painted.setFileName(m_temporary.fileName());
-    if (!m_painted.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        throw EngineError(kErrorOutput,
-                          "无法创建 PDF 的临时文件：" + m_painted.errorString().toStdString());
-    }
+    m_painted.open(QIODevice::WriteOnly);
     m_writer = std::make_unique<QPdfWriter>(&m_painted);
     m_writer->setCreator(QStringLiteral("Lorvex"));
     m_writer->setTitle(title);
@@ -94,18 +84,13 @@ void PdfPages::Save(const QString& path) {
     // The writer puts out the rest of the document when it goes.
     m_pages.reset();
     m_writer.reset();
-    if (!m_painted.flush()) {
-        throw EngineError(kErrorOutput,
-                          "无法写入 PDF 的临时文件：" + m_painted.errorString().toStdString());
-    }
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly)) {
         throw EngineError(kErrorOutput, "无法写入 PDF 文件 " + path.toStdString() + "：" +
                                             out.errorString().toStdString());
     }
     try {
-        WriteDrawnTextMaps(QFile::encodeName(m_painted.fileName()).toStdString(), out, m_drawn,
-                           m_fonts);
+        WriteDrawnTextMaps(m_painted.data(), out, m_drawn, m_fonts);
     } catch (const std::exception& e) {
         const bool written = out.error() == QFileDevice::NoError;
         out.cancelWriting();

@@ -4,11 +4,11 @@
 // held in memory until it is whole). Every record book, contents page and
 // single page goes through here, so screen-equal output is painted one way.
 
+#include <QBuffer>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSizeF>
-#include <QTemporaryFile>
 
 #include <memory>
 #include <vector>
@@ -53,9 +53,9 @@ class PageSequence final {
     bool m_begun = false;
 };
 
-// A PDF painted into a temporary file and saved only once whole, with a
-// text layer that reads back as the characters drawn. Neither step holds the
-// document in memory, so a book of any length takes the same.
+// A PDF painted into memory and saved only once whole, with a text layer
+// that reads back as the characters drawn. The finished document goes
+// straight to the file: only the painted one is held.
 class PdfPages final {
   public:
     explicit PdfPages(const QString& title);
@@ -77,8 +77,7 @@ class PdfPages final {
     void Save(const QString& path);
 
   private:
-    QTemporaryFile m_temporary;  // names the file and removes it
-    QFile m_painted;
+    QBuffer m_painted;
     std::unique_ptr<QPdfWriter> m_writer;
     std::unique_ptr<PageSequence> m_pages;
     DrawnCharacters m_drawn;

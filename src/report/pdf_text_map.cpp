@@ -423,13 +423,13 @@ bool RemapToDrawn(TextMap& map, const std::vector<const Faces::Face*>& faces) {
 
 }  // namespace
 
-void WriteDrawnTextMaps(const std::string& painted, QIODevice& out, const DrawnCharacters& drawn,
+void WriteDrawnTextMaps(const QByteArray& pdf, QIODevice& out, const DrawnCharacters& drawn,
                         const std::vector<QFont>& fonts) {
     QPDF doc;
     doc.setSuppressWarnings(true);
-    // Read from the file as needed: a page's contents are copied from there
-    // to out without being held, so memory does not grow with the pages.
-    doc.processFile(painted.c_str());
+    // Read in place, and written to out as it goes: the document is held
+    // once, as painted, not a second time rewritten.
+    doc.processMemoryFile("report.pdf", pdf.constData(), static_cast<std::size_t>(pdf.size()));
     const std::vector<char32_t> characters = drawn.All();
     const Faces faces(fonts, characters);
 

@@ -60,10 +60,10 @@ char32_t ChooseDrawn(char32_t mapped, const std::vector<char32_t>& sameGlyph);
 // Rewrites the text maps of the Type 0 fonts of pdf (as Qt writes it) so
 // that every glyph names the character drawn with it. fonts are the fonts the
 // pages were painted with; the faces Qt fell back on for characters they lack
-// are found from them. Content streams are copied unchanged. The PDF is read
-// from the file painted and written to out. Throws std::exception when the
-// PDF cannot be read or written.
-void WriteDrawnTextMaps(const std::string& painted, QIODevice& out, const DrawnCharacters& drawn,
+// are found from them. Content streams are copied unchanged. The result is
+// written to out as it is made. Throws std::exception when the PDF cannot be
+// read or written.
+void WriteDrawnTextMaps(const QByteArray& pdf, QIODevice& out, const DrawnCharacters& drawn,
                         const std::vector<QFont>& fonts);
 
 }  // namespace lorvex::report
