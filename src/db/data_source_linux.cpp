@@ -234,7 +234,7 @@ bool RegisterDataSource(std::string* error) {
     const std::vector<IniKey> keys = {
         {"Driver", kDriverName},     {"Description", "Lorvex levelling reports"},
         {"Database", database},      {"NoCreat", "1"},
-        {"Timeout", kBusyTimeoutMs},
+        {"Timeout", kBusyTimeoutMs}, {"StepAPI", "1"},
     };
     try {
         WriteUserDataSource(kDataSourceName, keys);
