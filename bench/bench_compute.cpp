@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "levelling/report_command.h"
@@ -106,9 +107,10 @@ void BM_PrepareReport(benchmark::State& state) {
         rows.push_back(r.PointId + " " + r.SightCode + " " + std::to_string(r.Reading / 100000.0) +
                        " " + std::to_string(r.Distance / 1000.0) + " 0 0 1");
     }
+    const std::vector<std::string_view> views(rows.begin(), rows.end());
     const lorvex::ReportHeader header;
     for (auto _ : state) {
-        lorvex::PreparedReport out = lorvex::PrepareReport(1, rows, lorvex::GradeSecond, header);
+        lorvex::PreparedReport out = lorvex::PrepareReport(1, views, lorvex::GradeSecond, header);
         benchmark::DoNotOptimize(out.rows.observations);
     }
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(kStations));

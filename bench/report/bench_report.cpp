@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "db/data_source.h"
@@ -100,7 +101,8 @@ int main(int argc, char** argv) {
     header.sWeather = "晴";
     header.sImaging = "清晰";
     const auto rows = Sightings(stations, 42);
-    const auto prepared = lorvex::PrepareReport(1, rows, grade, header);
+    const std::vector<std::string_view> views(rows.begin(), rows.end());
+    const auto prepared = lorvex::PrepareReport(1, views, grade, header);
     if (prepared.stop) {
         std::fprintf(stderr, "the line was refused: %s\n", prepared.stop->text.c_str());
         return 1;

@@ -253,9 +253,9 @@ void WriteFlags(JsonStream& out, const std::vector<Flag>& flags) {
         out.Key("rule");
         out.String(flag.Id());
         out.Key("value");
-        out.Value(Json(flag.Value()));
+        out.Number(flag.Value());
         out.Key("limit");
-        out.Value(Json(flag.LimitValue()));
+        out.Number(flag.LimitValue());
         out.Key("unit");
         out.String(flag.Unit());
         out.EndObject();

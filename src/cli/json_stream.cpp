@@ -1,5 +1,7 @@
 #include "json_stream.h"
 
+#include <array>
+#include <cmath>
 #include <ostream>
 
 namespace lorvex::cli {
@@ -94,6 +96,21 @@ void JsonStream::Quoted(std::string_view text) {
 void JsonStream::String(std::string_view text) {
     Place();
     Quoted(text);
+    FlushIfFull();
+}
+
+void JsonStream::Number(double value) {
+    Place();
+    if (!std::isfinite(value)) {
+        m_buffer += "null";
+    } else {
+        // The digits dump's serializer writes for a double, from the same
+        // routine.
+        std::array<char, 64> digits;
+        const char* end =
+            nlohmann::detail::to_chars(digits.data(), digits.data() + digits.size(), value);
+        m_buffer.append(digits.data(), static_cast<std::size_t>(end - digits.data()));
+    }
     FlushIfFull();
 }
 

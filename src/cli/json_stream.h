@@ -29,6 +29,10 @@ class JsonStream {
     // Inside an object: the next member's name; a value must follow.
     void Key(std::string_view key);
     void String(std::string_view text);
+    // A number as dump writes a double (shortest digits that read back,
+    // ".0" on whole numbers, null for NaN and infinities), without making
+    // a value of it first.
+    void Number(double value);
     // Any value, a whole object or array included, indented where it stands.
     void Value(const Json& value);
     // Ends the document with a newline and writes out what is held.

@@ -1,18 +1,28 @@
 #include "import/line_selection.h"
 
+#include <cstddef>
+
 #include "import/fields.h"
 #include "import/record_format.h"
 
 namespace lorvex {
 namespace {
 
-std::string_view FieldOrEmpty(const std::vector<std::string_view>& fields, std::size_t i) {
-    return i < fields.size() ? fields[i] : std::string_view();
+// Field 1 and field 7 of a record that is a sight of a station; false for
+// a non-station row (column header, intermediate sight).
+bool StationFields(std::string_view record, std::vector<std::string_view>& fields,
+                   std::string_view& point, std::string_view& code) {
+    fields.clear();  // a blank record has no fields, not the last record's
+    SplitFields(TrimBlanks(record), fields);
+    if (IsNonStationRow(fields)) return false;
+    point = kPointIdField < fields.size() ? fields[kPointIdField] : std::string_view();
+    code = kMethodCodeField < fields.size() ? fields[kMethodCodeField] : std::string_view();
+    return true;
 }
 
 }  // namespace
 
-LineSelection ShowLine(std::span<const std::string_view> records, LevellingGrade grade,
+LineSelection ShowLine(std::vector<std::string_view> records, LevellingGrade grade,
                        std::string stationStGo, std::string stationEnGo) {
     LineSelection s;
     s.grade = grade;
@@ -20,23 +30,33 @@ LineSelection ShowLine(std::span<const std::string_view> records, LevellingGrade
     s.stationEnGo = std::move(stationEnGo);
     if (records.empty()) return s;
 
+    // The pattern is read off the first six station sights and the end
+    // point off the last two: a long line's other records are not split.
+    // p and c hold field 1 and field 7 of the first sights (non-station rows
+    // skipped), n counts them up to kFront; more sights leave n at kFront.
+    constexpr std::size_t kFront = 6;
+    std::string_view p[kFront], c[kFront];
+    std::size_t n = 0;
     std::vector<std::string_view> fields;
-    s.rows.reserve(records.size());
-    s.points.reserve(records.size());
-    s.codes.reserve(records.size());
-    for (const std::string_view record : records) {
-        fields.clear();  // a blank record has no fields, not the last record's
-        SplitFields(TrimBlanks(record), fields);
-        if (!IsNonStationRow(fields)) {
-            s.points.push_back(FieldOrEmpty(fields, kPointIdField));
-            s.codes.push_back(FieldOrEmpty(fields, kMethodCodeField));
+    std::size_t next = 0;
+    for (; next < records.size() && n < kFront; ++next) {
+        if (StationFields(records[next], fields, p[n], c[n])) ++n;
+    }
+    // The last two sights: found again from the end when the front did not
+    // reach them (a line of exactly six sights finds the same two).
+    std::string_view last = n > 0 ? p[n - 1] : std::string_view();
+    std::string_view beforeLast = n > 1 ? p[n - 2] : std::string_view();
+    if (n == kFront && next < records.size()) {
+        std::size_t found = 0;
+        for (std::size_t i = records.size(); i-- > 0 && found < 2;) {
+            std::string_view point, code;
+            if (!StationFields(records[i], fields, point, code)) continue;
+            (found++ == 0 ? last : beforeLast) = point;
         }
-        s.rows.push_back(CutAtLastSpace(record));
     }
 
-    const std::vector<std::string_view>& p = s.points;
-    const std::vector<std::string_view>& c = s.codes;
-    const std::size_t n = p.size();
+    s.rows = std::move(records);
+    for (std::string_view& row : s.rows) row = CutAtLastSpace(row);
     s.outcome = LineSelection::Outcome::Detected;
 
     if (n < 4) {
@@ -69,7 +89,7 @@ LineSelection ShowLine(std::span<const std::string_view> records, LevellingGrade
     s.stationStGo = std::string(p[0]);
     // A third-order line ends every station on a back sight, so its end
     // point is the fore point of the record before the last.
-    s.stationEnGo = std::string(detected == GradeThird ? p[n - 2] : p[n - 1]);
+    s.stationEnGo = std::string(detected == GradeThird ? beforeLast : last);
     return s;
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,11 +18,9 @@ struct LineSelection {
         Detected,     // grade and end points as below; apply the grade if it is 0-2
     };
     Outcome outcome = Outcome::Empty;
-    std::vector<std::string> rows;  // data-list rows, cut at their last space
-    // Field 1 and field 7 of each record; non-station rows (column headers,
-    // intermediate sights) are skipped. Views into the records shown.
-    std::vector<std::string_view> points;
-    std::vector<std::string_view> codes;
+    // Data-list rows, the records cut at their last space: views into the
+    // record texts shown.
+    std::vector<std::string_view> rows;
     LevellingGrade grade = GradeNone;
     std::string stationStGo;
     std::string stationEnGo;
@@ -32,8 +29,9 @@ struct LineSelection {
 
 // Shows a line: its records, and the grade and end points the window had
 // before the click. Detects the grade from the point pattern (or from the
-// first method code when there are fewer than four points).
-LineSelection ShowLine(std::span<const std::string_view> records, LevellingGrade grade,
+// first method code when there are fewer than four points). The records'
+// vector becomes the rows, cut in place; the texts must outlive the rows.
+LineSelection ShowLine(std::vector<std::string_view> records, LevellingGrade grade,
                        std::string stationStGo, std::string stationEnGo);
 
 }  // namespace lorvex

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "base/erase_indexes.h"
+#include "base/fresh_memory.h"
 #include "import/mapped_file.h"
 
 namespace lorvex {
@@ -87,7 +88,7 @@ std::size_t LineStore::RecordCount(std::size_t line) const {
 std::vector<std::string_view> LineStore::RecordViews(std::size_t line) const {
     std::vector<std::string_view> views;
     if (line >= m_lines.size()) return views;
-    views.reserve(m_lines[line].records.size());
+    ReserveFresh(views, m_lines[line].records.size());
     for (const Span& span : m_lines[line].records) views.push_back(Text(span));
     return views;
 }

@@ -109,9 +109,9 @@ std::string_view MethodCodeOfGrade(LevellingGrade grade) {
     }
 }
 
-std::string CutAtLastSpace(std::string_view record) {
+std::string_view CutAtLastSpace(std::string_view record) {
     const std::size_t space = record.rfind(' ');
-    return std::string(space == std::string_view::npos ? record : record.substr(0, space));
+    return space == std::string_view::npos ? record : record.substr(0, space);
 }
 
 SightRecordSource::Read DataRowRecords::Next(SightRecord& record) {
@@ -135,7 +135,8 @@ SightRecordSource::Read DataRowRecords::Next(SightRecord& record) {
     return Read::End;
 }
 
-std::optional<std::vector<SightRecord>> CollectSightRecords(std::span<const std::string> rows) {
+std::optional<std::vector<SightRecord>> CollectSightRecords(
+    std::span<const std::string_view> rows) {
     std::vector<SightRecord> records;
     records.reserve(rows.size());
     DataRowRecords reader(rows);

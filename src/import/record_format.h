@@ -82,8 +82,8 @@ std::string_view MethodCodeOfGrade(LevellingGrade grade);
 
 // The text a data-list row shows for a record: up to, not including, its
 // last space (the method code is cut off; further spaces before it stay). A
-// text without a space is kept whole.
-std::string CutAtLastSpace(std::string_view record);
+// text without a space is kept whole. A view into record.
+std::string_view CutAtLastSpace(std::string_view record);
 
 // The sight code of an intermediate sight (a staff reading on a point off the
 // line, written by other levels between and inside stations). Its record is
@@ -103,14 +103,14 @@ bool IsNonStationRow(std::span<const std::string_view> fields);
 // them straight from the rows. The rows must outlive the reader.
 class DataRowRecords final : public SightRecordSource {
   public:
-    explicit DataRowRecords(std::span<const std::string> rows) : m_rows(rows) {}
+    explicit DataRowRecords(std::span<const std::string_view> rows) : m_rows(rows) {}
     Read Next(SightRecord& record) override;
     std::size_t RecordsAtMost() const override { return m_rows.size() - m_next; }
     // The row the last record read came from.
     std::size_t Row() const { return m_next - 1; }
 
   private:
-    std::span<const std::string> m_rows;
+    std::span<const std::string_view> m_rows;
     std::size_t m_next = 0;
     std::vector<std::string_view> m_fields;
 };
@@ -119,7 +119,7 @@ class DataRowRecords final : public SightRecordSource {
 // user) into sight records: blank rows and non-station rows (column headers,
 // intermediate sights) are skipped. A non-blank row that splits into no fields, or into
 // fewer than four, is an invalid argument: nullopt.
-std::optional<std::vector<SightRecord>> CollectSightRecords(std::span<const std::string> rows);
+std::optional<std::vector<SightRecord>> CollectSightRecords(std::span<const std::string_view> rows);
 
 // A record from its parts, for readers of other instruments' files.
 struct RecordParts {

@@ -7,11 +7,16 @@
 #include <stdexcept>
 #include <utility>
 
+#include "base/fresh_memory.h"
 #include "levelling/number_text.h"
 #include "levelling/quality_texts.h"
 
 namespace lorvex {
 namespace {
+
+// The rules a single station is checked against, SightMax to DhDiff.
+constexpr std::size_t kStationRuleCount = 7;
+static_assert(static_cast<std::size_t>(Rule::DhDiff) + 1 == kStationRuleCount);
 
 constexpr std::int64_t kNoMax = std::numeric_limits<std::int64_t>::max();
 constexpr std::int64_t kNoMin = std::numeric_limits<std::int64_t>::min();
@@ -162,6 +167,8 @@ LineChecker::LineChecker(LevellingGrade grade, const LimitTable& limits) {
     for (Rule rule : kAllRules) m_limitMicro[static_cast<std::size_t>(rule)] = get(rule).micro;
 }
 
+void LineChecker::Reserve(std::size_t stations) { ReserveFresh(m_check.stations, stations); }
+
 void LineChecker::Add(std::span<const SightRecord, 4> records, const StationResult& computed) {
     const LevellingGrade grade = m_check.run.grade;
     const bool second = grade == GradeSecond;
@@ -181,12 +188,15 @@ void LineChecker::Add(std::span<const SightRecord, 4> records, const StationResu
     const std::int64_t sigma = ParseWhole(computed.sSigma_d, 1);
     const std::int64_t dh = ParseWhole(computed.sFore_Back);
 
-    StationFlags& station = m_check.stations.emplace_back();
+    // The flags are gathered first and stored in one allocation of their
+    // own size: on a line that breaks its limits everywhere they are most
+    // of what the checks keep.
+    std::array<Flag, kStationRuleCount> found;
+    std::size_t count = 0;
     // perUnit: millionths of the rule's unit in one unit of the value.
     auto flag = [&](Rule rule, std::int64_t value, std::int64_t perUnit) {
-        if (station.flags.empty()) station.flags.reserve(4);
-        station.flags.push_back(
-            Flag{rule, Scaled(value, perUnit), m_limitMicro[static_cast<std::size_t>(rule)]});
+        found[count++] =
+            Flag{rule, Scaled(value, perUnit), m_limitMicro[static_cast<std::size_t>(rule)]};
     };
     // In rule order, as the flags are listed.
     if (farthest > m_sightMaxMm) flag(Rule::SightMax, farthest, 1000);
@@ -202,6 +212,8 @@ void LineChecker::Add(std::span<const SightRecord, 4> records, const StationResu
     if (static_cast<std::int64_t>(Magnitude(dh)) > m_dhDiff) {
         flag(Rule::DhDiff, dh, heightPer);
     }
+    StationFlags& station = m_check.stations.emplace_back();
+    if (count > 0) station.flags.assign(found.begin(), found.begin() + count);
 
     RunSummary& run = m_check.run;
     if (run.stations++ == 0) run.from = computed.sTarget_Back;

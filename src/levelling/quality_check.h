@@ -85,7 +85,7 @@ class LineChecker {
     // grade as the stations are computed with.
     LineChecker(LevellingGrade grade, const LimitTable& limits);
 
-    void Reserve(std::size_t stations) { m_check.stations.reserve(stations); }
+    void Reserve(std::size_t stations);
     void Add(std::span<const SightRecord, 4> records, const StationResult& computed);
     LineCheck Finish() &&;
 

@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "base/fresh_memory.h"
 #include "levelling/number_text.h"
 
 namespace lorvex {
@@ -60,8 +61,8 @@ void ObservationTable::reserve(std::size_t rows) {
     // Most columns hold three to seven characters; the rare longer ones
     // (point names, long lines' station numbers) only make the buffer grow.
     constexpr std::size_t kTypicalRowText = 96;
-    m_text.reserve(rows * kTypicalRowText);
-    m_ends.reserve(rows * kColumns);
+    ReserveFresh(m_text, rows * kTypicalRowText);
+    ReserveFresh(m_ends, rows * kColumns);
 }
 
 void ObservationTable::clear() {

@@ -37,7 +37,7 @@ class RowNoting final : public SightRecordSource {
 };
 
 // rowOfRecord, when given, receives the data row of each record computed.
-PreparedReport Prepare(std::size_t lineCount, std::span<const std::string> dataRows,
+PreparedReport Prepare(std::size_t lineCount, std::span<const std::string_view> dataRows,
                        LevellingGrade grade, const ReportHeader& header, const LimitTable* limits,
                        std::vector<std::size_t>* rowOfRecord = nullptr) {
     PreparedReport stopped;
@@ -62,12 +62,12 @@ PreparedReport Prepare(std::size_t lineCount, std::span<const std::string> dataR
 
 }  // namespace
 
-PreparedReport PrepareReport(std::size_t lineCount, std::span<const std::string> dataRows,
+PreparedReport PrepareReport(std::size_t lineCount, std::span<const std::string_view> dataRows,
                              LevellingGrade grade, const ReportHeader& header) {
     return Prepare(lineCount, dataRows, grade, header, nullptr);
 }
 
-PreparedReport PrepareReport(std::size_t lineCount, std::span<const std::string> dataRows,
+PreparedReport PrepareReport(std::size_t lineCount, std::span<const std::string_view> dataRows,
                              LevellingGrade grade, const ReportHeader& header,
                              const LimitTable& limits) {
     return Prepare(lineCount, dataRows, grade, header, &limits);
@@ -109,13 +109,31 @@ bool LevellingSession::GradeSelectable(LevellingGrade grade) const {
 ImportOutcome LevellingSession::ImportFile(const std::filesystem::path& path) {
     const std::u8string utf8 = path.u8string();
     m_filePath.assign(utf8.begin(), utf8.end());
-    AnyFileImport read = ImportAnyFile(path, *m_store);
+    AnyFileImport read = ReadGuarded([&] { return ImportAnyFile(path, *m_store); });
     return Imported(read.result, std::move(read.instrument));
 }
 
 ImportOutcome LevellingSession::ImportBytes(ByteSource& source, std::string_view displayPath) {
-    AnyFileImport read = ReadAnyFile(source, displayPath, *m_store);
+    AnyFileImport read = ReadGuarded([&] { return ReadAnyFile(source, displayPath, *m_store); });
     return Imported(read.result, std::move(read.instrument));
+}
+
+template <typename Read>
+AnyFileImport LevellingSession::ReadGuarded(Read read) {
+    try {
+        return read();
+    } catch (...) {
+        // A reader that gives up half-way (out of memory) may have emptied
+        // the store the data rows view: they go with it.
+        m_shownLine = -1;
+        ClearRows();
+        throw;
+    }
+}
+
+void LevellingSession::ClearRows() {
+    m_dataRows.clear();
+    m_typedRows.clear();
 }
 
 ImportOutcome LevellingSession::Imported(const ImportResult& result,
@@ -130,7 +148,7 @@ ImportOutcome LevellingSession::Imported(const ImportResult& result,
     }
     m_ignoredLines = result.ignored;
     m_shownLine = -1;
-    m_dataRows.clear();
+    ClearRows();
     m_instrument = std::move(instrument);
     m_fileGrades.clear();
     if (m_instrument) {
@@ -155,9 +173,9 @@ bool LevellingSession::SetFileGrade(LevellingGrade grade) {
         std::find(m_fileGrades.begin(), m_fileGrades.end(), grade) == m_fileGrades.end()) {
         return false;
     }
-    FillInstrumentLines(*m_instrument, grade, *m_store);
     m_shownLine = -1;
-    m_dataRows.clear();
+    ClearRows();
+    FillInstrumentLines(*m_instrument, grade, *m_store);
     return true;
 }
 
@@ -173,22 +191,22 @@ bool LevellingSession::HasSingleReadings(std::size_t line) const {
 Messages LevellingSession::ClickLine(int row) {
     Messages messages;
     m_shownLine = row;
-    m_dataRows.clear();
+    ClearRows();
     if (row < 0 || m_store->RecordCount(static_cast<std::size_t>(row)) == 0) return messages;
 
     // The grade follows the data of the line shown: no grade may be picked
     // until detection has said which one.
     std::fill(std::begin(m_gradeSelectable), std::end(m_gradeSelectable), false);
-    const std::vector<std::string_view> records =
-        m_store->RecordViews(static_cast<std::size_t>(row));
+    std::vector<std::string_view> records = m_store->RecordViews(static_cast<std::size_t>(row));
     if (ShownLineHasSingleReadings()) {
         // One reading each way fits none of the record books: the line is
         // shown as read, with no grade; the report command says why.
-        for (const std::string_view r : records) m_dataRows.push_back(CutAtLastSpace(r));
+        for (std::string_view& r : records) r = CutAtLastSpace(r);
+        m_dataRows = std::move(records);
         return messages;
     }
     LineSelection selection =
-        ShowLine(records, m_grade, m_header.sStationStGo, m_header.sStationEnGo);
+        ShowLine(std::move(records), m_grade, m_header.sStationStGo, m_header.sStationEnGo);
     m_dataRows = std::move(selection.rows);
     if (selection.outcome == LineSelection::Outcome::Unsupported) {
         // Grade and end points stay as they were.
@@ -205,7 +223,7 @@ Messages LevellingSession::ClickLine(int row) {
 bool LevellingSession::EditRow(int row, const std::optional<std::string>& text) {
     if (!text || text->empty()) return false;
     if (row < 0 || static_cast<std::size_t>(row) >= m_dataRows.size()) return false;
-    m_dataRows[static_cast<std::size_t>(row)] = *text;
+    m_dataRows[static_cast<std::size_t>(row)] = m_typedRows.emplace_back(*text);
     return true;
 }
 
@@ -294,7 +312,7 @@ LevellingSession::LineReport LevellingSession::PrepareLineReport(std::size_t lin
         prepared.stop = MessageFromId(IDS_NO_RECORDS);
         return out;
     }
-    const std::vector<std::string_view> records = m_store->RecordViews(line);
+    std::vector<std::string_view> records = m_store->RecordViews(line);
     if (records.empty()) {
         prepared.stop = MessageFromId(IDS_NO_RECORDS);
         return out;
@@ -303,7 +321,7 @@ LevellingSession::LineReport LevellingSession::PrepareLineReport(std::size_t lin
         prepared.stop = MessageFromId(IDS_SINGLE_READING_STATIONS, MessageIcon::Stop);
         return out;
     }
-    LineSelection selection = ShowLine(records, GradeNone, {}, {});
+    LineSelection selection = ShowLine(std::move(records), GradeNone, {}, {});
     if (selection.outcome != LineSelection::Outcome::Detected || !IsKnownGrade(selection.grade)) {
         prepared.stop =
             selection.message ? *selection.message : MessageFromId(IDS_FORMAT_UNSUPPORTED);
@@ -353,12 +371,12 @@ std::optional<std::size_t> LevellingSession::DualRunPartnerOf(std::size_t line) 
 LevellingSession::StoredRun LevellingSession::ComputeStoredLine(std::size_t line,
                                                                 LevellingGrade grade) const {
     StoredRun out;
-    const std::vector<std::string_view> records = m_store->RecordViews(line);
+    std::vector<std::string_view> records = m_store->RecordViews(line);
     if (records.empty()) {
         out.stop = MessageFromId(IDS_NO_RECORDS);
         return out;
     }
-    LineSelection selection = ShowLine(records, GradeNone, {}, {});
+    LineSelection selection = ShowLine(std::move(records), GradeNone, {}, {});
     if (grade == GradeNone) {
         if (selection.outcome != LineSelection::Outcome::Detected || selection.message) {
             out.stop = selection.message ? *selection.message : MessageFromId(IDS_NO_RECORDS);

@@ -10,6 +10,7 @@
 // values; the front end shows them (boxes, or JSON and stderr).
 
 #include <cstddef>
+#include <deque>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -30,6 +31,7 @@
 namespace lorvex {
 
 class LineStore;
+struct AnyFileImport;
 struct ImportResult;
 struct InstrumentFile;
 
@@ -63,12 +65,12 @@ struct ImportOutcome {
 // was imported, "没有测量数据，请选择线路名称！" when no line is shown, the
 // invalid-argument error (stop icon) for a row without the fields of a
 // record, and the station checks of ComputeReport.
-PreparedReport PrepareReport(std::size_t lineCount, std::span<const std::string> dataRows,
+PreparedReport PrepareReport(std::size_t lineCount, std::span<const std::string_view> dataRows,
                              LevellingGrade grade, const ReportHeader& header);
 
 // The same, with the stations checked against limits as they are computed
 // (PreparedReport::check); the rows do not change.
-PreparedReport PrepareReport(std::size_t lineCount, std::span<const std::string> dataRows,
+PreparedReport PrepareReport(std::size_t lineCount, std::span<const std::string_view> dataRows,
                              LevellingGrade grade, const ReportHeader& header,
                              const LimitTable& limits);
 
@@ -104,8 +106,11 @@ class LevellingSession {
     // The line the data list was last filled from; -1 for none.
     int ShownLine() const { return m_shownLine; }
     // The data-list rows: the shown line's records cut at their last space,
-    // as the user has edited and thinned them since.
-    const std::vector<std::string>& DataRows() const { return m_dataRows; }
+    // as the user has edited and thinned them since. Views into the stored
+    // records (or into the session's copy of a row as typed), valid until
+    // the rows next change; the vector itself stays in place, so a list
+    // view may keep showing it.
+    const std::vector<std::string_view>& DataRows() const { return m_dataRows; }
 
     std::string& FilePath() { return m_filePath; }
     const std::string& FilePath() const { return m_filePath; }
@@ -213,6 +218,10 @@ class LevellingSession {
     LineReport PrepareLineReport(std::size_t line, const ReportHeader& header) const;
 
   private:
+    // Runs a reader over the store; rows it may have left dangling go.
+    template <typename Read>
+    AnyFileImport ReadGuarded(Read read);
+    void ClearRows();
     ImportOutcome Imported(const ImportResult& result, std::unique_ptr<InstrumentFile> instrument);
     bool ShownLineHasSingleReadings() const;
     // PrepareReport, giving the data row of each record computed when
@@ -237,7 +246,14 @@ class LevellingSession {
     std::vector<LevellingGrade> m_fileGrades;  // the grades its pattern allows
     std::size_t m_ignoredLines = 0;
     int m_shownLine = -1;
-    std::vector<std::string> m_dataRows;
+    // A row is the stored record's text until the user edits it: a hundred
+    // thousand rows shown cost no hundred thousand copies. Every change of
+    // the store's texts (an import, a grade for an instrument's file) clears
+    // the rows first.
+    std::vector<std::string_view> m_dataRows;
+    // The texts typed into rows, which their rows view; a deque, so that a
+    // text stays in place while more are added. Emptied with the rows.
+    std::deque<std::string> m_typedRows;
     std::string m_filePath;
     LevellingGrade m_grade = GradeNone;
     ReportHeader m_header;

@@ -21,12 +21,14 @@ void TextRowsModel::SetHeaderTitle(const QString& title) {
 void TextRowsModel::ReplaceRows(std::vector<std::string> rows) {
     beginResetModel();
     m_ownRows = std::move(rows);
-    m_rows = &m_ownRows;
+    m_ownViews.assign(m_ownRows.begin(), m_ownRows.end());
+    m_rows = &m_ownViews;
     endResetModel();
 }
 
-void TextRowsModel::ShowRows(const std::vector<std::string>& rows) {
+void TextRowsModel::ShowRows(const std::vector<std::string_view>& rows) {
     beginResetModel();
+    m_ownViews.clear();
     m_ownRows.clear();
     m_rows = &rows;
     endResetModel();
@@ -56,7 +58,8 @@ int TextRowsModel::rowCount(const QModelIndex& parent) const {
 QVariant TextRowsModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= RowCount() || index.column() != 0) return {};
     if (role == Qt::DisplayRole || role == Qt::EditRole) {
-        return QString::fromStdString((*m_rows)[static_cast<std::size_t>(index.row())]);
+        const std::string_view text = (*m_rows)[static_cast<std::size_t>(index.row())];
+        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     }
     if (role == Qt::DecorationRole || role == Qt::ForegroundRole || role == Qt::ToolTipRole) {
         const StationFlags* flags = m_marks.FlagsOfRow(static_cast<std::size_t>(index.row()));
@@ -69,7 +72,8 @@ QVariant TextRowsModel::data(const QModelIndex& index, int role) const {
 
 bool TextRowsModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (role != Qt::EditRole || !index.isValid() || !m_onEditEnd) return false;
-    const std::string before = RowText(index.row());
+    // A copy: an edit points the row at other text.
+    const std::string before(RowText(index.row()));
     m_onEditEnd(index.row(), value.isNull()
                                  ? std::nullopt
                                  : std::optional<std::string>(value.toString().toStdString()));

@@ -1,13 +1,15 @@
 #pragma once
 
 // The two list views of the main window: one text column in report view.
-// Rows live in a plain vector of UTF-8 texts, the model's own or one owned
-// elsewhere (the session's data rows), and are turned into QStrings only when
-// a row is painted, so a line of a hundred thousand records shows at once.
+// Rows are UTF-8 texts, the model's own or views owned elsewhere (the
+// session's data rows, views into the imported records), and are turned into
+// QStrings only when a row is painted, so a line of a hundred thousand
+// records shows at once.
 
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <QAbstractListModel>
@@ -31,14 +33,15 @@ class TextRowsModel final : public QAbstractListModel {
     void SetHeaderTitle(const QString& title);
 
     int RowCount() const { return static_cast<int>(m_rows->size()); }
-    const std::vector<std::string>& Rows() const { return *m_rows; }
-    const std::string& RowText(int row) const { return m_rows->at(static_cast<std::size_t>(row)); }
+    const std::vector<std::string_view>& Rows() const { return *m_rows; }
+    std::string_view RowText(int row) const { return m_rows->at(static_cast<std::size_t>(row)); }
 
     // Shows rows of the model's own.
     void ReplaceRows(std::vector<std::string> rows);
-    // Shows rows owned elsewhere, which must outlive the model; whoever
-    // changes them tells the model with RowsReset or RowChanged.
-    void ShowRows(const std::vector<std::string>& rows);
+    // Shows rows owned elsewhere: the vector must outlive the model (or be
+    // replaced before it goes), and whoever changes the rows or the texts
+    // they view tells the model with RowsReset or RowChanged.
+    void ShowRows(const std::vector<std::string_view>& rows);
     void RowsReset();
     void RowChanged(int row);
 
@@ -62,7 +65,8 @@ class TextRowsModel final : public QAbstractListModel {
 
   private:
     std::vector<std::string> m_ownRows;
-    const std::vector<std::string>* m_rows = &m_ownRows;
+    std::vector<std::string_view> m_ownViews;  // of m_ownRows
+    const std::vector<std::string_view>* m_rows = &m_ownViews;
     QString m_title;
     EditEndHandler m_onEditEnd;
     RowMarks m_marks;

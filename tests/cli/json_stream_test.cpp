@@ -17,8 +17,8 @@ using lorvex::cli::JsonStream;
 using Json = JsonStream::Json;
 
 // Writes value the way the commands do: objects and arrays opened and
-// closed piece by piece, strings through String, the rest through Value;
-// subtrees at depth >= wholeFrom handed over whole.
+// closed piece by piece, strings through String, doubles through Number,
+// the rest through Value; subtrees at depth >= wholeFrom handed over whole.
 void Stream(JsonStream& out, const Json& value, int depth, int wholeFrom) {
     if (depth >= wholeFrom) {
         out.Value(value);
@@ -35,6 +35,8 @@ void Stream(JsonStream& out, const Json& value, int depth, int wholeFrom) {
         out.EndArray();
     } else if (value.is_string()) {
         out.String(value.get_ref<const std::string&>());
+    } else if (value.is_number_float()) {
+        out.Number(value.get<double>());
     } else {
         out.Value(value);
     }

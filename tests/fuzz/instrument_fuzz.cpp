@@ -81,8 +81,8 @@ void CheckRecords(const lorvex::InstrumentLine& line, lorvex::LevellingGrade gra
         Expect(lorvex::RecordMethodCode(record) == lorvex::MethodCodeForGrade(grade),
                "a record without its grade's method code");
     }
-    const std::vector<std::string> rows = [&] {
-        std::vector<std::string> cut;
+    const std::vector<std::string_view> rows = [&] {
+        std::vector<std::string_view> cut;
         for (const std::string& r : records) cut.push_back(lorvex::CutAtLastSpace(r));
         return cut;
     }();

@@ -62,6 +62,11 @@ std::string AllText(const std::vector<UserMessage>& messages) {
     return text;
 }
 
+// The rows as the session keeps them: views of texts held elsewhere.
+std::vector<std::string_view> Views(const std::vector<std::string>& texts) {
+    return {texts.begin(), texts.end()};
+}
+
 bool IsIntermediate(const std::string& record) {
     return record.find(" 中视@ ") != std::string::npos;
 }
@@ -72,7 +77,7 @@ std::vector<std::string> WithoutIntermediates(std::vector<std::string> records) 
 }
 
 ObservationTable Computed(const std::vector<std::string>& records, LevellingGrade grade) {
-    const PreparedReport r = PrepareReport(1, records, grade, ReportHeader{});
+    const PreparedReport r = PrepareReport(1, Views(records), grade, ReportHeader{});
     EXPECT_FALSE(r.stop) << (r.stop ? r.stop->text : "");
     return r.rows.observations;
 }
@@ -236,9 +241,8 @@ TEST(InstrumentFile, EachGradeGetsItsRecordBookOrder) {
         }
         // Line selection recognises the grade the records were written for,
         // and the report command accepts them.
-        std::vector<std::string_view> views(records.begin(), records.end());
-        EXPECT_EQ(ShowLine(views, GradeNone, "", "").grade, c.grade);
-        EXPECT_FALSE(PrepareReport(1, records, c.grade, ReportHeader{}).stop);
+        EXPECT_EQ(ShowLine(Views(records), GradeNone, "", "").grade, c.grade);
+        EXPECT_FALSE(PrepareReport(1, Views(records), c.grade, ReportHeader{}).stop);
     }
 }
 
@@ -885,7 +889,8 @@ void ExpectConsistent(const InstrumentFile& file) {
             }
         }
         for (const LevellingGrade grade : {GradeSecond, GradeThird, GradeFourth}) {
-            const auto sights = CollectSightRecords(InstrumentLineRecords(line, grade));
+            const std::vector<std::string> records = InstrumentLineRecords(line, grade);
+            const auto sights = CollectSightRecords(Views(records));
             ASSERT_TRUE(sights);
             std::vector<SightRecord> direct;
             std::array<SightRecord, 4> station;

@@ -53,6 +53,13 @@ std::vector<std::string> Points(const std::vector<std::string>& points,
     return records;
 }
 
+// An intermediate sight and a column header after the sights.
+std::vector<std::string> WithTail(std::vector<std::string> records) {
+    records.push_back("M9 中视@ 1.0 15.000 0 0 107");
+    records.push_back("PtID Code R D a b 107");
+    return records;
+}
+
 std::vector<std::string> WithFourthCode(std::vector<std::string> records, const std::string& code) {
     records[3] = Rec(records[3].substr(0, records[3].find(' ')), code);
     return records;
@@ -128,7 +135,18 @@ INSTANTIATE_TEST_SUITE_P(
                  Outcome::Detected,
                  GradeThird,
                  "old",
-                 "OLD-END"}),
+                 "OLD-END"},
+        // A long line's end point comes from its last sights, whatever
+        // rows follow them: the third order's is the one before the last.
+        ShowCase{"ThirdOrderEndBeforeTrailingRows",
+                 WithTail(Points({"A", "B", "B", "A", "B", "C", "C", "B", "C", "D", "D", "C"})),
+                 GradeNone, Outcome::Detected, GradeThird, "A", "D"},
+        ShowCase{"SecondOrderEndBeforeTrailingRows",
+                 WithTail(Points({"A", "B", "B", "A", "C", "B", "B", "C"}, "107")), GradeNone,
+                 Outcome::Detected, GradeSecond, "A", "C"},
+        // Exactly six sights, then rows that are none.
+        ShowCase{"SixSightsThenTrailingRows", WithTail(Points({"A", "B", "B", "A", "C", "B"})),
+                 GradeNone, Outcome::Detected, GradeSecond, "A", "B"}),
     [](const auto& info) { return info.param.name; });
 
 TEST(ShowLine, EmptyLineOnlyEmptiesDataList) {
@@ -147,10 +165,10 @@ TEST(ShowLine, RowsAreCutAtLastSpaceEvenWhenUnsupported) {
     const std::vector<std::string_view> views(records.begin(), records.end());
     const LineSelection s = ShowLine(views, GradeNone, "", "");
     EXPECT_EQ(s.outcome, Outcome::Unsupported);
-    EXPECT_EQ(s.rows, (std::vector<std::string>{"A B 1.2 3.4 0 0", "B  F 1.2 3.4 0 0 ",
-                                                "C F 1 2 0 0", "D B 1 2 0 0"}));
-    EXPECT_EQ(s.points, (std::vector<std::string_view>{"A", "B", "C", "D"}));
-    EXPECT_EQ(s.codes, (std::vector<std::string_view>{"105", "105", "105", "105"}));
+    EXPECT_EQ(s.rows, (std::vector<std::string_view>{"A B 1.2 3.4 0 0", "B  F 1.2 3.4 0 0 ",
+                                                     "C F 1 2 0 0", "D B 1 2 0 0"}));
+    // The rows are views into the records' own texts, not copies.
+    for (std::size_t i = 0; i < records.size(); ++i) EXPECT_EQ(s.rows[i].data(), records[i].data());
 }
 
 TEST(CutAtLastSpace, Cases) {

@@ -14,7 +14,8 @@
 namespace lorvex {
 namespace {
 
-using Rows = std::vector<std::string>;
+// Data-list rows: views, here of string literals.
+using Rows = std::vector<std::string_view>;
 
 TEST(ClassifyLine, SevenFieldsDecideThenHeaderThenLineStart) {
     const struct {

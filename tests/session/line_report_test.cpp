@@ -29,7 +29,7 @@ TEST(LineReport, EqualsAClickInANewWindowThenTheReport) {
     // (the stored record stays as read).
     whole.ClickLine(3);
     whole.EditRow(0, std::string("BM2 B 9.99999 20.00"));
-    const std::vector<std::string> shownRows = whole.DataRows();
+    const std::vector<std::string> shownRows(whole.DataRows().begin(), whole.DataRows().end());
     ReportHeader header;
     header.sWeather = "晴";
     for (std::size_t line = 0; line < whole.LineCount(); ++line) {
@@ -53,7 +53,8 @@ TEST(LineReport, EqualsAClickInANewWindowThenTheReport) {
         EXPECT_EQ(got.prepared.check->line, expected.check->line);
     }
     EXPECT_EQ(whole.ShownLine(), 3);
-    EXPECT_EQ(whole.DataRows(), shownRows);
+    EXPECT_EQ(std::vector<std::string>(whole.DataRows().begin(), whole.DataRows().end()),
+              shownRows);
     EXPECT_EQ(whole.Grade(), GradeFourth);
 }
 

@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace lorvex {
 namespace {
 
 using Rows = std::vector<std::string>;
+
+// Data-list rows as the session hands them over: views of texts held here.
+std::vector<std::string_view> Views(const Rows& rows) { return {rows.begin(), rows.end()}; }
 
 const UserMessage kInvalidArgument{"遇到不适当的参数。", MessageIcon::Stop};
 const UserMessage kNoLines{"没有线路数据，请导入！", MessageIcon::Warning};
@@ -77,7 +81,8 @@ TEST(PrepareReport, StopsWithTheFirstFailedCheck) {
          kInvalidArgument},
     };
     for (const auto& c : cases) {
-        const PreparedReport out = PrepareReport(c.lineCount, c.rows, c.grade, SampleHeader());
+        const PreparedReport out =
+            PrepareReport(c.lineCount, Views(c.rows), c.grade, SampleHeader());
         ASSERT_TRUE(out.stop.has_value()) << c.name;
         EXPECT_EQ(*out.stop, c.message) << c.name;
         EXPECT_TRUE(out.rows.observations.empty()) << c.name;
@@ -94,7 +99,7 @@ TEST(PrepareReport, ComputesEveryStationOfTheLine) {
                 {Row("1", "B", "1.23456", "25.310"), Row("X", "F", "0.65432", "24.870"),
                  Row("Y", "F", "0.65429", "24.880"), Row("2", "B", "1.23461", "25.320")}});
     const ReportHeader header = SampleHeader();
-    const PreparedReport out = PrepareReport(1, rows, GradeSecond, header);
+    const PreparedReport out = PrepareReport(1, Views(rows), GradeSecond, header);
     ASSERT_FALSE(out.stop.has_value());
     const ReportRows& r = out.rows;
     EXPECT_EQ(r.grade, GradeSecond);
@@ -122,7 +127,7 @@ TEST(PrepareReport, ComputesEveryStationOfTheLine) {
     EXPECT_FALSE(r.result.HeightAvg_Back.has_value());
 
     // A second run starts its running sum afresh.
-    const PreparedReport again = PrepareReport(1, rows, GradeSecond, header);
+    const PreparedReport again = PrepareReport(1, Views(rows), GradeSecond, header);
     EXPECT_EQ(again.rows.observations, r.observations);
 }
 
@@ -130,20 +135,20 @@ TEST(PrepareReport, NoGradeComputesAsFourthOrderWithoutPatternTest) {
     // Point IDs that would fail every pattern.
     const Rows rows{Row("A", "B", "1.23456", "25.310"), Row("B", "B", "1.23461", "25.320"),
                     Row("C", "F", "0.65432", "24.870"), Row("D", "F", "0.65429", "24.880")};
-    const PreparedReport none = PrepareReport(1, rows, GradeNone, {});
+    const PreparedReport none = PrepareReport(1, Views(rows), GradeNone, {});
     ASSERT_FALSE(none.stop.has_value());
     ASSERT_EQ(none.rows.observations.size(), 1u);
     EXPECT_EQ(none.rows.observations[0].sBack_I, "12 345");
     EXPECT_EQ(none.rows.observations[0].sH, "0 5803");
     EXPECT_DOUBLE_EQ(none.rows.totals.heightDifference, 0.5803);
 
-    const PreparedReport fourth = PrepareReport(1, rows, GradeFourth, {});
+    const PreparedReport fourth = PrepareReport(1, Views(rows), GradeFourth, {});
     EXPECT_EQ(fourth.stop, kBadStations);
 }
 
 TEST(PrepareReport, OnlySkippedRowsGiveEmptyTotals) {
     const Rows rows{"", "PtID Code", "   ", "XPtIDY 1 2 3"};
-    const PreparedReport out = PrepareReport(2, rows, GradeThird, SampleHeader());
+    const PreparedReport out = PrepareReport(2, Views(rows), GradeThird, SampleHeader());
     ASSERT_FALSE(out.stop.has_value());
     EXPECT_TRUE(out.rows.observations.empty());
     EXPECT_EQ(out.rows.info, SampleHeader());

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "levelling/totals.h"
@@ -14,6 +15,9 @@ namespace lorvex {
 namespace {
 
 using Rows = std::vector<std::string>;
+
+// Data-list rows as the session hands them over: views of texts held here.
+std::vector<std::string_view> Views(const Rows& rows) { return {rows.begin(), rows.end()}; }
 
 std::string Row(const std::string& id, const std::string& code, const std::string& reading,
                 const std::string& distance) {
@@ -53,9 +57,9 @@ TEST(QualitySession, ChecksLeaveEveryRowAsItIsWithout) {
     };
     for (const LevellingGrade grade : {GradeSecond, GradeThird, GradeFourth, GradeNone}) {
         for (const Rows& rows : lines) {
-            const PreparedReport plain = PrepareReport(1, rows, grade, ReportHeader{});
+            const PreparedReport plain = PrepareReport(1, Views(rows), grade, ReportHeader{});
             const PreparedReport checked =
-                PrepareReport(1, rows, grade, ReportHeader{}, BuiltInLimits());
+                PrepareReport(1, Views(rows), grade, ReportHeader{}, BuiltInLimits());
             ASSERT_EQ(plain.stop.has_value(), checked.stop.has_value());
             if (plain.stop) continue;
             EXPECT_FALSE(plain.check);
@@ -70,7 +74,7 @@ TEST(QualitySession, ChecksLeaveEveryRowAsItIsWithout) {
 
 TEST(QualitySession, StoppedReportsCarryNoCheck) {
     const Rows broken = Concat({Station("A", "B", "25", "25")});
-    const PreparedReport stopped = PrepareReport(1, Rows(broken.begin(), broken.begin() + 3),
+    const PreparedReport stopped = PrepareReport(1, Views(Rows(broken.begin(), broken.begin() + 3)),
                                                  GradeSecond, ReportHeader{}, BuiltInLimits());
     ASSERT_TRUE(stopped.stop);
     EXPECT_FALSE(stopped.check);

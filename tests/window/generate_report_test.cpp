@@ -158,7 +158,7 @@ class GenerateReportTest : public QObject {
 
     void editedRowsAreComputedAsEdited() {
         ShowLine(QStringLiteral(LORVEX_SOURCE_DIR "/samples/sample.mdt"), 0);
-        const std::string before = w_->DataList()->TextRows()->RowText(0);
+        const std::string before(w_->DataList()->TextRows()->RowText(0));
         w_->OnRecordEditEnd(0, std::string("BM1 B 1.62341 25.31 08:11:00 1"));
         w_->OnGenerateReport();
         QVERIFY(ui_.shown.empty());

@@ -124,7 +124,7 @@ class KeyboardTest : public QObject {
             QCOMPARE(m_window->DataList()->TextRows()->RowCount(), step.rows);
         }
         QCOMPARE(m_window->DataList()->TextRows()->RowText(0),
-                 std::string("A1 B 1.23456 25.30 08:00:00 1"));
+                 std::string_view("A1 B 1.23456 25.30 08:00:00 1"));
     }
 
     void deleteKeyDeletesSelectedRows() {

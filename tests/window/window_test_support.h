@@ -138,7 +138,8 @@ inline void CtrlClickRow(ListViewControl* list, int row) {
 
 inline QStringList Rows(const ListViewControl* list) {
     QStringList rows;
-    for (const std::string& row : list->TextRows()->Rows()) rows << QString::fromStdString(row);
+    for (const std::string_view row : list->TextRows()->Rows())
+        rows << QString::fromUtf8(row.data(), static_cast<qsizetype>(row.size()));
     return rows;
 }
 
