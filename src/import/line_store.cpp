@@ -35,7 +35,7 @@ void* LineStore::SpanArena::Allocate(std::size_t bytes) {
         const std::size_t size =
             std::max(kChunk, (bytes + kLargePage - 1) / kLargePage * kLargePage);
         auto* data = static_cast<char*>(::operator new (size, std::align_val_t{kLargePage}));
-        AdviseFreshBuffer(data, size);
+        AdviseFreshMemory(data, size);
         m_chunks.push_back(Chunk{data, size, 0});
     }
     Chunk& chunk = m_chunks.back();

@@ -41,10 +41,4 @@ class MappedFile {
     std::size_t m_size;
 };
 
-// Tells the system that a fresh buffer is about to be written through once
-// (a file's decoded text): large pages where it has them, so that filling
-// tens of megabytes takes a few page faults instead of thousands. Only a
-// hint; nothing changes where the system has no such thing.
-void AdviseFreshBuffer(void* data, std::size_t size);
-
 }  // namespace lorvex

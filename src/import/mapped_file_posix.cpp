@@ -69,17 +69,4 @@ void MappedFile::Prefetch(std::size_t from, std::size_t to) {
 #endif
 }
 
-void AdviseFreshBuffer(void* data, std::size_t size) {
-#ifdef MADV_HUGEPAGE
-    // Only whole pages inside the buffer can be advised.
-    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-    const auto begin = (reinterpret_cast<std::uintptr_t>(data) + page - 1) / page * page;
-    const auto end = (reinterpret_cast<std::uintptr_t>(data) + size) / page * page;
-    if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-#else
-    (void)data;
-    (void)size;
-#endif
-}
-
 }  // namespace lorvex

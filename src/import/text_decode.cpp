@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "base/fresh_memory.h"
 #include "import/gbk_converter.h"
 #include "import/gbk_decoder.h"
 #include "import/mapped_file.h"
@@ -156,7 +157,7 @@ std::string RepairUtf8(std::string_view text, std::size_t offset, MappedFile* ma
 std::string FreshText(std::size_t capacity) {
     std::string text;
     text.reserve(capacity);
-    AdviseFreshBuffer(text.data(), text.capacity());
+    AdviseFreshMemory(text.data(), text.capacity());
     return text;
 }
 
