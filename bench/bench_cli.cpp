@@ -175,6 +175,7 @@ int main(int argc, char** argv) {
     int runs = 5;
     std::string baseline;
     std::string only;
+    std::string keep;  // a folder the generated files are written to and left in
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--runs" && i + 1 < argc) {
@@ -183,19 +184,24 @@ int main(int argc, char** argv) {
             baseline = fs::absolute(argv[++i]).string();
         } else if (arg == "--only" && i + 1 < argc) {
             only = argv[++i];
+        } else if (arg == "--keep" && i + 1 < argc) {
+            keep = fs::absolute(argv[++i]).string();
         } else {
             std::fprintf(stderr,
                          "usage: bench_cli [--runs N] [--baseline PATH] "
-                         "[--only import|lines|compute]\n");
+                         "[--only import|lines|compute] [--keep DIR]\n");
             return 2;
         }
     }
     const std::string cli = LORVEX_CLI;
-    const fs::path dir =
+    const fs::path scratch =
         fs::temp_directory_path() / ("lorvex-bench-cli-" + std::to_string(::getpid()));
+    // With --keep the measured files stay there, to profile the same input.
+    const fs::path dir = keep.empty() ? scratch : fs::path(keep);
     fs::create_directories(dir);
+    fs::create_directories(scratch);
     // The limits are read from the data folder: an empty one of our own.
-    setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+    setenv("XDG_DATA_HOME", (scratch / "data").c_str(), 1);
     const std::string wc = "/usr/bin/wc";
 
     auto commands = [&](const std::string& name, std::vector<std::string> args,
@@ -230,14 +236,14 @@ int main(int argc, char** argv) {
             Compare("lines, 1M records ASCII", commands("lines", {"lines", ascii}, ascii, true),
                     runs, mb);
         }
-        fs::remove(ascii);
+        if (keep.empty()) fs::remove(ascii);
     }
     if (only.empty() || only == "import") {
         const std::string gbk = (dir / "gbk.mdt").string();
         const double mb = WriteImportFile(gbk, true);
         Compare("import only: show --line 1, 1M records, GBK names and points",
                 commands("show", {"show", gbk, "--line", "1"}, gbk, true), runs, mb);
-        fs::remove(gbk);
+        if (keep.empty()) fs::remove(gbk);
     }
     if (only.empty() || only == "compute") {
         const std::string line = (dir / "long.mdt").string();
@@ -245,6 +251,6 @@ int main(int argc, char** argv) {
         Compare("compute, 100,000 stations (whole process)",
                 commands("compute", {"compute", line, "--line", "1"}, line, true), runs, mb);
     }
-    fs::remove_all(dir);
+    fs::remove_all(scratch);
     return 0;
 }
