@@ -4,6 +4,11 @@
 // database, so the engine reads them through ODBC as in use.
 //
 //   bench_report [--stations N] [--grade G] [--keep OUT.pdf] [--shot DIALOG.png]
+//   bench_report [--stations N] [--grade G] --runs R --baseline OTHER/bench_report
+//
+// With --baseline, this build and the other one run turn about, R times each,
+// each a process of its own, and the figures are printed side by side with
+// the ratio of their medians.
 
 #include <stdlib.h>
 
@@ -12,6 +17,7 @@
 #include <QImage>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -66,6 +72,72 @@ std::vector<std::string> Sightings(int stations, unsigned seed) {
     return rows;
 }
 
+// The figures one process printed: PDF written, first page shown (ms).
+struct Figures {
+    double pdf = -1;
+    double firstPage = -1;
+};
+
+Figures RunOnce(const std::string& program, int stations, int grade) {
+    const std::string command = "'" + program + "' --stations " + std::to_string(stations) +
+                                " --grade " + std::to_string(grade) + " 2>/dev/null";
+    Figures figures;
+    std::FILE* out = ::popen(command.c_str(), "r");
+    if (out == nullptr) return figures;
+    char line[256];
+    while (std::fgets(line, sizeof line, out) != nullptr) {
+        const std::string_view text(line);
+        // The label ends where the figure begins.
+        auto figure = [&](std::string_view label) {
+            return text.rfind(label, 0) == 0 ? std::atof(line + label.size()) : -1.0;
+        };
+        if (text.rfind("PDF written", 0) == 0) figures.pdf = figure("PDF written");
+        if (text.rfind("first page shown", 0) == 0) figures.firstPage = figure("first page shown");
+    }
+    ::pclose(out);
+    return figures;
+}
+
+void PrintSpread(const char* what, std::vector<double> ours, std::vector<double> theirs) {
+    auto spread = [](std::vector<double>& v, double* median) {
+        std::sort(v.begin(), v.end());
+        *median = v.empty() ? 0 : v[v.size() / 2];
+        char text[96];
+        std::snprintf(text, sizeof text, "min %8.1f  median %8.1f  max %8.1f ms",
+                      v.empty() ? 0 : v.front(), *median, v.empty() ? 0 : v.back());
+        return std::string(text);
+    };
+    double mine = 0, base = 0;
+    const std::string a = spread(ours, &mine);
+    const std::string b = spread(theirs, &base);
+    std::printf("%-18s this build  %s\n", what, a.c_str());
+    std::printf("%-18s baseline    %s\n", "", b.c_str());
+    std::printf("%-18s %.2fx the baseline (medians)\n", "", base > 0 ? mine / base : 0.0);
+}
+
+// Runs this program and the baseline turn about and compares their figures.
+int CompareWithBaseline(const char* self, const std::string& baseline, int stations, int grade,
+                        int runs) {
+    std::vector<double> pdf[2], first[2];
+    for (int r = 0; r < runs; ++r) {
+        for (int which = 0; which < 2; ++which) {
+            const Figures f = RunOnce(which == 0 ? std::string(self) : baseline, stations, grade);
+            if (f.pdf < 0 || f.firstPage < 0) {
+                std::fprintf(stderr, "%s printed no figures\n",
+                             which == 0 ? self : baseline.c_str());
+                return 1;
+            }
+            pdf[which].push_back(f.pdf);
+            first[which].push_back(f.firstPage);
+        }
+    }
+    std::printf("stations %d, %d runs each, turn about\n", stations, runs);
+    PrintSpread("PDF written", pdf[0], pdf[1]);
+    PrintSpread("first page shown", first[0], first[1]);
+    std::printf("goals (10,000 stations): PDF <= 800 ms, first page <= 30 ms\n");
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -73,6 +145,8 @@ int main(int argc, char** argv) {
     int grade = lorvex::GradeSecond;
     std::string keep;
     std::string shot;
+    int runs = 3;
+    std::string baseline;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (!std::strcmp(argv[i], "--stations"))
             stations = std::atoi(argv[i + 1]);
@@ -82,6 +156,14 @@ int main(int argc, char** argv) {
             keep = argv[i + 1];
         else if (!std::strcmp(argv[i], "--shot"))
             shot = argv[i + 1];
+        else if (!std::strcmp(argv[i], "--runs"))
+            runs = std::max(1, std::atoi(argv[i + 1]));
+        else if (!std::strcmp(argv[i], "--baseline"))
+            baseline = std::filesystem::absolute(argv[i + 1]).string();
+    }
+    if (!baseline.empty()) {
+        const std::string self = std::filesystem::absolute(argv[0]).string();
+        return CompareWithBaseline(self.c_str(), baseline, stations, grade, runs);
     }
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
