@@ -170,8 +170,7 @@ void Report::FinishReading() {
     // the rows read decide.
     if (static_cast<int>(m_table.rows.size()) != m_pagination.RowCount())
         m_pagination = Pagination(m_template, static_cast<int>(m_table.rows.size()));
-    for (std::size_t i = 0; i < m_sums.size(); ++i) m_sums[i] = SumSeries(m_table, m_sumTerms[i]);
-    m_summedRows = m_table.rows.size();
+    SumRowsRead();
     m_prepared = true;
 }
 
@@ -196,11 +195,13 @@ void Report::ReadThrough(int page) {
         ReadMoreRows(plan.reportFooter || needed <= have ? std::numeric_limits<std::size_t>::max()
                                                          : needed - have);
     }
-    if (m_summedRows != m_table.rows.size()) {
-        for (std::size_t i = 0; i < m_sums.size(); ++i)
-            m_sums[i] = SumSeries(m_table, m_sumTerms[i]);
-        m_summedRows = m_table.rows.size();
-    }
+    SumRowsRead();
+}
+
+void Report::SumRowsRead() {
+    if (m_summedRows == m_table.rows.size() && m_summedRows != 0) return;
+    for (std::size_t i = 0; i < m_sums.size(); ++i) m_sums[i] = SumSeries(m_table, m_sumTerms[i]);
+    m_summedRows = m_table.rows.size();
 }
 
 void Report::PaintPage(QPainter& painter, int page, DrawnCharacters* drawn) const {

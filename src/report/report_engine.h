@@ -84,6 +84,8 @@ class Report final : public RefCounted {
   private:
     bool PageReady(int page) const;
     void FinishReading();
+    // Makes the sums again over the rows read, unless they cover them already.
+    void SumRowsRead();
 
     ReportTemplate m_template;
     std::shared_ptr<RowSource> m_rows;
