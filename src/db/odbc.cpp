@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <mutex>
 #include <utility>
 
 #include "db/batch_insert.h"
@@ -151,9 +152,17 @@ void CDatabase::Open(const std::string& connect) {
     SQLHANDLE dbc = SQL_NULL_HANDLE;
     Check(SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc), SQL_HANDLE_ENV, env, "SQLAllocHandle");
     OdbcHandle connection(SQL_HANDLE_DBC, dbc);
-    const SQLRETURN ret = SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(text.data()),
-                                           static_cast<SQLSMALLINT>(text.size()), nullptr, 0,
-                                           nullptr, SQL_DRIVER_NOPROMPT);
+    // One connect at a time in this process: the PostgreSQL driver calls
+    // setlocale while it connects, which frees the locale name another
+    // thread's connect may be reading. Connections already open run freely.
+    static std::mutex connecting;
+    SQLRETURN ret;
+    {
+        const std::lock_guard lock(connecting);
+        ret = SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(text.data()),
+                               static_cast<SQLSMALLINT>(text.size()), nullptr, 0, nullptr,
+                               SQL_DRIVER_NOPROMPT);
+    }
     Check(ret, SQL_HANDLE_DBC, dbc, "SQLDriverConnect");
 
     m_environment = std::move(environment);
